@@ -1,0 +1,216 @@
+#include "support/XvfbServer.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vorlith::test {
+
+XvfbOptions XvfbOptions::parse(const std::string& text)
+{
+    XvfbOptions options;
+    std::stringstream stream(text);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        const auto eq = item.find('=');
+        const std::string key = item.substr(0, eq);
+        const std::string value = eq == std::string::npos ? "1" : item.substr(eq + 1);
+        if (key == "monitors")
+            options.monitors = std::max(1, std::atoi(value.c_str()));
+        else if (key == "width")
+            options.width = std::atoi(value.c_str());
+        else if (key == "height")
+            options.height = std::atoi(value.c_str());
+        else if (key == "scale")
+            options.scale = std::atof(value.c_str());
+        else if (key == "wm")
+            options.windowManager = value != "0" && value != "none";
+        else if (key == "compositor")
+            options.compositor = value != "0";
+    }
+    return options;
+}
+
+XvfbServer::~XvfbServer()
+{
+    stop();
+}
+
+pid_t XvfbServer::spawn(const QString& program, const QStringList& arguments, int displayFd) const
+{
+    std::vector<std::string> args{program.toStdString()};
+    for (const QString& a : arguments)
+        args.push_back(a.toStdString());
+    const std::string display = m_display.toStdString();
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!display.empty())
+            setenv("DISPLAY", display.c_str(), 1);
+        // Keep the helpers quiet; their failures show up as timeouts with a message here.
+        if (FILE* devnull = std::fopen("/dev/null", "w")) {
+            dup2(fileno(devnull), STDERR_FILENO);
+            if (displayFd != STDOUT_FILENO)
+                dup2(fileno(devnull), STDOUT_FILENO);
+        }
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        (void)displayFd;
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+bool XvfbServer::start(const XvfbOptions& options)
+{
+    stop();
+    m_options = options;
+    m_display.clear();
+
+    int fds[2];
+    if (pipe(fds) != 0)
+        return false;
+    const QString screen = QStringLiteral("%1x%2x24").arg(options.width * options.monitors).arg(options.height);
+    m_xvfb = spawn(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
+                    QStringLiteral("0"), screen, QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp"), QStringLiteral("+extension"), QStringLiteral("RANDR")},
+                   fds[1]);
+    close(fds[1]);
+    if (m_xvfb <= 0) {
+        close(fds[0]);
+        return false;
+    }
+    // Xvfb writes the display number it took, then a newline, once it accepts connections.
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number.push_back(c);
+    close(fds[0]);
+    if (number.empty()) {
+        stop();
+        return false;
+    }
+    m_display = QStringLiteral(":") + QString::fromStdString(number);
+
+    if (options.scale != 1.0) {
+        const QByteArray resources = "Xft.dpi: " + QByteArray::number(qRound(96 * options.scale)) + "\n";
+        if (run(QStringLiteral("xrdb"), {QStringLiteral("-merge")}, nullptr, resources) != 0) {
+            stop();
+            return false;
+        }
+    }
+    if (!configureMonitors()) {
+        stop();
+        return false;
+    }
+    if (options.windowManager) {
+        m_wm = spawn(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        if (!waitForWindowManager()) {
+            stop();
+            return false;
+        }
+    }
+    if (options.compositor)
+        m_compositor = spawn(QStringLiteral("xcompmgr"), {});
+    return true;
+}
+
+bool XvfbServer::configureMonitors()
+{
+    if (m_options.monitors < 2)
+        return true;
+    // Split the one Xvfb screen into side-by-side RandR monitors; the first takes over the
+    // screen's own output so the server reports exactly the monitors asked for.
+    const int mmWidth = qRound(m_options.width * 25.4 / 96.0);
+    const int mmHeight = qRound(m_options.height * 25.4 / 96.0);
+    for (int i = 0; i < m_options.monitors; ++i) {
+        const QString geometry = QStringLiteral("%1/%2x%3/%4+%5+0")
+                                     .arg(m_options.width)
+                                     .arg(mmWidth)
+                                     .arg(m_options.height)
+                                     .arg(mmHeight)
+                                     .arg(i * m_options.width);
+        const QString output = i == 0 ? QStringLiteral("screen") : QStringLiteral("none");
+        if (run(QStringLiteral("xrandr"),
+                {QStringLiteral("--setmonitor"), QStringLiteral("VORLITH-%1").arg(i + 1), geometry, output}) != 0)
+            return false;
+    }
+    return true;
+}
+
+bool XvfbServer::waitForWindowManager()
+{
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        QByteArray out;
+        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, &out);
+        if (out.contains("window id"))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+int XvfbServer::run(const QString& program, const QStringList& arguments, QByteArray* output,
+                    const QByteArray& input) const
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000))
+        return -1;
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(15000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return -1;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+namespace {
+void terminate(pid_t& pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 200; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -1;
+            return;
+        }
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+} // namespace
+
+void XvfbServer::stop()
+{
+    terminate(m_compositor);
+    terminate(m_wm);
+    terminate(m_xvfb);
+}
+
+} // namespace vorlith::test
