@@ -1,0 +1,5 @@
+#include "core/CaptureGeometry.h"
+
+namespace vorlith {
+// Implemented by the geometry change.
+} // namespace vorlith
