@@ -1,0 +1,190 @@
+#include "platform/x11/X11CapturePlatform.h"
+
+#include "platform/x11/OwnWindowConcealment.h"
+#include "platform/x11/X11ScreenGrabber.h"
+#include "platform/x11/X11WindowList.h"
+#include "platform/x11/XcbConnection.h"
+#include "rendering/BitmapFormat.h"
+
+#include <QCoro/QCoroFuture>
+#include <QCoro/QCoroTimer>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <set>
+#include <unistd.h>
+
+namespace vorlith {
+
+namespace {
+
+[[noreturn]] void fail(int code)
+{
+    throw CapturePlatformError(QString::fromLatin1(CaptureStreamError::domain), code);
+}
+
+// Every request Qt sent before (our windows being unmapped) has been handled by the server.
+void syncQtConnection()
+{
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        XcbConnection::sync(x11->connection());
+}
+
+} // namespace
+
+X11CapturePlatform::X11CapturePlatform() : m_grabber(std::make_shared<X11ScreenGrabber>())
+{
+    m_grabPool.setMaxThreadCount(1);
+    m_grabPool.setObjectName(QStringLiteral("vorlith-screen-grab"));
+}
+
+X11CapturePlatform::~X11CapturePlatform()
+{
+    m_grabPool.waitForDone();
+}
+
+bool X11CapturePlatform::isWaylandSession(const QProcessEnvironment& environment, const QString& platformName)
+{
+    return !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
+           environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0 ||
+           platformName != QLatin1String("xcb");
+}
+
+void X11CapturePlatform::requireX11Session()
+{
+    if (isWaylandSession(QProcessEnvironment::systemEnvironment(), QGuiApplication::platformName()))
+        fail(CaptureStreamError::failedToStart);
+}
+
+XcbConnection* X11CapturePlatform::connection()
+{
+    if (!m_connectionTried) {
+        m_connectionTried = true;
+        m_connection = XcbConnection::open();
+    }
+    return m_connection.get();
+}
+
+std::vector<X11Monitor> X11CapturePlatform::monitors()
+{
+    XcbConnection* c = connection();
+    return c ? X11Monitors::query(*c) : std::vector<X11Monitor>{};
+}
+
+bool X11CapturePlatform::hasCompositor()
+{
+    XcbConnection* c = connection();
+    if (!c)
+        return false;
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(c->screenNumber());
+    const xcb_atom_t selection = c->atom(name.constData());
+    XcbReply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c->get(), xcb_get_selection_owner(c->get(), selection), nullptr));
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+QScreen* X11CapturePlatform::screenOf(const X11Monitor& monitor, const std::vector<X11Monitor>& all)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (QScreen* screen : screens)
+        if (!monitor.name.isEmpty() && screen->name() == monitor.name)
+            return screen;
+    // Without RandR there is one display and Qt has one screen: they are the same.
+    if (all.size() == 1 && screens.size() == 1 && monitor.name.isEmpty())
+        return screens.front();
+    return nullptr;
+}
+
+QCoro::Task<ShareableContent> X11CapturePlatform::shareableContent()
+{
+    requireX11Session();
+    XcbConnection* c = connection();
+    if (!c)
+        fail(CaptureStreamError::failedToStart);
+    ShareableContent content;
+    for (const X11Monitor& monitor : X11Monitors::query(*c))
+        content.displayIDs.push_back(monitor.id);
+    if (content.displayIDs.empty())
+        fail(CaptureStreamError::noDisplayList);
+    std::set<qint32> owners{processID()};
+    for (const WindowListEntry& window : X11WindowList::query(*c)) {
+        if (window.number)
+            content.windowIDs.push_back(*window.number);
+        if (window.ownerPID)
+            owners.insert(*window.ownerPID);
+    }
+    content.applicationProcessIDs.assign(owners.begin(), owners.end());
+    co_return content;
+}
+
+std::vector<WindowListEntry> X11CapturePlatform::windowList()
+{
+    XcbConnection* c = connection();
+    return c ? X11WindowList::query(*c) : std::vector<WindowListEntry>{};
+}
+
+Rect X11CapturePlatform::displayBounds(quint32 displayID)
+{
+    for (const X11Monitor& monitor : monitors())
+        if (monitor.id == displayID)
+            return toRect(QRectF(monitor.bounds));
+    return {};
+}
+
+std::vector<ScreenInfo> X11CapturePlatform::screens()
+{
+    const std::vector<X11Monitor> all = monitors();
+    std::vector<ScreenInfo> out;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        ScreenInfo info;
+        info.frame = toRect(QRectF(screen->geometry()));
+        info.scale = screen->devicePixelRatio();
+        for (const X11Monitor& monitor : all)
+            if (screenOf(monitor, all) == screen)
+                info.displayID = monitor.id;
+        out.push_back(info);
+    }
+    return out;
+}
+
+qint32 X11CapturePlatform::processID()
+{
+    return qint32(::getpid());
+}
+
+QCoro::Task<QImage> X11CapturePlatform::screenshot(ScreenshotRequest request)
+{
+    requireX11Session();
+    const std::vector<X11Monitor> all = monitors();
+    const auto monitor = std::find_if(all.begin(), all.end(), [&](const X11Monitor& m) { return m.id == request.displayID; });
+    if (monitor == all.end())
+        fail(CaptureStreamError::noCaptureSource);
+    const QRect nativeBounds = monitor->bounds;
+    QPointer<QScreen> screen = screenOf(*monitor, all);
+
+    QImage image;
+    {
+        // Our windows other than the kept ones stay out of the image. The root grab sees
+        // every mapped window, so they are taken off the screen until the grab is done.
+        const std::optional<QRect> area = screen ? std::optional<QRect>(screen->geometry()) : std::nullopt;
+        OwnWindowConcealment concealment(area, request.exceptedWindowIDs);
+        if (!concealment.isEmpty()) {
+            syncQtConnection();
+            QCoro::Task<> settle = QCoro::sleepFor(hasCompositor() ? compositorSettle : exposeSettle);
+            co_await settle;
+        }
+        const std::shared_ptr<X11ScreenGrabber> grabber = m_grabber;
+        QFuture<QImage> grab = QtConcurrent::run(&m_grabPool, [grabber, nativeBounds] { return grabber->grab(nativeBounds); });
+        image = co_await grab;
+        if (image.isNull() && screen)
+            image = screen->grabWindow(0).toImage();
+    }
+    if (image.isNull())
+        fail(CaptureStreamError::failedToStart);
+    co_return asBitmap(std::move(image));
+}
+
+} // namespace vorlith

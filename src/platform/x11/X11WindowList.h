@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/CapturePlatform.h"
+
+#include <vector>
+
+namespace vorlith {
+
+class XcbConnection;
+
+// The viewable top-level windows of the X screen, front to back, as capture window entries:
+// frame bounds, the client window's id as the number, the owner from XRes or _NET_WM_PID,
+// alpha from _NET_WM_WINDOW_OPACITY and a layer above 0 for windows that float over normal
+// ones. Desktop windows are left out.
+class X11WindowList {
+public:
+    // Layers of windows that float over normal windows, lowest first.
+    enum Layer : int { normalLayer = 0, aboveLayer = 3, dockLayer = 20, notificationLayer = 23, overrideRedirectLayer = 101 };
+
+    static std::vector<WindowListEntry> query(XcbConnection& connection);
+};
+
+} // namespace vorlith

@@ -1,0 +1,77 @@
+#include "support/FakeCapturePlatform.h"
+
+#include "rendering/BitmapFormat.h"
+
+namespace vorlith::test {
+
+void FakeCapturePlatform::addDisplay(quint32 id, double x, double y, double width, double height, double scale)
+{
+    content.displayIDs.push_back(id);
+    bounds.insert(id, Rect(x, y, width * scale, height * scale));
+    screenList.push_back(ScreenInfo{id, Rect(x, y, width, height), scale});
+}
+
+bool FakeCapturePlatform::preflightScreenCaptureAccess()
+{
+    calls << QStringLiteral("preflight");
+    return preflight;
+}
+
+QCoro::Task<ShareableContent> FakeCapturePlatform::shareableContent()
+{
+    calls << QStringLiteral("shareableContent");
+    if (contentError)
+        std::rethrow_exception(contentError);
+    co_return content;
+}
+
+std::vector<WindowListEntry> FakeCapturePlatform::windowList()
+{
+    calls << QStringLiteral("windowList");
+    return windows;
+}
+
+Rect FakeCapturePlatform::displayBounds(quint32 displayID)
+{
+    calls << QStringLiteral("displayBounds %1").arg(displayID);
+    return bounds.value(displayID);
+}
+
+std::vector<ScreenInfo> FakeCapturePlatform::screens()
+{
+    calls << QStringLiteral("screens");
+    return screenList;
+}
+
+qint32 FakeCapturePlatform::processID()
+{
+    return pid;
+}
+
+QCoro::Task<QImage> FakeCapturePlatform::screenshot(ScreenshotRequest request)
+{
+    calls << QStringLiteral("screenshot %1").arg(request.displayID);
+    requests.push_back(request);
+    if (const auto error = shotErrors.value(request.displayID))
+        std::rethrow_exception(error);
+    if (images.contains(request.displayID))
+        co_return images.value(request.displayID);
+    QImage image(request.width, request.height, bitmapFormat);
+    image.fill(fill);
+    co_return image;
+}
+
+WindowListEntry fakeWindow(quint32 number, qint32 owner, const Rect& bounds)
+{
+    WindowListEntry entry;
+    entry.number = number;
+    entry.ownerPID = owner;
+    entry.layer = 0;
+    entry.alpha = 1.0;
+    entry.bounds = bounds;
+    entry.isOnscreen = true;
+    entry.sharingState = sharingReadOnly;
+    return entry;
+}
+
+} // namespace vorlith::test

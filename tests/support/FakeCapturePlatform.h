@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/CapturePlatform.h"
+
+#include <QColor>
+#include <QHash>
+#include <QStringList>
+
+#include <exception>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace vorlith::test {
+
+// A scripted capture platform: displays, windows and screens as the test sets them. Records
+// the calls in order (calls) and every screenshot request. Screenshots are images of the
+// requested size filled with the display's colour unless a display has an image of its own.
+class FakeCapturePlatform final : public CapturePlatform {
+public:
+    bool preflight = true;
+    ShareableContent content;
+    std::exception_ptr contentError;
+    std::vector<WindowListEntry> windows;
+    QHash<quint32, Rect> bounds;
+    std::vector<ScreenInfo> screenList;
+    qint32 pid = 4242;
+    QHash<quint32, QImage> images;           // per display; otherwise a filled image
+    QHash<quint32, std::exception_ptr> shotErrors; // per display
+    QColor fill = QColor(40, 90, 160);
+
+    std::vector<ScreenshotRequest> requests;
+    QStringList calls;
+
+    // One display of width x height points at scale, at global pixel origin (x, y): it is
+    // shareable, has bounds in pixels and a screen frame in points.
+    void addDisplay(quint32 id, double x, double y, double width, double height, double scale = 1);
+
+    bool preflightScreenCaptureAccess() override;
+    QCoro::Task<ShareableContent> shareableContent() override;
+    std::vector<WindowListEntry> windowList() override;
+    Rect displayBounds(quint32 displayID) override;
+    std::vector<ScreenInfo> screens() override;
+    qint32 processID() override;
+    QCoro::Task<QImage> screenshot(ScreenshotRequest request) override;
+};
+
+// A window list entry with every field set: a readable, opaque, normal-layer window.
+WindowListEntry fakeWindow(quint32 number, qint32 owner, const Rect& bounds);
+
+} // namespace vorlith::test
