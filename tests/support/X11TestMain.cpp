@@ -29,6 +29,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "xcb");
     qunsetenv("QT_SCALE_FACTOR");
     qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("XDG_SESSION_TYPE");
     int result = EXIT_FAILURE;
     {
         QApplication app(argc, argv);

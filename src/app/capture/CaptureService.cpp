@@ -40,12 +40,13 @@ CaptureFailure failureForStreamCode(int code)
     }
 }
 
-// A window's bounds in the global pixel space, as points of the display whose top-left corner
-// is origin: local offsets shrink by the scale, the origin stays where it is.
-Rect inDisplayPoints(const Rect& bounds, const Point& origin, double scale)
+// A window's bounds in the global pixel space as points relative to the display's top-left
+// corner. Subtracting in pixels first keeps the result exact: adding the origin back and
+// taking it off again would not.
+Rect relativePoints(const Rect& bounds, const Point& origin, double scale)
 {
-    return Rect(origin.x + (bounds.origin.x - origin.x) / scale, origin.y + (bounds.origin.y - origin.y) / scale,
-                bounds.size.width / scale, bounds.size.height / scale);
+    return Rect((bounds.origin.x - origin.x) / scale, (bounds.origin.y - origin.y) / scale, bounds.size.width / scale,
+                bounds.size.height / scale);
 }
 
 bool isUsableScreen(const ScreenInfo& screen)
@@ -170,10 +171,10 @@ std::vector<WindowCandidate> CaptureService::windowCandidates(const std::vector<
             continue;
         if (!window.bounds)
             continue;
-        const Rect points = inDisplayPoints(*window.bounds, context.displayBounds.origin, context.scale);
+        const Rect points = relativePoints(*window.bounds, context.displayBounds.origin, context.scale);
         if (!points.isFinite() || !(points.size.width > 1) || !(points.size.height > 1))
             continue;
-        const std::optional<Rect> local = context.geometry.localRect(points, context.displayBounds.origin);
+        const std::optional<Rect> local = context.geometry.localRect(points, Point{0, 0});
         if (!local)
             continue;
         candidates.push_back(WindowCandidate{*window.ownerPID, *local});

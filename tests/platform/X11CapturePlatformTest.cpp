@@ -1,0 +1,456 @@
+#include "app/capture/CaptureFailure.h"
+#include "app/capture/CaptureService.h"
+#include "platform/x11/X11CapturePlatform.h"
+#include "platform/x11/X11ScreenGrabber.h"
+#include "platform/x11/X11WindowList.h"
+#include "rendering/BitmapFormat.h"
+#include "support/MemoryLogSink.h"
+#include "support/TaskOutcome.h"
+#include "support/TestSupport.h"
+#include "support/X11Environment.h"
+
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPalette>
+#include <QProcess>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace vorlith;
+using namespace vorlith::test;
+
+namespace {
+
+const XvfbOptions& options()
+{
+    return X11Environment::server()->options();
+}
+
+QString configName()
+{
+    const XvfbOptions& o = options();
+    return QStringLiteral("m%1-s%2%3").arg(o.monitors).arg(o.scale).arg(o.windowManager ? "-wm" : "");
+}
+
+// A flat-coloured top-level window of ours.
+class ColourWindow : public QWidget {
+public:
+    explicit ColourWindow(const QColor& colour, Qt::WindowFlags flags = {}) : QWidget(nullptr, flags)
+    {
+        setAutoFillBackground(true);
+        QPalette palette;
+        palette.setColor(QPalette::Window, colour);
+        setPalette(palette);
+    }
+};
+
+// A window of another process (tests/platform/ColourWindow.cpp) at native coordinates.
+class ForeignWindow {
+public:
+    ForeignWindow(const QRect& native, QRgb colour) : m_size(native.size())
+    {
+        m_process.start(QStringLiteral(VORLITH_COLOUR_WINDOW),
+                        {QString::number(native.x()), QString::number(native.y()), QString::number(native.width()),
+                         QString::number(native.height()), QString::number(colour & 0xffffff, 16)});
+    }
+    ~ForeignWindow()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+    // Waits until it is mapped and exposed.
+    bool ready()
+    {
+        const bool ok = runUntil([&] { return m_process.canReadLine(); }, 10s);
+        if (!ok)
+            return false;
+        const QList<QByteArray> parts = m_process.readLine().trimmed().split(' ');
+        if (parts.size() != 3)
+            return false;
+        m_id = parts[0].toUInt();
+        m_origin = QPoint(parts[1].toInt(), parts[2].toInt());
+        return true;
+    }
+    quint32 id() const { return m_id; }
+    qint32 pid() const { return qint32(m_process.processId()); }
+    QRect nativeRect() const { return QRect(m_origin, m_size); }
+
+private:
+    QProcess m_process;
+    QSize m_size;
+    quint32 m_id = 0;
+    QPoint m_origin;
+};
+
+QRect nativeMonitor(int index)
+{
+    return QRect(index * options().width, 0, options().width, options().height);
+}
+
+QScreen* screenAt(int index)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return index < screens.size() ? screens[index] : nullptr;
+}
+
+// The frame of the screen with this logical geometry.
+const FrozenDisplay* frameOf(const std::vector<FrozenDisplay>& frames, QScreen* screen)
+{
+    for (const FrozenDisplay& frame : frames)
+        if (frame.screenFrame == toRect(QRectF(screen->geometry())))
+            return &frame;
+    return nullptr;
+}
+
+// A window's rectangle in native pixels of the root, from its logical geometry.
+QRect nativeGeometry(const QWidget& window)
+{
+    QScreen* screen = window.screen();
+    const double scale = screen->devicePixelRatio();
+    const QRect logical = window.geometry();
+    const QPoint screenOrigin = screen->geometry().topLeft(); // Qt keeps the native corner
+    const QPoint offset = logical.topLeft() - screenOrigin;
+    return QRect(screenOrigin + QPoint(qRound(offset.x() * scale), qRound(offset.y() * scale)),
+                 QSize(qRound(logical.width() * scale), qRound(logical.height() * scale)));
+}
+
+// Reads one pixel of the root through Qt, to wait until a window has been drawn.
+QRgb rootPixel(const QPoint& native)
+{
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QPoint local = native - screen->geometry().topLeft();
+        const QImage image = screen->grabWindow(0).toImage();
+        if (QRect(QPoint(0, 0), image.size()).contains(local))
+            return image.pixel(local) | 0xff000000u;
+    }
+    return 0;
+}
+
+bool shownAndDrawn(QWidget& window, QRgb colour)
+{
+    return runUntil([&] {
+        return window.isVisible() && window.windowHandle()->isExposed() &&
+               rootPixel(nativeGeometry(window).center()) == (colour | 0xff000000u);
+    }, 10s);
+}
+
+std::vector<FrozenDisplay> captureAll(CaptureService& service)
+{
+    auto outcome = finish(service.capture(), 20s);
+    EXPECT_TRUE(outcome.finished);
+    if (const auto failure = outcome.errorAs<CaptureFailure>())
+        ADD_FAILURE() << "capture failed: " << failure->what();
+    else if (outcome.error)
+        ADD_FAILURE() << "capture threw";
+    return outcome.value ? std::move(*outcome.value) : std::vector<FrozenDisplay>{};
+}
+
+// A rectangle in native pixels of the root as local points of a frame.
+Rect localPoints(const QRect& native, const QRect& monitor, double scale)
+{
+    return Rect((native.x() - monitor.x()) / scale, (native.y() - monitor.y()) / scale, native.width() / scale,
+                native.height() / scale);
+}
+
+bool containsRect(const Rect& outer, const Rect& inner)
+{
+    return outer.containsRect(inner);
+}
+
+// The first pixel whose colour differs, or (-1, -1).
+QPoint firstDifference(const QImage& a, const QImage& b)
+{
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if ((a.pixel(x, y) | 0xff000000u) != (b.pixel(x, y) | 0xff000000u))
+                return QPoint(x, y);
+    return QPoint(-1, -1);
+}
+
+constexpr QRgb orange = 0xffff8000;
+constexpr QRgb magenta = 0xffff00ff;
+constexpr QRgb cyan = 0xff00c0c0;
+
+} // namespace
+
+TEST(X11CapturePlatform, FreezesEachMonitorAtItsNativeSize)
+{
+    ScopedLogCapture log;
+    auto platform = std::make_shared<X11CapturePlatform>();
+    CaptureService service(platform);
+    const std::vector<FrozenDisplay> frames = captureAll(service);
+    ASSERT_EQ(int(frames.size()), options().monitors);
+
+    const double scale = options().scale;
+    for (int i = 0; i < options().monitors; ++i) {
+        SCOPED_TRACE(i);
+        QScreen* screen = screenAt(i);
+        const FrozenDisplay* frame = frameOf(frames, screen);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(frame->image.size(), QSize(options().width, options().height));
+        EXPECT_EQ(frame->geometry.pixelSize, (Size{double(options().width), double(options().height)}));
+        EXPECT_EQ(frame->geometry.size, toSize(QSizeF(screen->geometry().size())));
+        EXPECT_DOUBLE_EQ(frame->backingScale, scale);
+        EXPECT_EQ(frame->image.format(), bitmapFormat);
+        EXPECT_EQ(frame->image.colorSpace(), QColorSpace(QColorSpace::SRgb));
+        EXPECT_EQ(qAlpha(frame->image.pixel(5, 5)), 255);
+        EXPECT_EQ(platform->displayBounds(frame->id), toRect(QRectF(nativeMonitor(i))));
+        saveTestImage(frame->image, QStringLiteral("x11-capture-%1-monitor%2").arg(configName()).arg(i + 1));
+    }
+    EXPECT_NE(frames[0].id, frames[1].id);
+    EXPECT_EQ(log.events().filter("capture.frame.ready").size(), options().monitors);
+    EXPECT_EQ(log.events().first(), "permission.preflight=true");
+}
+
+TEST(X11CapturePlatform, ForeignWindowIsACandidateAndIsInThePixels)
+{
+    const QRect monitor = nativeMonitor(1);
+    ForeignWindow foreign(QRect(monitor.x() + 200, 150, 300, 200), orange);
+    ASSERT_TRUE(foreign.ready());
+    const QRect client = foreign.nativeRect();
+    // The pointer rests on the window: it must not show in the frozen image.
+    ASSERT_EQ(X11Environment::server()->run(QStringLiteral("xdotool"),
+                                            {QStringLiteral("mousemove"), QString::number(client.center().x()),
+                                             QString::number(client.center().y())}),
+              0);
+    ASSERT_TRUE(runUntil([&] { return rootPixel(client.center() + QPoint(20, 20)) == orange; }, 10s));
+
+    CaptureService service(std::make_shared<X11CapturePlatform>());
+    const std::vector<FrozenDisplay> frames = captureAll(service);
+    const FrozenDisplay* frame = frameOf(frames, screenAt(1));
+    ASSERT_NE(frame, nullptr);
+    saveTestImage(frame->image, QStringLiteral("x11-capture-%1-foreign-window").arg(configName()));
+
+    const double scale = options().scale;
+    const Rect expected = localPoints(client, monitor, scale);
+    std::vector<Rect> found;
+    for (const WindowCandidate& candidate : frame->candidates)
+        if (candidate.owner == foreign.pid())
+            found.push_back(candidate.rect);
+    ASSERT_EQ(found.size(), 1u);
+    if (options().windowManager) {
+        EXPECT_TRUE(containsRect(found[0], expected)) << "the frame holds the client";
+    } else {
+        EXPECT_DOUBLE_EQ(found[0].origin.x, expected.origin.x);
+        EXPECT_DOUBLE_EQ(found[0].origin.y, expected.origin.y);
+        EXPECT_DOUBLE_EQ(found[0].size.width, expected.size.width);
+        EXPECT_DOUBLE_EQ(found[0].size.height, expected.size.height);
+    }
+    const QPoint centre = client.center() - monitor.topLeft();
+    for (int dy = -8; dy <= 8; dy += 2)
+        for (int dx = -8; dx <= 8; dx += 2)
+            ASSERT_EQ(frame->image.pixel(centre + QPoint(dx, dy)), orange) << "no cursor at " << dx << "," << dy;
+    EXPECT_NE(frame->image.pixel(client.topLeft() - monitor.topLeft() - QPoint(3, 3)), orange);
+
+    const FrozenDisplay* first = frameOf(frames, screenAt(0));
+    ASSERT_NE(first, nullptr);
+    for (const WindowCandidate& candidate : first->candidates)
+        EXPECT_NE(candidate.owner, foreign.pid()) << "the window lies wholly on the second monitor";
+}
+
+TEST(X11CapturePlatform, OwnWindowsStayOutOfTheImageUnlessIncluded)
+{
+    QScreen* screen = screenAt(0);
+    const QPoint origin = screen->geometry().topLeft();
+    ColourWindow hidden(magenta);
+    ColourWindow kept(cyan);
+    hidden.setGeometry(QRect(origin + QPoint(100, 120), QSize(240, 160)));
+    kept.setGeometry(QRect(origin + QPoint(420, 120), QSize(240, 160)));
+    hidden.show();
+    kept.show();
+    ASSERT_TRUE(shownAndDrawn(hidden, magenta));
+    ASSERT_TRUE(shownAndDrawn(kept, cyan));
+    const QRect hiddenNative = nativeGeometry(hidden);
+    const QRect keptNative = nativeGeometry(kept);
+
+    CaptureService service(std::make_shared<X11CapturePlatform>());
+    service.setIncludedOwnWindowIDs({quint32(kept.winId())});
+    const std::vector<FrozenDisplay> frames = captureAll(service);
+    const FrozenDisplay* frame = frameOf(frames, screen);
+    ASSERT_NE(frame, nullptr);
+    saveTestImage(frame->image, QStringLiteral("x11-capture-%1-own-windows").arg(configName()));
+
+    const QRect monitor = nativeMonitor(0);
+    EXPECT_NE(frame->image.pixel(hiddenNative.center() - monitor.topLeft()), magenta);
+    EXPECT_EQ(frame->image.pixel(keptNative.center() - monitor.topLeft()), cyan);
+
+    const Rect keptPoints = localPoints(keptNative, monitor, options().scale);
+    std::vector<Rect> own;
+    for (const WindowCandidate& candidate : frame->candidates)
+        if (candidate.owner == qint32(::getpid()))
+            own.push_back(candidate.rect);
+    ASSERT_EQ(own.size(), 1u) << "only the included window of ours can be picked";
+    EXPECT_TRUE(containsRect(own[0], keptPoints));
+    if (!options().windowManager) {
+        EXPECT_EQ(own[0], toRect(QRectF(kept.geometry().translated(-origin))));
+    }
+
+    // The hidden window comes back where it was.
+    EXPECT_TRUE(shownAndDrawn(hidden, magenta));
+    EXPECT_EQ(nativeGeometry(hidden), hiddenNative);
+}
+
+TEST(X11CapturePlatform, WindowListReadsOwnerLayerAlphaAndOrder)
+{
+    const QPoint origin = screenAt(0)->geometry().topLeft();
+    ColourWindow normal(Qt::darkGreen);
+    ColourWindow onTop(Qt::darkBlue, Qt::WindowStaysOnTopHint);
+    ColourWindow popup(Qt::darkRed, Qt::BypassWindowManagerHint | Qt::FramelessWindowHint);
+    ColourWindow faded(Qt::darkYellow);
+    ColourWindow unmapped(Qt::gray);
+    faded.setWindowOpacity(0.5);
+    int i = 0;
+    for (ColourWindow* w : {&normal, &onTop, &popup, &faded, &unmapped})
+        w->setGeometry(QRect(origin + QPoint(60 + 90 * i++, 500), QSize(80, 60)));
+    for (ColourWindow* w : {&normal, &onTop, &popup, &faded})
+        w->show();
+    unmapped.winId(); // a native window that is never mapped
+    for (ColourWindow* w : {&normal, &onTop, &popup, &faded})
+        ASSERT_TRUE(runUntil([&] { return w->windowHandle()->isExposed(); }, 10s));
+    ForeignWindow foreign(QRect(nativeMonitor(1).x() + 50, 50, 60, 60), orange);
+    ASSERT_TRUE(foreign.ready());
+
+    X11CapturePlatform platform;
+    std::vector<WindowListEntry> entries;
+    const auto find = [&](quint32 number) -> const WindowListEntry* {
+        for (const WindowListEntry& e : entries)
+            if (e.number == number)
+                return &e;
+        return nullptr;
+    };
+    const auto indexOf = [&](quint32 number) {
+        for (std::size_t k = 0; k < entries.size(); ++k)
+            if (entries[k].number == number)
+                return int(k);
+        return -1;
+    };
+    entries = platform.windowList();
+    // Front to back: each window mapped later lies above the ones before it.
+    const int foreignIndex = indexOf(foreign.id());
+    const int fadedIndex = indexOf(quint32(faded.winId()));
+    const int normalIndex = indexOf(quint32(normal.winId()));
+    ASSERT_GE(foreignIndex, 0);
+    EXPECT_LT(foreignIndex, fadedIndex);
+    EXPECT_LT(fadedIndex, normalIndex);
+
+    const struct {
+        ColourWindow* window;
+        int layer;
+        double alpha;
+    } expected[] = {
+        {&normal, X11WindowList::normalLayer, 1.0},
+        {&onTop, X11WindowList::aboveLayer, 1.0},
+        {&popup, X11WindowList::overrideRedirectLayer, 1.0},
+        {&faded, X11WindowList::normalLayer, 0.5},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.window->winId());
+        const WindowListEntry* entry = find(quint32(e.window->winId()));
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->ownerPID, qint32(::getpid()));
+        EXPECT_EQ(entry->layer, e.layer);
+        ASSERT_TRUE(entry->alpha);
+        EXPECT_NEAR(*entry->alpha, e.alpha, 0.01);
+        EXPECT_EQ(entry->isOnscreen, true);
+        EXPECT_EQ(entry->sharingState, int(sharingReadOnly));
+        ASSERT_TRUE(entry->bounds);
+        EXPECT_TRUE(entry->bounds->containsRect(toRect(QRectF(nativeGeometry(*e.window)))));
+        if (!options().windowManager) {
+            EXPECT_EQ(*entry->bounds, toRect(QRectF(nativeGeometry(*e.window))));
+        }
+    }
+    EXPECT_EQ(find(quint32(unmapped.winId())), nullptr);
+    const WindowListEntry* other = find(foreign.id());
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->ownerPID, foreign.pid());
+    EXPECT_EQ(other->layer, X11WindowList::normalLayer);
+}
+
+TEST(X11ScreenGrabber, ReadsTheSamePixelsAsQtAtAnyRectangle)
+{
+    // A gradient window of ours and a flat one of another process give every band something
+    // different to copy.
+    class Gradient : public QWidget {
+    protected:
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter painter(this);
+            QLinearGradient gradient(0, 0, width(), height());
+            gradient.setColorAt(0, QColor(10, 200, 30));
+            gradient.setColorAt(1, QColor(250, 20, 140));
+            painter.fillRect(rect(), gradient);
+        }
+    } gradient;
+    gradient.setGeometry(QRect(screenAt(0)->geometry().topLeft() + QPoint(30, 40), QSize(500, 700)));
+    gradient.show();
+    ForeignWindow foreign(QRect(700, 300, 200, 900), orange);
+    ASSERT_TRUE(foreign.ready());
+    ASSERT_TRUE(runUntil([&] { return gradient.windowHandle()->isExposed(); }));
+    ASSERT_TRUE(runUntil([&] { return rootPixel(nativeGeometry(gradient).center()) != 0xff000000u; }, 10s));
+
+    X11ScreenGrabber grabber;
+    ASSERT_TRUE(grabber.isAvailable()) << "Xvfb shares memory with local clients";
+    const QImage reference = screenAt(0)->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    for (const QRect& rect : {nativeMonitor(0), QRect(17, 33, 1001, 1031), QRect(5, 7, 3, 2)}) {
+        SCOPED_TRACE(rect.width());
+        const QImage image = grabber.grab(rect);
+        ASSERT_EQ(image.size(), rect.size());
+        ASSERT_EQ(image.format(), bitmapFormat);
+        EXPECT_EQ(firstDifference(image, reference.copy(rect)), QPoint(-1, -1));
+    }
+    EXPECT_TRUE(grabber.grab(QRect(100000, 0, 10, 10)).isNull()) << "outside the root";
+}
+
+TEST(X11CapturePlatform, ScreensJoinTheirMonitors)
+{
+    X11CapturePlatform platform;
+    const std::vector<ScreenInfo> screens = platform.screens();
+    ASSERT_EQ(int(screens.size()), options().monitors);
+    for (int i = 0; i < options().monitors; ++i) {
+        ASSERT_TRUE(screens[i].displayID);
+        EXPECT_EQ(platform.displayBounds(*screens[i].displayID), toRect(QRectF(nativeMonitor(i))));
+        EXPECT_EQ(screens[i].frame, toRect(QRectF(screenAt(i)->geometry())));
+        EXPECT_DOUBLE_EQ(screens[i].scale, options().scale);
+    }
+    EXPECT_EQ(platform.displayBounds(0xdeadbeef), Rect());
+}
+
+TEST(X11CapturePlatform, RefusesWaylandSessions)
+{
+    const auto env = [](std::initializer_list<std::pair<const char*, const char*>> values) {
+        QProcessEnvironment e;
+        for (const auto& [key, value] : values)
+            e.insert(QString::fromLatin1(key), QString::fromLatin1(value));
+        return e;
+    };
+    const struct {
+        QProcessEnvironment environment;
+        const char* platform;
+        bool wayland;
+    } cases[] = {
+        {env({}), "xcb", false},
+        {env({{"XDG_SESSION_TYPE", "x11"}}), "xcb", false},
+        {env({{"WAYLAND_DISPLAY", "wayland-0"}}), "xcb", true},
+        {env({{"XDG_SESSION_TYPE", "wayland"}}), "xcb", true},
+        {env({}), "wayland", true},
+        {env({}), "offscreen", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(X11CapturePlatform::isWaylandSession(c.environment, QString::fromLatin1(c.platform)), c.wayland);
+
+    ScopedLogCapture log;
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    CaptureService service(std::make_shared<X11CapturePlatform>());
+    const auto outcome = finish(service.capture());
+    qunsetenv("WAYLAND_DISPLAY");
+    EXPECT_EQ(outcome.errorAs<CaptureFailure>(), CaptureFailure(CaptureFailure::unavailable));
+    EXPECT_EQ(log.events().last(), "capture.error.domain=CaptureStreamErrorDomain.code=-3802");
+}
