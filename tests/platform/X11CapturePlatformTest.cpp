@@ -409,6 +409,38 @@ TEST(X11ScreenGrabber, ReadsTheSamePixelsAsQtAtAnyRectangle)
     EXPECT_TRUE(grabber.grab(QRect(100000, 0, 10, 10)).isNull()) << "outside the root";
 }
 
+TEST(X11ScreenGrabber, AHeldImageKeepsItsPixelsThroughLaterGrabs)
+{
+    const QRect area(300, 300, 200, 200);
+    QImage before;
+    QImage after;
+    {
+        X11ScreenGrabber grabber;
+        ASSERT_TRUE(grabber.isAvailable());
+        before = grabber.grab(nativeMonitor(0));
+        ASSERT_FALSE(before.isNull());
+        const QRgb old = before.pixel(area.center());
+
+        ForeignWindow foreign(area, orange);
+        ASSERT_TRUE(foreign.ready());
+        ASSERT_TRUE(runUntil([&] { return rootPixel(area.center()) == orange; }, 10s));
+        after = grabber.grab(nativeMonitor(0));
+        ASSERT_FALSE(after.isNull());
+        EXPECT_NE(after.constBits(), before.constBits()) << "a segment still in use is not written again";
+        EXPECT_EQ(after.pixel(area.center()), orange);
+        EXPECT_EQ(before.pixel(area.center()), old);
+
+        // Released, its memory serves the next grab.
+        const uchar* released = before.constBits();
+        before = QImage();
+        const QImage again = grabber.grab(nativeMonitor(0));
+        EXPECT_EQ(again.constBits(), released);
+    }
+    // The images outlive the grabber and its connection.
+    EXPECT_EQ(after.pixel(area.center()), orange);
+    EXPECT_EQ(after.copy(QRect(area.center(), QSize(4, 4))).pixel(1, 1), orange);
+}
+
 TEST(X11CapturePlatform, ScreensJoinTheirMonitors)
 {
     X11CapturePlatform platform;

@@ -12,15 +12,31 @@
 #include <sys/shm.h>
 
 #include <algorithm>
-#include <vector>
+#include <atomic>
 
 namespace vorlith {
 
+// One shared memory segment, attached on both sides. Lent while an image uses it as its
+// pixels; our mapping goes when the last holder (the grabber or an image) lets it go.
+struct X11ScreenGrabber::Segment {
+    void* address = nullptr;
+    std::size_t size = 0;
+    xcb_shm_seg_t id = 0;
+    std::atomic<bool> lent{false};
+
+    ~Segment()
+    {
+        if (address)
+            shmdt(address);
+    }
+};
+
 namespace {
 
-// Enough bands that the server's writing and our copying overlap; each stays megabytes long.
-constexpr int bandCount = 8;
-constexpr int minimumBandRows = 64;
+// Enough bands that the server's writing and our pass over the pixels overlap; each stays
+// megabytes long.
+constexpr int bandCount = 16;
+constexpr int minimumBandRows = 32;
 constexpr int maximumCopyThreads = 4;
 
 bool isPlainTrueColor(const xcb_setup_t* setup, const xcb_screen_t* screen)
@@ -45,16 +61,19 @@ bool isPlainTrueColor(const xcb_setup_t* setup, const xcb_screen_t* screen)
     return false;
 }
 
-// Screen pixels are opaque whatever the padding byte holds.
-void copyOpaque(const uchar* source, std::size_t sourceStride, uchar* target, std::size_t targetStride, int width,
-                int rows)
+// Screen pixels are opaque whatever the padding byte holds; xRGB becomes ARGB in place.
+void makeOpaque(uchar* pixels, std::size_t count)
 {
-    for (int row = 0; row < rows; ++row) {
-        const auto* s = reinterpret_cast<const uint32_t*>(source + row * sourceStride);
-        auto* t = reinterpret_cast<uint32_t*>(target + row * targetStride);
-        for (int i = 0; i < width; ++i)
-            t[i] = s[i] | 0xff000000u;
-    }
+    auto* p = reinterpret_cast<uint32_t*>(pixels);
+    for (std::size_t i = 0; i < count; ++i)
+        p[i] |= 0xff000000u;
+}
+
+void giveBack(void* info)
+{
+    auto* holder = static_cast<std::shared_ptr<X11ScreenGrabber::Segment>*>(info);
+    (*holder)->lent.store(false, std::memory_order_release);
+    delete holder;
 }
 
 } // namespace
@@ -68,7 +87,10 @@ X11ScreenGrabber::X11ScreenGrabber()
 X11ScreenGrabber::~X11ScreenGrabber()
 {
     m_copyPool.waitForDone();
-    releaseSegment();
+    // Closing the connection detaches every segment on the server's side; images still
+    // holding one keep our mapping until they go.
+    m_segments.clear();
+    m_connection.reset();
 }
 
 bool X11ScreenGrabber::isAvailable()
@@ -88,47 +110,52 @@ bool X11ScreenGrabber::checkServer()
     return version && isPlainTrueColor(xcb_get_setup(c), m_connection->screen());
 }
 
-bool X11ScreenGrabber::ensureSegment(std::size_t bytes)
+std::shared_ptr<X11ScreenGrabber::Segment> X11ScreenGrabber::freeSegment(std::size_t bytes)
 {
-    if (m_address && m_size >= bytes)
-        return true;
-    releaseSegment();
-    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (id < 0)
-        return false;
-    void* address = shmat(id, nullptr, 0);
-    if (address == reinterpret_cast<void*>(-1)) {
-        shmctl(id, IPC_RMID, nullptr);
-        return false;
+    std::shared_ptr<Segment> best;
+    for (const std::shared_ptr<Segment>& segment : m_segments) {
+        if (segment->size >= bytes && !segment->lent.load(std::memory_order_acquire) &&
+            (!best || segment->size < best->size))
+            best = segment;
     }
-    xcb_connection_t* c = m_connection->get();
-    const xcb_shm_seg_t segment = xcb_generate_id(c);
-    XcbReply<xcb_generic_error_t> error(xcb_request_check(c, xcb_shm_attach_checked(c, segment, id, 0)));
-    // Marked for removal now: the kernel frees it once both sides have detached, even if we die.
-    shmctl(id, IPC_RMID, nullptr);
-    if (error) {
-        shmdt(address);
-        return false;
-    }
-    m_shmId = id;
-    m_address = address;
-    m_size = bytes;
-    m_segment = segment;
-    return true;
+    return best ? best : newSegment(bytes);
 }
 
-void X11ScreenGrabber::releaseSegment()
+std::shared_ptr<X11ScreenGrabber::Segment> X11ScreenGrabber::newSegment(std::size_t bytes)
 {
-    if (!m_address)
-        return;
-    if (m_connection) {
-        xcb_shm_detach(m_connection->get(), m_segment);
-        xcb_flush(m_connection->get());
+    const int shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (shmId < 0)
+        return nullptr;
+    auto segment = std::make_shared<Segment>();
+    segment->address = shmat(shmId, nullptr, 0);
+    if (segment->address == reinterpret_cast<void*>(-1)) {
+        segment->address = nullptr;
+        shmctl(shmId, IPC_RMID, nullptr);
+        return nullptr;
     }
-    shmdt(m_address);
-    m_address = nullptr;
-    m_size = 0;
-    m_shmId = -1;
+    segment->size = bytes;
+    xcb_connection_t* c = m_connection->get();
+    segment->id = xcb_generate_id(c);
+    XcbReply<xcb_generic_error_t> error(xcb_request_check(c, xcb_shm_attach_checked(c, segment->id, shmId, 0)));
+    // Marked for removal now: the kernel frees it once both sides have detached, even if we die.
+    shmctl(shmId, IPC_RMID, nullptr);
+    if (error)
+        return nullptr; // a server on another machine cannot attach it
+    m_segments.push_back(segment);
+    return segment;
+}
+
+void X11ScreenGrabber::releaseSpareSegments()
+{
+    std::size_t spare = 0;
+    for (auto it = m_segments.begin(); it != m_segments.end();) {
+        if ((*it)->lent.load(std::memory_order_acquire) || ++spare <= keptSpareSegments) {
+            ++it;
+            continue;
+        }
+        xcb_shm_detach(m_connection->get(), (*it)->id);
+        it = m_segments.erase(it);
+    }
 }
 
 QImage X11ScreenGrabber::grab(const QRect& requested)
@@ -139,8 +166,10 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
     const QRect rect = requested.intersected(QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels));
     if (rect.isEmpty())
         return {};
+    releaseSpareSegments();
     const std::size_t stride = std::size_t(rect.width()) * 4;
-    if (!ensureSegment(stride * rect.height()))
+    const std::shared_ptr<Segment> segment = freeSegment(stride * rect.height());
+    if (!segment)
         return {};
 
     xcb_connection_t* c = m_connection->get();
@@ -156,16 +185,14 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
         bands.push_back({top, rows,
                          xcb_shm_get_image(c, screen->root, int16_t(rect.x()), int16_t(rect.y() + top),
                                            uint16_t(rect.width()), uint16_t(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                                           m_segment, uint32_t(std::size_t(top) * stride))});
+                                           segment->id, uint32_t(std::size_t(top) * stride))});
     }
     xcb_flush(c);
 
-    QImage image(rect.size(), bitmapFormat);
-    bool ok = !image.isNull();
-    uchar* pixels = ok ? image.bits() : nullptr;
-    const std::size_t targetStride = std::size_t(image.bytesPerLine());
-    std::vector<QFuture<void>> copies;
-    const auto* shared = static_cast<const uchar*>(m_address);
+    auto* pixels = static_cast<uchar*>(segment->address);
+    const int parts = m_copyPool.maxThreadCount();
+    bool ok = true;
+    std::vector<QFuture<void>> passes;
     for (const Band& band : bands) {
         xcb_generic_error_t* rawError = nullptr;
         XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, band.cookie, &rawError));
@@ -174,14 +201,24 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
             ok = false;
             continue; // every reply is still read, so none is left waiting in the connection
         }
-        copies.push_back(QtConcurrent::run(&m_copyPool, copyOpaque, shared + std::size_t(band.top) * stride, stride,
-                                           pixels + std::size_t(band.top) * targetStride, targetStride, rect.width(),
-                                           band.rows));
+        // Each band is split over the pool, so the pass over the last one, which nothing
+        // overlaps, is short.
+        const int bandParts = std::min(band.rows, parts);
+        for (int part = 0; part < bandParts; ++part) {
+            const int top = band.top + band.rows * part / bandParts;
+            const int rows = band.top + band.rows * (part + 1) / bandParts - top;
+            passes.push_back(QtConcurrent::run(&m_copyPool, makeOpaque, pixels + std::size_t(top) * stride,
+                                               std::size_t(rows) * rect.width()));
+        }
     }
-    for (QFuture<void>& copy : copies)
-        copy.waitForFinished();
+    for (QFuture<void>& pass : passes)
+        pass.waitForFinished();
     if (!ok)
         return {};
+
+    segment->lent.store(true, std::memory_order_release);
+    QImage image(pixels, rect.width(), rect.height(), qsizetype(stride), bitmapFormat, giveBack,
+                 new std::shared_ptr<Segment>(segment));
     image.setColorSpace(QColorSpace(QColorSpace::SRgb));
     return image;
 }

@@ -7,17 +7,20 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vorlith {
 
 class XcbConnection;
 
-// Reads rectangles of the root window through MIT-SHM into bitmaps: the server writes the
-// pixels straight into a shared segment kept from one grab to the next, in bands, and the copy
-// of each band into the image (with its alpha made opaque) runs on a small pool while the
-// server fills the next one. Never includes the cursor: GetImage reads the framebuffer only.
+// Reads rectangles of the root window through MIT-SHM into bitmaps without copying them: the
+// server writes the pixels, in bands, into a shared segment that then becomes the image's own
+// memory, and the pool makes each band opaque while the server fills the next. When the image
+// is released its segment comes back for the next grab, so only a grab that finds every
+// segment still in use pays for a new one. Never includes the cursor: GetImage reads the
+// framebuffer only.
 //
-// Has its own connection; use it from one thread at a time.
+// Has its own connection; call grab() from one thread at a time. Images may outlive it.
 class X11ScreenGrabber {
 public:
     X11ScreenGrabber();
@@ -33,17 +36,20 @@ public:
     // format; null when the grab failed.
     QImage grab(const QRect& rect);
 
+    // Free segments kept for later grabs; more are let go.
+    static constexpr std::size_t keptSpareSegments = 4;
+
+    struct Segment;
+
 private:
     bool checkServer();
-    bool ensureSegment(std::size_t bytes);
-    void releaseSegment();
+    std::shared_ptr<Segment> freeSegment(std::size_t bytes);
+    std::shared_ptr<Segment> newSegment(std::size_t bytes);
+    void releaseSpareSegments();
 
     std::unique_ptr<XcbConnection> m_connection;
     std::optional<bool> m_available;
-    int m_shmId = -1;
-    void* m_address = nullptr;
-    std::size_t m_size = 0;
-    uint32_t m_segment = 0;
+    std::vector<std::shared_ptr<Segment>> m_segments;
     QThreadPool m_copyPool;
 };
 
