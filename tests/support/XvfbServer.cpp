@@ -117,14 +117,24 @@ bool XvfbServer::start(const XvfbOptions& options)
         return false;
     }
     if (options.windowManager) {
-        m_wm = spawn(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        // Openbox announces itself (_NET_SUPPORTING_WM_CHECK) before it has finished starting,
+        // and a window mapped in that gap is never managed. The startup command runs once it
+        // is ready.
+        m_wm = spawn(QStringLiteral("openbox"),
+                     {QStringLiteral("--sm-disable"), QStringLiteral("--startup"),
+                      QStringLiteral("xprop -root -f VORLITH_WM_READY 32c -set VORLITH_WM_READY 1")});
         if (!waitForWindowManager()) {
             stop();
             return false;
         }
     }
-    if (options.compositor)
+    if (options.compositor) {
         m_compositor = spawn(QStringLiteral("xcompmgr"), {});
+        if (!waitForCompositor()) {
+            stop();
+            return false;
+        }
+    }
     return true;
 }
 
@@ -156,8 +166,22 @@ bool XvfbServer::waitForWindowManager()
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
         QByteArray out;
-        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, &out);
-        if (out.contains("window id"))
+        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("VORLITH_WM_READY")}, &out);
+        if (out.contains("= 1"))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+bool XvfbServer::waitForCompositor()
+{
+    // xcompmgr names the window that owns the compositing-manager selection after itself.
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        QByteArray out;
+        run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-children")}, &out);
+        if (out.contains("\"xcompmgr\""))
             return true;
         QThread::msleep(20);
     }

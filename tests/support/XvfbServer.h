@@ -46,6 +46,7 @@ private:
     pid_t spawn(const QString& program, const QStringList& arguments, int displayFd = -1) const;
     bool configureMonitors();
     bool waitForWindowManager();
+    bool waitForCompositor();
 
     XvfbOptions m_options;
     QString m_display;
