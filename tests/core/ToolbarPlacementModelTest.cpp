@@ -229,6 +229,7 @@ TEST(ToolbarPlacementModel, DockedToolbarKeepsItsOffsetFromTheNearestAnchor)
         {"wholly left and above", Rect(800, 300, 400, 300), {8, 100}, {0, 0}, {-792, -200}},
         {"ends nearest; wholly below", Rect(300, 100, 900, 300), {600, 450}, {1, 1}, {-600, 50}},
         {"centre ties with start; start nearest", Rect(100, 100, 928, 300), {150, 120}, {0.5, 0}, {-414, 20}},
+        {"end ties with centre: centre kept", Rect(100, 100, 928, 300), {250, 120}, {0.5, 0}, {-314, 20}},
         {"start nearest; end strictly nearest", Rect(100, 100, 400, 300), {50, 300}, {0, 1}, {-50, -100}},
     };
     for (const Row& row : rows) {
