@@ -64,8 +64,8 @@ std::string describe(const Phase& phase)
     return "?";
 }
 
-// One session in each phase. Every draft holds a pen mark and marker 1 (next number 2), so
-// that each operation has something to act on.
+// One session in each phase. Every draft holds a pen mark and marker 1, so that each
+// operation has something to act on; the draft phase has moved both without committing.
 struct Phases {
     QUuid markerID;
     EditorSession preselection = preselected();
@@ -77,17 +77,13 @@ struct Phases {
     {
         const Annotation marker = numberMark(1);
         markerID = marker.id;
-        for (EditorSession* s : {&preselection, &editing, &draft, &output}) {
-            *s = EditorSession(QUuid::createUuid(), area, DocumentOrigin::screenCapture);
-            s->setAnnotations({penMark(0), marker});
-            s->setNextNumber(2);
-        }
-        // setNextNumber commits; take preselection back to a session without a document.
-        preselection = EditorSession(QUuid::createUuid(), area, DocumentOrigin::screenCapture);
-        preselection.setAnnotations(editing.annotations());
-        preselection.setSelection(Rect(0, 0, 200, 100));
+        preselection.setAnnotations({penMark(0), marker});
+        editing = preselection;
+        editing.setNextNumber(2); // commits, creating the document
+        draft = editing;
         draft.beginEdit(EditKind::gesture);
         draft.setAnnotations(shifted(draft.annotations(), 5));
+        output = editing;
         output.beginOutput();
     }
 };
