@@ -62,7 +62,7 @@ Point handleDirection(SelectionHandle handle)
 
 bool isSquareMarker(const Annotation& mark)
 {
-    if (mark.number < 1 || mark.number > 999 || mark.points.size() != 2)
+    if (!isMarkerNumber(mark.number) || mark.points.size() != 2)
         return false;
     const Rect box = mark.bounds();
     const double w = box.width();

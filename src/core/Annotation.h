@@ -16,6 +16,11 @@
 
 namespace vorlith {
 
+// Numbered markers carry 1...999; the counter is empty once 999 has been handed out.
+inline constexpr int firstMarkerNumber = 1;
+inline constexpr int lastMarkerNumber = 999;
+constexpr bool isMarkerNumber(int number) { return number >= firstMarkerNumber && number <= lastMarkerNumber; }
+
 // A colour as four components, 0...1 when drawn; stored as given, never clamped.
 struct RGBA {
     double red = 0;

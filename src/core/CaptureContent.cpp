@@ -11,11 +11,6 @@ namespace {
 constexpr std::array<std::string_view, 3> originNames{"screenCapture", "clipboardImage", "localFile"};
 static_assert(originNames.size() == allDocumentOrigins.size());
 
-bool isMarkerNumber(int n)
-{
-    return n >= 1 && n <= 999;
-}
-
 } // namespace
 
 std::string_view documentOriginName(DocumentOrigin origin)

@@ -8,13 +8,6 @@ namespace vorlith {
 
 namespace {
 
-constexpr int lastMarkerNumber = 999;
-
-bool isMarkerNumber(int number)
-{
-    return number >= 1 && number <= lastMarkerNumber;
-}
-
 // The counter after highest was handed out: empty once 999 is gone.
 std::optional<int> counterAfter(int highest)
 {
