@@ -1,6 +1,6 @@
 #include "core/ContentChange.h"
 
-#include "core/ByteCount.h"
+#include "core/Saturating.h"
 
 #include <QtGlobal>
 
