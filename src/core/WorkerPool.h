@@ -110,8 +110,10 @@ private:
                 error = std::current_exception();
             }
             job.reset();
+            // Moved, not copied: the worker keeps no reference to the error or the value,
+            // so only the caller's thread ever releases them.
             if (error)
-                result.fail(error);
+                result.fail(std::move(error));
             else if constexpr (std::is_void_v<R>)
                 result.resume();
             else
