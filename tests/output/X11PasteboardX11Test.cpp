@@ -1,4 +1,5 @@
 #include "app/output/ImageEncoder.h"
+#include "app/output/OutputService.h"
 #include "app/output/PasteboardTransaction.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "support/TestSupport.h"
@@ -73,15 +74,17 @@ QImage pattern()
 
 } // namespace
 
-TEST(X11Pasteboard, OffersTheEncodedPngAsItsOnlyContentType)
+TEST(X11Pasteboard, CopiedImageIsOfferedAsItsPngOnly)
 {
-    X11Pasteboard pasteboard;
-    ASSERT_TRUE(pasteboard.observesOwnerChanges());
+    auto pasteboard = std::make_shared<X11Pasteboard>();
+    ASSERT_TRUE(pasteboard->observesOwnerChanges());
     const QImage image = pattern();
+    OutputService service(pasteboard);
+    std::optional<OutputResult> result;
+    service.copy(image, std::nullopt, [&](const OutputResult& r) { result = r; });
+    ASSERT_TRUE(runUntil([&] { return result.has_value(); }));
+    ASSERT_EQ(*result, OutputResult::success());
     const QByteArray png = ImageEncoder::encode(image, ImageFormat::png);
-    PasteboardItem item;
-    ASSERT_TRUE(item.setData(PasteboardType::png(), png));
-    ASSERT_EQ(PasteboardTransaction::commit(pasteboard, PasteboardTransaction::defaultWriter, item), OutputResult::success());
 
     QStringList offered = targets();
     EXPECT_TRUE(offered.contains(QStringLiteral("image/png"))) << offered.join(' ').toStdString();
