@@ -6,6 +6,8 @@
 #include "support/X11Environment.h"
 
 #include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QProcess>
 
@@ -55,12 +57,23 @@ QStringList targets()
     return list;
 }
 
-// Another client takes the clipboard with text, as a user copying in another program.
+// Another client takes the clipboard with text, as a user copying in another program. Returns
+// once Qt has seen the new owner too: Qt stamps its own selection requests with the newest
+// server time it has processed, and a user always gives it event-loop turns between a copy
+// elsewhere and a copy here.
 void xclipWrites(const QByteArray& text)
 {
+    int changes = 0;
+    const QMetaObject::Connection watch = QObject::connect(
+        QGuiApplication::clipboard(), &QClipboard::changed, [&](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                ++changes;
+        });
     QByteArray ignored;
     X11Environment::server()->run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")},
                                   &ignored, text);
+    EXPECT_TRUE(runUntil([&] { return changes > 0; }));
+    QObject::disconnect(watch);
 }
 
 QImage pattern()

@@ -21,6 +21,11 @@ namespace vorlith {
 //
 // The change count counts XFixes selection-owner events, received on a connection of our own:
 // QClipboard's signals do not arrive while Qt waits for another owner's answer.
+//
+// Qt stamps its clear and write with the newest server time its event loop has processed. A
+// write in the same turn as another program's copy can therefore be refused by the server;
+// `writeObjects` then reports failure (it checks who owns the clipboard afterwards), and the
+// transaction leaves the other program's contents in place.
 class X11Pasteboard final : public QObject, public Pasteboard {
     Q_OBJECT
 public:
