@@ -177,10 +177,12 @@ bool X11Pasteboard::writeObjects(const QList<PasteboardItem>& items)
 
 bool X11Pasteboard::qtOwnsClipboard()
 {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11)
+        return true; // Qt keeps the data in this process: nothing to lose ownership to
     if (!clipboard()->ownsClipboard())
         return false;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !m_connection || !m_clipboardAtom)
+    if (!m_connection || !m_clipboardAtom)
         return true;
     // The owner window must be one of Qt's: its id lies in Qt's connection's id range.
     xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
