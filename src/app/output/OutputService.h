@@ -97,7 +97,6 @@ private:
                        const std::function<void()>& onWriting, std::shared_ptr<Workspace> workspace);
     void snapshotDraft(SavePanel* panel);
     void formatChanged();
-    void releasePanel();
     void write(const QImage& image, ImageFormat format, const QString& path, const QUuid& token,
                std::shared_ptr<Workspace> workspace);
     static QCoro::Task<> writeTask(QPointer<OutputService> self, Encoder encoder, QImage image, ImageFormat format,
