@@ -29,12 +29,6 @@ struct Scales {
     double sy = 0;
 };
 
-void throwIfCancelled(const std::stop_token& stop)
-{
-    if (stop.stop_requested())
-        throw CancellationError();
-}
-
 // Pixels per point on each axis. A logical size that is not finite and positive, or so small
 // that the scale itself is not finite, cannot be drawn.
 Scales scalesFor(const QImage& source, Size logicalSize)
@@ -230,7 +224,7 @@ int mosaicBlockPixels(double scale, double block, int imageExtent)
 }
 
 void drawMosaic(const Annotation& mark, const Scales& scales, QImage& bitmap, uchar* bits,
-                const std::stop_token& stop)
+                const AnnotationRenderer::Checkpoint& checkpoint)
 {
     const std::optional<QRect> box =
         AnnotationRenderer::pixelBox(mark.bounds(), scales.sx, scales.sy, bitmap.size());
@@ -239,7 +233,7 @@ void drawMosaic(const Annotation& mark, const Scales& scales, QImage& bitmap, uc
     const double block = mosaicBlock(mark.style.mosaicSize);
     const QSize blockPixels(mosaicBlockPixels(scales.sx, block, bitmap.width()),
                             mosaicBlockPixels(scales.sy, block, bitmap.height()));
-    Mosaic::pixelate(bits, bitmap.bytesPerLine(), *box, blockPixels, [&stop] { throwIfCancelled(stop); });
+    Mosaic::pixelate(bits, bitmap.bytesPerLine(), *box, blockPixels, checkpoint);
 }
 
 void drawPreparedText(const AnnotationRenderer::PreparedText& prepared, const Scales& scales, QPainter& painter)
@@ -349,7 +343,15 @@ AnnotationRenderer::PreparedRender AnnotationRenderer::prepare(const QImage& sou
 
 QImage AnnotationRenderer::composite(const PreparedRender& render, std::stop_token stop)
 {
-    throwIfCancelled(stop);
+    return composite(render, [&stop] {
+        if (stop.stop_requested())
+            throw CancellationError();
+    });
+}
+
+QImage AnnotationRenderer::composite(const PreparedRender& render, const Checkpoint& checkpoint)
+{
+    checkpoint();
     const Scales scales = scalesFor(render.source, render.logicalSize);
     // The source drawn over nothing is the source itself: copy its pixels in one pass.
     QImage bitmap = Bitmap::copyOf(render.source);
@@ -363,7 +365,7 @@ QImage AnnotationRenderer::composite(const PreparedRender& render, std::stop_tok
     beginPainting(painter, bitmap);
     painter.scale(scales.sx, scales.sy);
     for (const Annotation& mark : render.annotations) {
-        throwIfCancelled(stop);
+        checkpoint();
         switch (mark.kind) {
         case Kind::text:
         case Kind::number:
@@ -371,7 +373,7 @@ QImage AnnotationRenderer::composite(const PreparedRender& render, std::stop_tok
                 drawPreparedText(*it, scales, painter);
             break;
         case Kind::mosaic:
-            drawMosaic(mark, scales, bitmap, bits, stop);
+            drawMosaic(mark, scales, bitmap, bits, checkpoint);
             break;
         default:
             drawGeometry(mark, painter);

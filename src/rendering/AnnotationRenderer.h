@@ -11,6 +11,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <vector>
@@ -52,6 +53,11 @@ public:
     // CancellationError when `stop` is triggered (checked at entry, before each mark and
     // before each mosaic block row), or AnnotationRenderError. Any thread.
     static QImage composite(const PreparedRender& render, std::stop_token stop = {});
+
+    // Runs at every point where compositing may stop: at entry, before each mark and before
+    // each mosaic block row. Throwing from it stops the composite with that error.
+    using Checkpoint = std::function<void()>;
+    static QImage composite(const PreparedRender& render, const Checkpoint& checkpoint);
 
     // `prepare` then `composite` on the calling thread.
     static QImage render(const QImage& source, Size logicalSize, std::vector<Annotation> annotations);
