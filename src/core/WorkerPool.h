@@ -49,32 +49,21 @@ public:
     {
         using R = JobResult<Job>;
         std::stop_source jobStop;
-        OneShot<R> result;
+        OneShot<Stored<R>> result;
         submit(std::make_unique<Work<Job, R>>(std::move(job), jobStop.get_token(), result));
         std::stop_callback onStop(stop, [jobStop]() mutable { jobStop.request_stop(); });
-        if constexpr (std::is_void_v<R>) {
-            try {
-                co_await result;
-            } catch (...) {
-                if (stop.stop_requested())
-                    throw CancellationError();
-                throw;
-            }
+        std::optional<Stored<R>> value;
+        try {
+            value.emplace(co_await result);
+        } catch (...) {
             if (stop.stop_requested())
                 throw CancellationError();
-        } else {
-            std::optional<R> value;
-            try {
-                value.emplace(co_await result);
-            } catch (...) {
-                if (stop.stop_requested())
-                    throw CancellationError();
-                throw;
-            }
-            if (stop.stop_requested())
-                throw CancellationError();
-            co_return std::move(*value);
+            throw;
         }
+        if (stop.stop_requested())
+            throw CancellationError();
+        if constexpr (!std::is_void_v<R>)
+            co_return std::move(*value);
     }
 
 private:
@@ -83,11 +72,13 @@ private:
         virtual void run() = 0;
     };
 
+    // A job's value as handed back; a job without one hands back an empty value.
+    template <typename R>
+    using Stored = std::conditional_t<std::is_void_v<R>, std::monostate, R>;
+
     template <typename Job, typename R>
     struct Work final : PendingWork {
-        using Stored = std::conditional_t<std::is_void_v<R>, std::monostate, R>;
-
-        Work(Job job, std::stop_token stop, OneShot<R> result)
+        Work(Job job, std::stop_token stop, OneShot<Stored<R>> result)
             : job(std::move(job)), stop(std::move(stop)), result(std::move(result))
         {
         }
@@ -95,29 +86,33 @@ private:
         // the job has wholly ended when its caller continues.
         void run() override
         {
-            std::optional<Stored> value;
+            std::optional<Stored<R>> value;
             std::exception_ptr error;
             try {
                 if (stop.stop_requested())
                     throw CancellationError();
-                if constexpr (std::is_void_v<R>) {
-                    call();
-                    value.emplace();
-                } else {
-                    value.emplace(call());
-                }
+                value.emplace(call());
             } catch (...) {
                 error = std::current_exception();
             }
             job.reset();
+            // Moved, not copied: the worker keeps no reference to the error or the value,
+            // so only the caller's thread ever releases them.
             if (error)
-                result.fail(error);
-            else if constexpr (std::is_void_v<R>)
-                result.resume();
+                result.fail(std::move(error));
             else
                 result.resume(std::move(*value));
         }
-        R call()
+        Stored<R> call()
+        {
+            if constexpr (std::is_void_v<R>) {
+                invoke();
+                return {};
+            } else {
+                return invoke();
+            }
+        }
+        R invoke()
         {
             if constexpr (std::is_invocable_v<Job&, std::stop_token>)
                 return (*job)(stop);
@@ -127,7 +122,7 @@ private:
 
         std::optional<Job> job;
         std::stop_token stop;
-        OneShot<R> result;
+        OneShot<Stored<R>> result;
     };
 
     // Picks the next queued work item off our own list. One shared runnable is started once

@@ -169,9 +169,12 @@ TEST(WorkerPool, RunsJobsOnItsOwnThreadsAndHandsResultsBackToTheCaller)
             return 42;
         });
         value = co_await job;
+        auto sideEffect = pool.run(stop, [&jobOnMain](std::stop_token) { jobOnMain = onMainThread(); });
+        co_await sideEffect; // a job without a value
         continuedOnMain = onMainThread();
     });
-    ASSERT_TRUE(runUntil([&] { return value.has_value(); }));
+    ASSERT_TRUE(runUntil([&] { return !handle.isRunning(); }));
+    ASSERT_TRUE(value.has_value());
     EXPECT_EQ(*value, 42);
     EXPECT_FALSE(jobOnMain);
     EXPECT_TRUE(continuedOnMain);

@@ -90,16 +90,22 @@ TEST(BoundedWorkQueue, LimitOfTwoRunsTwoJobsSideBySide)
 TEST(BoundedWorkQueue, CancellingAWaiterFreesTheWaitingPlaceButALateCancellationSparesItsSuccessor)
 {
     BoundedWorkQueue queue(1);
-    HeldJob first, second, third, fourth;
-    auto a = call(queue, first, 1);
-    ASSERT_TRUE(runUntil([&] { return first.started(); }));
+    HeldJob zeroth, first, second, third, fourth;
 
-    // Cancelled while waiting: the place is freed.
+    // Cancelled while waiting: the place is freed, and the slot with it once the job ends.
+    auto z = call(queue, zeroth, 0);
+    ASSERT_TRUE(runUntil([&] { return zeroth.started(); }));
     auto b = call(queue, second, 2);
     b->cancel();
     ASSERT_TRUE(runUntil([&] { return b->finished(); }));
     EXPECT_EQ(b->result(), "cancelled");
     EXPECT_EQ(queue.waitingCount(), 0);
+    zeroth.release();
+    ASSERT_TRUE(runUntil([&] { return z->finished(); }));
+    EXPECT_EQ(queue.runningCount(), 0);
+
+    auto a = call(queue, first, 1);
+    ASSERT_TRUE(runUntil([&] { return first.started(); }));
 
     // Cancelled, and evicted by a newcomer before the posted cancellation arrives: that
     // cancellation carries the old token and leaves the newcomer waiting.
