@@ -1,6 +1,6 @@
 // Renders every mark kind at the scales displays use, for a person to look at, and checks
 // that each scale puts the same marks in the same places.
-#include "RenderingFixtures.h"
+#include "support/RenderingFixtures.h"
 #include "rendering/AnnotationRenderer.h"
 #include "support/TestSupport.h"
 

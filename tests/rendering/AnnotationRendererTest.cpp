@@ -1,4 +1,4 @@
-#include "RenderingFixtures.h"
+#include "support/RenderingFixtures.h"
 #include "core/CancellationError.h"
 #include "rendering/AnnotationRenderer.h"
 #include "rendering/FontFactory.h"
