@@ -1,6 +1,6 @@
 #include "app/capture/CaptureFailure.h"
 #include "app/capture/CaptureService.h"
-#include "rendering/BitmapFormat.h"
+#include "rendering/Bitmap.h"
 #include "support/FakeCapturePlatform.h"
 #include "support/MemoryLogSink.h"
 #include "support/TaskOutcome.h"
@@ -122,7 +122,7 @@ TEST(CaptureService, AsksForTheTruncatedPixelSizeAndKeepsTheImagesOwn)
     // A platform that grabs at native resolution hands back its own size: the frame follows
     // the image, never the product of points and scale.
     Fixture f;
-    QImage native(2881, 1801, bitmapFormat);
+    QImage native = Bitmap::create(2881, 1801);
     native.fill(Qt::white);
     f.platform->images.insert(1, native);
     const auto outcome = f.capture();

@@ -3,12 +3,13 @@
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11ScreenGrabber.h"
 #include "platform/x11/X11WindowList.h"
-#include "rendering/BitmapFormat.h"
+#include "rendering/Bitmap.h"
 #include "support/MemoryLogSink.h"
 #include "support/TaskOutcome.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
 
+#include <QColorSpace>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -203,7 +204,7 @@ TEST(X11CapturePlatform, FreezesEachMonitorAtItsNativeSize)
         EXPECT_EQ(frame->geometry.pixelSize, (Size{double(options().width), double(options().height)}));
         EXPECT_EQ(frame->geometry.size, toSize(QSizeF(screen->geometry().size())));
         EXPECT_DOUBLE_EQ(frame->backingScale, scale);
-        EXPECT_EQ(frame->image.format(), bitmapFormat);
+        EXPECT_EQ(frame->image.format(), Bitmap::format);
         EXPECT_EQ(frame->image.colorSpace(), QColorSpace(QColorSpace::SRgb));
         EXPECT_EQ(qAlpha(frame->image.pixel(5, 5)), 255);
         EXPECT_EQ(platform->displayBounds(frame->id), toRect(QRectF(nativeMonitor(i))));
@@ -411,7 +412,7 @@ TEST(X11ScreenGrabber, ReadsTheSamePixelsAsQtAtAnyRectangle)
             const QImage reference = screenAt(0)->grabWindow(0).toImage();
             const QImage image = grabber.grab(rect);
             EXPECT_EQ(image.size(), rect.size());
-            EXPECT_EQ(image.format(), bitmapFormat);
+            EXPECT_EQ(image.format(), Bitmap::format);
             difference = firstDifference(image, reference.copy(rect));
             return difference == QPoint(-1, -1);
         }, 5s);

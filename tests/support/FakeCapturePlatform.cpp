@@ -1,6 +1,6 @@
 #include "support/FakeCapturePlatform.h"
 
-#include "rendering/BitmapFormat.h"
+#include "rendering/Bitmap.h"
 
 namespace vorlith::test {
 
@@ -56,7 +56,7 @@ QCoro::Task<QImage> FakeCapturePlatform::screenshot(ScreenshotRequest request)
         std::rethrow_exception(error);
     if (images.contains(request.displayID))
         co_return images.value(request.displayID);
-    QImage image(request.width, request.height, bitmapFormat);
+    QImage image = Bitmap::create(request.width, request.height);
     image.fill(fill);
     co_return image;
 }

@@ -5,6 +5,8 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
+#include <xcb/xcb.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -117,12 +119,7 @@ bool XvfbServer::start(const XvfbOptions& options)
         return false;
     }
     if (options.windowManager) {
-        // Openbox announces itself (_NET_SUPPORTING_WM_CHECK) before it has finished starting,
-        // and a window mapped in that gap is never managed. The startup command runs once it
-        // is ready.
-        m_wm = spawn(QStringLiteral("openbox"),
-                     {QStringLiteral("--sm-disable"), QStringLiteral("--startup"),
-                      QStringLiteral("xprop -root -f VORLITH_WM_READY 32c -set VORLITH_WM_READY 1")});
+        m_wm = spawn(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
         if (!waitForWindowManager()) {
             stop();
             return false;
@@ -163,15 +160,37 @@ bool XvfbServer::configureMonitors()
 
 bool XvfbServer::waitForWindowManager()
 {
-    QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        QByteArray out;
-        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("VORLITH_WM_READY")}, &out);
-        if (out.contains("= 1"))
-            return true;
-        QThread::msleep(20);
+    // The window manager announces itself before it manages windows; a window mapped in
+    // between can stay unmanaged and never be exposed. So map a probe window and wait until
+    // the manager reparents it into a frame.
+    xcb_connection_t* connection = xcb_connect(m_display.toLocal8Bit().constData(), nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return false;
     }
-    return false;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t probe = xcb_generate_id(connection);
+    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 16, 16, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
+    xcb_map_window(connection, probe);
+    xcb_flush(connection);
+
+    bool managed = false;
+    QDeadlineTimer deadline(10000);
+    while (!managed && !deadline.hasExpired()) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+            if ((event->response_type & 0x7f) == XCB_REPARENT_NOTIFY)
+                managed = true;
+            std::free(event);
+        }
+        if (!managed)
+            QThread::msleep(5);
+    }
+    xcb_destroy_window(connection, probe);
+    xcb_flush(connection);
+    xcb_disconnect(connection);
+    return managed;
 }
 
 bool XvfbServer::waitForCompositor()

@@ -1,13 +1,13 @@
 #include "platform/x11/X11CapturePlatform.h"
 
+#include "core/Async.h"
 #include "platform/x11/OwnWindowConcealment.h"
 #include "platform/x11/X11ScreenGrabber.h"
 #include "platform/x11/X11WindowList.h"
 #include "platform/x11/XcbConnection.h"
-#include "rendering/BitmapFormat.h"
+#include "rendering/Bitmap.h"
 
 #include <QCoro/QCoroFuture>
-#include <QCoro/QCoroTimer>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -173,18 +173,18 @@ QCoro::Task<QImage> X11CapturePlatform::screenshot(ScreenshotRequest request)
         OwnWindowConcealment concealment(area, request.exceptedWindowIDs);
         if (!concealment.isEmpty()) {
             syncQtConnection();
-            QCoro::Task<> settle = QCoro::sleepFor(hasCompositor() ? compositorSettle : exposeSettle);
+            QCoro::Task<> settle = sleepFor(hasCompositor() ? compositorSettle : exposeSettle, {});
             co_await settle;
         }
         const std::shared_ptr<X11ScreenGrabber> grabber = m_grabber;
         QFuture<QImage> grab = QtConcurrent::run(&m_grabPool, [grabber, nativeBounds] { return grabber->grab(nativeBounds); });
         image = co_await grab;
         if (image.isNull() && screen)
-            image = screen->grabWindow(0).toImage();
+            image = Bitmap::copyOf(screen->grabWindow(0).toImage());
     }
     if (image.isNull())
         fail(CaptureStreamError::failedToStart);
-    co_return asBitmap(std::move(image));
+    co_return image;
 }
 
 } // namespace vorlith

@@ -1,7 +1,7 @@
 #include "platform/x11/X11ScreenGrabber.h"
 
 #include "platform/x11/XcbConnection.h"
-#include "rendering/BitmapFormat.h"
+#include "rendering/Bitmap.h"
 
 #include <QFuture>
 #include <QtConcurrent/QtConcurrentRun>
@@ -217,9 +217,9 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
         return {};
 
     segment->lent.store(true, std::memory_order_release);
-    QImage image(pixels, rect.width(), rect.height(), qsizetype(stride), bitmapFormat, giveBack,
+    QImage image(pixels, rect.width(), rect.height(), qsizetype(stride), Bitmap::format, giveBack,
                  new std::shared_ptr<Segment>(segment));
-    image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    Bitmap::tag(image);
     return image;
 }
 

@@ -1,0 +1,247 @@
+#include "app/editor/CompositeRenderer.h"
+
+#include "core/Async.h"
+#include "core/CancellationError.h"
+#include "core/Saturating.h"
+#include "rendering/AnnotationRenderer.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vorlith {
+
+namespace {
+
+constexpr qint64 largest = std::numeric_limits<qint64>::max();
+// The least workspace any composite is charged beyond four source-sized bitmaps.
+constexpr qint64 workspaceMargin = 65'536;
+
+qint64 bitmapBytes(const QImage& image)
+{
+    return saturatingMultiply(image.bytesPerLine(), image.height());
+}
+
+// Gives back a render's reservation and tells the owner, once, on every way out of a render
+// that got as far as reserving. The store is the one the renderer had when the render began.
+class Settlement {
+public:
+    explicit Settlement(const QPointer<CompositeRenderer>& renderer)
+        : renderer_(renderer), store_(renderer->resources())
+    {
+    }
+
+    // Throws ImageResourceStore::Failure; nothing is reserved without a store.
+    void reserve(qint64 bytes, ImageResourceStore::WorkKind kind)
+    {
+        if (store_)
+            reservation_ = store_->reserveWork(bytes, kind, 0);
+    }
+
+    void settle()
+    {
+        if (settled_)
+            return;
+        settled_ = true;
+        if (reservation_ && store_)
+            store_->finishWork(*reservation_);
+        if (renderer_ && renderer_->onResourcesChanged)
+            renderer_->onResourcesChanged();
+    }
+
+private:
+    QPointer<CompositeRenderer> renderer_;
+    ImageResourceStore* store_;
+    std::optional<ImageResourceStore::WorkReservation> reservation_;
+    bool settled_ = false;
+};
+
+// Validates and rasterises on the main thread (the text system lives there), then flattens on
+// the render queue's worker. The worker gets only the immutable prepared render.
+QCoro::Task<QImage> composeOnWorkers(QImage source, Size logicalSize, std::vector<Annotation> marks,
+                                     QUuid renderDocumentID, DocumentRenderQueue::Kind kind, std::stop_token stop)
+{
+    AnnotationRenderer::PreparedRender prepared =
+        AnnotationRenderer::prepare(source, logicalSize, std::move(marks));
+    auto job = CompositeRenderer::workers().run(
+        renderDocumentID, kind, stop, [prepared = std::move(prepared)](std::stop_token jobStop) {
+            return AnnotationRenderer::composite(prepared, jobStop);
+        });
+    QImage image = co_await job;
+    co_return image;
+}
+
+} // namespace
+
+CompositeRenderer::CompositeRenderer(QImage source, Size logicalSize, QObject* parent)
+    : QObject(parent),
+      renderDocumentID_(QUuid::createUuid()),
+      source_(std::move(source)),
+      logicalSize_(logicalSize),
+      revision_(QUuid::createUuid()),
+      cachedImage_(source_)
+{
+}
+
+CompositeRenderer::~CompositeRenderer()
+{
+    previewTask_.cancel();
+}
+
+DocumentRenderQueue& CompositeRenderer::workers()
+{
+    // Never destroyed: a composite still running at exit must not meet a dead queue.
+    static auto* queue = new DocumentRenderQueue(11);
+    return *queue;
+}
+
+void CompositeRenderer::cancelPreview()
+{
+    revision_ = QUuid::createUuid();
+    previewTask_.cancel();
+    previewTask_ = TaskHandle();
+}
+
+void CompositeRenderer::requestPreview(std::vector<Annotation> marks, PreviewCompletion completion)
+{
+    cancelPreview();
+    if (marks == cachedMarks_) {
+        if (completion)
+            completion({cachedImage_, nullptr});
+        return;
+    }
+    const QUuid revision = revision_;
+    previewTask_ = TaskHandle::spawn([self = QPointer(this), marks = std::move(marks), completion = std::move(completion),
+                                      revision](std::stop_token stop) mutable -> QCoro::Task<> {
+        // Requests made in one pass of the event loop do the work of the last one only.
+        auto turn = nextTurn();
+        co_await turn;
+        if (!self || stop.stop_requested() || self->revision_ != revision)
+            co_return;
+        auto preview = self->runPreview(std::move(marks), std::move(completion), revision, stop);
+        co_await preview;
+    });
+}
+
+QCoro::Task<> CompositeRenderer::runPreview(std::vector<Annotation> marks, PreviewCompletion completion,
+                                            QUuid revision, std::stop_token stop)
+{
+    // `this` may be destroyed while the composite waits or runs: after each suspension only
+    // `self` is used.
+    const QPointer<CompositeRenderer> self(this);
+    Settlement settlement(self);
+    std::exception_ptr failure;
+    try {
+        // The preview's own bitmap replaces the cached one, so one source-sized bitmap less.
+        const qint64 estimate = estimatedOutputWorkspaceBytes(source_, logicalSize_, marks);
+        settlement.reserve(std::max<qint64>(0, estimate - bitmapBytes(source_)), ImageResourceStore::WorkKind::preview);
+        auto composing = composeOnWorkers(source_, logicalSize_, marks, renderDocumentID_,
+                                          DocumentRenderQueue::Kind::preview, stop);
+        QImage image = co_await composing;
+        if (self && !stop.stop_requested() && self->revision_ == revision) {
+            self->keep(std::move(marks), image);
+            self->previewTask_ = TaskHandle();
+            if (completion)
+                completion({image, nullptr});
+        }
+    } catch (const CancellationError&) {
+        // Superseded, evicted by a newer preview of this document, or cancelled: no answer.
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure && self && self->revision_ == revision) {
+        self->previewTask_ = TaskHandle();
+        if (completion)
+            completion({QImage(), failure});
+    }
+    settlement.settle();
+}
+
+QCoro::Task<QImage> CompositeRenderer::output(std::vector<Annotation> marks, std::stop_token stop)
+{
+    cancelPreview();
+    if (stop.stop_requested())
+        throw CancellationError();
+    if (marks == cachedMarks_)
+        co_return cachedImage_;
+
+    const QPointer<CompositeRenderer> self(this);
+    Settlement settlement(self);
+    // A refusal goes to the caller before anything needs settling.
+    settlement.reserve(estimatedOutputWorkspaceBytes(source_, logicalSize_, marks),
+                       ImageResourceStore::WorkKind::output);
+    QImage image;
+    try {
+        auto composing = composeOnWorkers(source_, logicalSize_, marks, renderDocumentID_,
+                                          DocumentRenderQueue::Kind::output, stop);
+        image = co_await composing;
+        if (stop.stop_requested() || !self)
+            throw CancellationError();
+    } catch (...) {
+        settlement.settle();
+        throw;
+    }
+    self->keep(std::move(marks), image);
+    settlement.settle();
+    co_return image;
+}
+
+void CompositeRenderer::keep(std::vector<Annotation> marks, QImage image)
+{
+    cachedMarks_ = std::move(marks);
+    cachedImage_ = std::move(image);
+}
+
+qint64 CompositeRenderer::cachedImageBytes() const
+{
+    if (cachedImage_.cacheKey() == source_.cacheKey())
+        return 0;
+    return bitmapBytes(cachedImage_);
+}
+
+void CompositeRenderer::discardCache()
+{
+    cancelPreview();
+    cachedMarks_.clear();
+    cachedImage_ = source_;
+}
+
+qint64 CompositeRenderer::estimatedOutputWorkspaceBytes(const QImage& source, Size logicalSize,
+                                                        const std::vector<Annotation>& marks)
+{
+    if (!std::isfinite(logicalSize.width) || !std::isfinite(logicalSize.height) || !(logicalSize.width > 0) ||
+        !(logicalSize.height > 0))
+        return largest;
+    const double sx = source.width() / logicalSize.width;
+    const double sy = source.height() / logicalSize.height;
+    if (!std::isfinite(sx) || !std::isfinite(sy))
+        return largest;
+
+    const qint64 sourceBytes = bitmapBytes(source);
+    qint64 total = saturatingMultiply(3, sourceBytes);
+    for (const Annotation& mark : marks) {
+        if (mark.kind != Annotation::Kind::text && mark.kind != Annotation::Kind::number)
+            continue;
+        if (mark.points.empty())
+            return largest;
+        const Rect box = *AnnotationRenderer::rasterBox(mark);
+        if (!std::isfinite(box.minX()) || !std::isfinite(box.minY()) || !std::isfinite(box.maxX()) ||
+            !std::isfinite(box.maxY()))
+            return largest;
+        const std::optional<QRect> pixels = AnnotationRenderer::pixelBox(box, sx, sy, source.size());
+        if (!pixels)
+            continue;
+        const qint64 raster = saturatingMultiply(4, saturatingMultiply(pixels->width(), pixels->height()));
+        total = saturatingAdd(total, saturatingAdd(raster, 128));
+    }
+    if (sourceBytes <= 0)
+        return std::max<qint64>(total, 0);
+    const qint64 fourBitmaps = saturatingMultiply(4, sourceBytes);
+    if (fourBitmaps == largest || fourBitmaps > largest - workspaceMargin)
+        return largest;
+    return std::max(total, fourBitmaps + workspaceMargin);
+}
+
+} // namespace vorlith

@@ -1,0 +1,28 @@
+#include "app/shell/EditorDocument.h"
+
+namespace vorlith {
+
+EditorDocument::EditorDocument(EditorImageSource source, SaveDraft saveDraft, EditorSession session, const QUuid& id)
+    : session(std::move(session)),
+      saveDraft(std::move(saveDraft)),
+      id_(id),
+      source_(std::move(source)),
+      compositor_(source_.image, source_.geometry.size)
+{
+    for (const CaptureTool t : captureTool::allCases)
+        styles.insert(t, defaultStyle(t));
+}
+
+AnnotationStyle EditorDocument::defaultStyle(CaptureTool tool)
+{
+    return AnnotationStyle{
+        .color = tool == CaptureTool::highlight ? RGBA::Yellow : RGBA::Red,
+        .width = 2,
+        .opacity = 0.35,
+        .fontSize = tool == CaptureTool::number ? 24.0 : 28.0,
+        .background = std::nullopt,
+        .mosaicSize = 16,
+    };
+}
+
+} // namespace vorlith

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "core/ThreadInbox.h"
+
+#include <coroutine>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+namespace vorlith {
+
+// A one-shot continuation: one coroutine awaits it, and whoever holds a copy resolves it,
+// normally (`resume`) or with an error (`fail`), from any thread. Only the first resolution
+// counts; later ones return false and change nothing, so a waiter is resumed exactly once.
+//
+// The awaiting coroutine always continues on the thread that made the OneShot, on a later
+// turn of its event loop, never inside the resolver's call: a queue may resolve a waiter in
+// the middle of changing its own state. Awaiting a OneShot that is already resolved still
+// suspends until that later turn.
+//
+// Copies share one state; await it once only, from the thread that made it.
+template <typename T = void>
+class OneShot {
+    using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
+
+public:
+    OneShot() : state_(std::make_shared<State>()) { state_->inbox = ThreadInbox::current(); }
+
+    bool resume()
+        requires std::is_void_v<T>
+    {
+        return resolve(Stored{}, nullptr);
+    }
+    template <typename U = T>
+    bool resume(U value)
+        requires(!std::is_void_v<T>)
+    {
+        return resolve(Stored(std::move(value)), nullptr);
+    }
+    bool fail(std::exception_ptr error) { return resolve(std::nullopt, std::move(error)); }
+    template <typename E>
+    bool fail(E error)
+    {
+        return fail(std::make_exception_ptr(std::move(error)));
+    }
+
+    bool isResolved() const
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->resolved;
+    }
+
+    // Awaitable (bind it to a named local, then co_await that).
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> awaiting)
+    {
+        bool resolved = false;
+        {
+            std::lock_guard lock(state_->mutex);
+            state_->awaiting = awaiting;
+            resolved = state_->resolved;
+        }
+        if (resolved)
+            schedule(awaiting);
+    }
+    T await_resume()
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->error)
+            std::rethrow_exception(state_->error);
+        if constexpr (!std::is_void_v<T>)
+            return std::move(*state_->value);
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        bool resolved = false;
+        std::optional<Stored> value;
+        std::exception_ptr error;
+        std::coroutine_handle<> awaiting;
+        ThreadInbox* inbox = nullptr;
+    };
+
+    bool resolve(std::optional<Stored> value, std::exception_ptr error)
+    {
+        std::coroutine_handle<> awaiting;
+        {
+            std::lock_guard lock(state_->mutex);
+            if (state_->resolved)
+                return false;
+            state_->resolved = true;
+            state_->value = std::move(value);
+            state_->error = std::move(error);
+            awaiting = state_->awaiting;
+        }
+        // Exactly one side schedules: this one if the coroutine is already suspended,
+        // await_suspend otherwise (it reads `resolved` under the same lock).
+        if (awaiting)
+            schedule(awaiting);
+        return true;
+    }
+
+    void schedule(std::coroutine_handle<> awaiting)
+    {
+        state_->inbox->post([awaiting] { awaiting.resume(); });
+    }
+
+    std::shared_ptr<State> state_;
+};
+
+} // namespace vorlith

@@ -1,0 +1,34 @@
+#include "core/WorkQueueCore.h"
+
+#include <QThread>
+
+namespace vorlith {
+
+WorkQueueCore::WorkQueueCore(int workers, std::function<void()> release)
+    : workers_(workers), release_(std::move(release)), owner_(QThread::currentThread()),
+      inbox_(ThreadInbox::current())
+{
+}
+
+void WorkQueueCore::assertOwnerThread() const
+{
+    Q_ASSERT_X(QThread::currentThread() == owner_, "job queue", "used off the thread that made it");
+}
+
+QCoro::Task<> WorkQueueCore::waitForSlot(std::stop_token stop, std::function<void(QueueWaiter)> admit,
+                                         std::function<void(const QUuid&)> cancelWaiting)
+{
+    QueueWaiter waiter{QUuid::createUuid(), OneShot<>()};
+    const QUuid token = waiter.token;
+    std::stop_callback onStop(stop, [inbox = inbox_, alive = std::weak_ptr<int>(alive_), cancelWaiting, token] {
+        inbox->post([alive, cancelWaiting, token] {
+            if (alive.lock())
+                cancelWaiting(token);
+        });
+    });
+    OneShot<> resumed = waiter.continuation;
+    admit(std::move(waiter));
+    co_await resumed;
+}
+
+} // namespace vorlith

@@ -1,0 +1,204 @@
+#include "app/output/ImageEncoder.h"
+#include "app/output/PngEncoder.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QImageReader>
+#include <QRandomGenerator>
+
+#include <png.h>
+
+#include <gtest/gtest.h>
+
+using namespace vorlith;
+
+namespace {
+
+// Every premultiplied value a pixel can hold, several times over, plus a few opaque rows: the
+// un-premultiplying must be exact for all of them.
+QImage everyAlphaImage()
+{
+    QImage image(256, 260, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int alpha = y % 256;
+            const int red = alpha == 0 ? 0 : x % (alpha + 1);
+            const int green = alpha == 0 ? 0 : (x * 7 + 3) % (alpha + 1);
+            const int blue = alpha == 0 ? 0 : (alpha - red);
+            row[x] = qRgba(red, green, blue, alpha);
+        }
+    }
+    return image;
+}
+
+QImage noisyOpaqueImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    QRandomGenerator random(3);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            row[x] = 0xFF000000u | (random.generate() & 0x00FFFFFFu);
+    }
+    return image;
+}
+
+QImage decodeWithQt(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return reader.read();
+}
+
+// Straight BGRA (the byte order of QImage::Format_ARGB32 on little-endian machines) through
+// libpng's own reader, which checks every CRC and the zlib stream.
+QImage decodeWithLibpng(const QByteArray& bytes)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.constData(), size_t(bytes.size())))
+        return {};
+    image.format = PNG_FORMAT_BGRA;
+    QImage out(int(image.width), int(image.height), QImage::Format_ARGB32);
+    if (!png_image_finish_read(&image, nullptr, out.bits(), int(out.bytesPerLine()), nullptr)) {
+        png_image_free(&image);
+        return {};
+    }
+    return out;
+}
+
+// The colour type byte of IHDR: 2 for RGB, 6 for RGBA.
+int pngColorType(const QByteArray& png)
+{
+    return png.size() > 25 ? int(quint8(png[25])) : -1;
+}
+
+// The first value of the first quantisation table of a JPEG (the DC step of luminance).
+int jpegFirstQuantizer(const QByteArray& jpeg)
+{
+    const qsizetype marker = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
+    return marker < 0 ? -1 : int(quint8(jpeg[marker + 5]));
+}
+
+void expectSamePixels(const QImage& actual, const QImage& expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    const QImage a = actual.convertToFormat(QImage::Format_ARGB32);
+    const QImage e = expected.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < e.height(); ++y) {
+        const auto* ra = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* re = reinterpret_cast<const QRgb*>(e.constScanLine(y));
+        for (int x = 0; x < e.width(); ++x)
+            ASSERT_EQ(ra[x], re[x]) << "at " << x << "," << y;
+    }
+}
+
+} // namespace
+
+TEST(PngEncoder, TranslucentPixelsRoundTripExactlyThroughQtAndLibpng)
+{
+    const QImage source = everyAlphaImage();
+    const QByteArray png = ImageEncoder::encode(source, ImageFormat::png);
+    EXPECT_EQ(pngColorType(png), 6);
+
+    const QImage viaQt = decodeWithQt(png);
+    const QImage viaLibpng = decodeWithLibpng(png);
+    ASSERT_FALSE(viaQt.isNull());
+    ASSERT_FALSE(viaLibpng.isNull());
+    EXPECT_EQ(viaQt.colorSpace(), QColorSpace(QColorSpace::SRgb));
+    // Both readers see the same straight pixels, and premultiplying them gives the input back.
+    expectSamePixels(viaQt, viaLibpng);
+    for (const QImage& decoded : {viaQt, viaLibpng}) {
+        const QImage back = decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < source.height(); ++y)
+            ASSERT_EQ(0, memcmp(back.constScanLine(y), source.constScanLine(y), size_t(source.width()) * 4))
+                << "row " << y;
+    }
+    // Fully transparent pixels are written as transparent black.
+    EXPECT_EQ(viaLibpng.pixel(10, 0), 0u);
+}
+
+TEST(PngEncoder, OpaqueImagesAreWrittenAsRgbAndDecodeExactly)
+{
+    for (const QSize size : {QSize(1, 1), QSize(3, 5), QSize(641, 123)}) {
+        const QImage source = noisyOpaqueImage(size.width(), size.height());
+        const QByteArray png = ImageEncoder::encode(source, ImageFormat::png);
+        EXPECT_EQ(pngColorType(png), 2) << size.width();
+        expectSamePixels(decodeWithQt(png), source);
+        expectSamePixels(decodeWithLibpng(png), source);
+    }
+    // RGB32 and straight ARGB32 go in as they are.
+    const QImage rgb32 = noisyOpaqueImage(40, 30).convertToFormat(QImage::Format_RGB32);
+    expectSamePixels(decodeWithLibpng(*PngEncoder::encode(rgb32)), rgb32);
+    const QImage straight = everyAlphaImage().convertToFormat(QImage::Format_ARGB32);
+    expectSamePixels(decodeWithLibpng(*PngEncoder::encode(straight)), straight);
+}
+
+TEST(PngEncoder, RefusesWhatItCannotWrite)
+{
+    EXPECT_FALSE(PngEncoder::encode(QImage()));
+    EXPECT_FALSE(PngEncoder::encode(QImage(4, 4, QImage::Format_RGB888)));
+    EXPECT_THROW(ImageEncoder::encode(QImage(), ImageFormat::png), ImageEncodingError);
+    EXPECT_THROW(ImageEncoder::encode(QImage(), ImageFormat::jpeg), ImageEncodingError);
+}
+
+TEST(ImageEncoder, JpegIsDrawnOverWhiteAtQuality92)
+{
+    QImage source(64, 32, QImage::Format_ARGB32_Premultiplied);
+    source.fill(Qt::transparent);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 32; x < 64; ++x)
+            source.setPixel(x, y, qRgba(0, 0, 128, 128)); // half-transparent blue, premultiplied
+    const QByteArray jpeg = ImageEncoder::encode(source, ImageFormat::jpeg);
+    ASSERT_TRUE(jpeg.startsWith(QByteArray("\xFF\xD8", 2)));
+    const QImage decoded = decodeWithQt(jpeg);
+    ASSERT_EQ(decoded.size(), source.size());
+    EXPECT_FALSE(decoded.hasAlphaChannel());
+    const QColor transparentArea = decoded.pixelColor(8, 16);
+    EXPECT_GE(transparentArea.red(), 250);
+    EXPECT_GE(transparentArea.green(), 250);
+    EXPECT_GE(transparentArea.blue(), 250);
+    const QColor blueOverWhite = decoded.pixelColor(48, 16); // (127, 127, 255)
+    EXPECT_NEAR(blueOverWhite.red(), 127, 4);
+    EXPECT_NEAR(blueOverWhite.blue(), 255, 4);
+    // libjpeg scales its base tables by 2 × (100 − quality) %: the luminance DC step 16 becomes
+    // 3 at quality 92, where the default quality (75) would give 8.
+    EXPECT_EQ(jpegFirstQuantizer(jpeg), 3);
+
+    // In PNG the same pixels keep their transparency.
+    const QImage png = decodeWithQt(ImageEncoder::encode(source, ImageFormat::png));
+    EXPECT_EQ(qAlpha(png.pixel(8, 16)), 0);
+    EXPECT_EQ(qAlpha(png.pixel(48, 16)), 128);
+}
+
+TEST(ImageEncoder, WideGamutAndDeepImagesComeOutAsEightBitSrgb)
+{
+    // A saturated Display P3 colour at 16 bits per channel.
+    QImage deep(16, 16, QImage::Format_RGBA64);
+    deep.fill(QColor::fromRgbF(0.9f, 0.3f, 0.2f));
+    deep.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const QColor expected = QColorSpace(QColorSpace::DisplayP3)
+                                .transformationToColorSpace(QColorSpace::SRgb)
+                                .map(QColor::fromRgbF(0.9f, 0.3f, 0.2f));
+
+    for (ImageFormat format : allImageFormats) {
+        const QByteArray bytes = ImageEncoder::encode(deep, format);
+        if (format == ImageFormat::png) {
+            EXPECT_EQ(int(quint8(bytes[24])), 8) << "bit depth";
+            EXPECT_TRUE(bytes.contains("sRGB"));
+        }
+        const QImage decoded = decodeWithQt(bytes);
+        ASSERT_EQ(decoded.depth(), 32);
+        const QColor c = decoded.pixelColor(8, 8);
+        const int tolerance = format == ImageFormat::png ? 1 : 4;
+        EXPECT_NEAR(c.red(), expected.red(), tolerance) << rawValue(format).toStdString();
+        EXPECT_NEAR(c.green(), expected.green(), tolerance);
+        EXPECT_NEAR(c.blue(), expected.blue(), tolerance);
+        // Unconverted, the P3 values would read 230, 77, 51.
+        EXPECT_GT(std::abs(c.red() - 230) + std::abs(c.green() - 77) + std::abs(c.blue() - 51), 10);
+    }
+}

@@ -1,0 +1,239 @@
+#include "app/output/OutputService.h"
+#include "app/shell/ImageResourceStore.h"
+#include "core/SharedWorkQueues.h"
+#include "support/FakePasteboard.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <semaphore>
+
+using namespace vorlith;
+using namespace vorlith::test;
+
+namespace {
+
+// An encoder the test holds open until it lets it go; it then encodes for real or fails.
+class GatedEncoder {
+public:
+    OutputService::Encoder encoder()
+    {
+        return [state = m_state](const QImage& image, ImageFormat format) {
+            state->started = true;
+            state->gate.acquire();
+            if (state->fail)
+                throw std::runtime_error("encoder failed");
+            return OutputService::encode(image, format);
+        };
+    }
+    void release(bool fail = false)
+    {
+        m_state->fail = fail;
+        if (!m_state->released.exchange(true))
+            m_state->gate.release();
+    }
+    bool started() const { return m_state->started; }
+    ~GatedEncoder() { release(); }
+
+private:
+    struct State {
+        std::binary_semaphore gate{0};
+        std::atomic<bool> started = false;
+        std::atomic<bool> released = false;
+        std::atomic<bool> fail = false;
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
+};
+
+QImage sample()
+{
+    QImage image(40, 30, QImage::Format_ARGB32_Premultiplied);
+    image.fill(qRgba(10, 120, 200, 255));
+    image.setPixel(3, 4, qRgba(0, 0, 0, 0));
+    return image;
+}
+
+struct Completions {
+    QList<OutputResult> results;
+    QList<bool> busyWhenCalled;
+    OutputService::Completion record(OutputService& service)
+    {
+        return [this, &service](const OutputResult& result) {
+            results << result;
+            busyWhenCalled << service.isBusy();
+        };
+    }
+};
+
+class OutputServiceCopyTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        // The encoding queue is shared by the whole process: leave it empty.
+        EXPECT_TRUE(runUntil([] { return SharedWorkQueues::outputEncoding().runningCount() == 0; }));
+    }
+
+    std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
+    ImageResourceStore store{qint64(1) << 30};
+};
+
+} // namespace
+
+TEST_F(OutputServiceCopyTest, CopiesOnePngItemAndCompletesOnceWhenIdle)
+{
+    OutputService service(pasteboard);
+    service.setResources(&store);
+    Completions done;
+    service.copy(sample(), std::nullopt, done.record(service));
+    EXPECT_TRUE(service.isBusy());
+    EXPECT_EQ(store.work().size(), 1) << "workspace reserved before encoding";
+    ASSERT_TRUE(runUntil([&] { return !done.results.isEmpty(); }));
+    spin(20ms);
+
+    EXPECT_EQ(done.results, QList<OutputResult>{OutputResult::success()});
+    EXPECT_EQ(done.busyWhenCalled, QList<bool>{false});
+    ASSERT_EQ(pasteboard->items.size(), 1);
+    ASSERT_EQ(pasteboard->items[0].size(), 1);
+    EXPECT_EQ(pasteboard->items[0][0].type, QStringLiteral("image/png"));
+    const QImage pasted = QImage::fromData(*pasteboard->items[0][0].data).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage expected = sample();
+    expected.setColorSpace(QColorSpace(QColorSpace::SRgb)); // the PNG says sRGB
+    EXPECT_EQ(pasted, expected);
+    EXPECT_TRUE(runUntil([&] { return store.work().isEmpty(); }));
+}
+
+TEST_F(OutputServiceCopyTest, CallWhileBusyIsIgnoredWithoutItsCompletion)
+{
+    GatedEncoder gate;
+    OutputService service(pasteboard, gate.encoder());
+    service.setResources(&store);
+    Completions first, second, text;
+    service.copy(sample(), std::nullopt, first.record(service));
+    ASSERT_TRUE(runUntil([&] { return gate.started(); }));
+    service.copy(sample(), std::nullopt, second.record(service));
+    service.copy(QStringLiteral("#FFFFFF"), text.record(service));
+    gate.release();
+    ASSERT_TRUE(runUntil([&] { return !first.results.isEmpty(); }));
+    spin(30ms);
+    EXPECT_EQ(first.results, QList<OutputResult>{OutputResult::success()});
+    EXPECT_TRUE(second.results.isEmpty());
+    EXPECT_TRUE(text.results.isEmpty());
+}
+
+TEST_F(OutputServiceCopyTest, CancelDuringEncodingReportsOnceAndNeverTouchesTheClipboard)
+{
+    GatedEncoder gate;
+    OutputService service(pasteboard, gate.encoder());
+    service.setResources(&store);
+    pasteboard->items = {FakePasteboard::item({{"text/plain", "before"}})};
+    Completions done;
+    service.copy(sample(), std::nullopt, done.record(service));
+    ASSERT_TRUE(runUntil([&] { return gate.started(); }));
+
+    service.cancel();
+    EXPECT_EQ(done.results, QList<OutputResult>{OutputResult::cancelled()}) << "at once";
+    EXPECT_FALSE(service.isBusy());
+    service.cancel();
+    EXPECT_EQ(store.work().size(), 1) << "held until the encoding job returns";
+
+    gate.release();
+    EXPECT_TRUE(runUntil([&] { return store.work().isEmpty(); }));
+    spin(20ms);
+    EXPECT_EQ(done.results.size(), 1);
+    EXPECT_TRUE(pasteboard->writes.isEmpty());
+    EXPECT_EQ(pasteboard->readableItems().size(), 1);
+}
+
+TEST_F(OutputServiceCopyTest, EncodingAndItemFailuresHaveTheirOwnMessages)
+{
+    struct Case {
+        const char* name;
+        OutputService::Encoder encoder;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {"encoder throws", [](const QImage&, ImageFormat) -> QByteArray { throw std::runtime_error("no"); },
+         QStringLiteral("图片处理失败，请保留截图并重试。")},
+        {"the item refuses null data", [](const QImage&, ImageFormat) { return QByteArray(); },
+         QStringLiteral("无法准备剪贴板图片，请重试。")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OutputService service(pasteboard, c.encoder);
+        service.setResources(&store);
+        Completions done;
+        service.copy(sample(), std::nullopt, done.record(service));
+        ASSERT_TRUE(runUntil([&] { return !done.results.isEmpty(); }));
+        EXPECT_EQ(done.results, QList<OutputResult>{OutputResult::failure(c.message)});
+        EXPECT_TRUE(pasteboard->writes.isEmpty());
+        EXPECT_TRUE(runUntil([&] { return store.work().isEmpty(); }));
+    }
+}
+
+TEST_F(OutputServiceCopyTest, RefusedWorkspaceFailsBeforeAnyEncoding)
+{
+    ImageResourceStore tiny{qint64(1000)};
+    bool encoded = false;
+    OutputService service(pasteboard, [&](const QImage& image, ImageFormat format) {
+        encoded = true;
+        return OutputService::encode(image, format);
+    });
+    service.setResources(&tiny);
+    Completions done;
+    service.copy(sample(), std::nullopt, done.record(service));
+    EXPECT_EQ(done.results, QList<OutputResult>{OutputResult::failure(
+                                QStringLiteral("当前图片占用较多内存，请先处理并关闭部分贴图，再添加图片。"))});
+    EXPECT_FALSE(service.isBusy());
+    spin(20ms);
+    EXPECT_FALSE(encoded);
+    EXPECT_TRUE(tiny.work().isEmpty());
+}
+
+TEST_F(OutputServiceCopyTest, CompletionMayStartTheNextCopyAtOnce)
+{
+    OutputService service(pasteboard);
+    service.setResources(&store);
+    QList<OutputResult> results;
+    service.copy(sample(), std::nullopt, [&](const OutputResult& first) {
+        results << first;
+        service.copy(sample(), std::nullopt, [&](const OutputResult& second) { results << second; });
+    });
+    ASSERT_TRUE(runUntil([&] { return results.size() == 2; }));
+    EXPECT_EQ(results, (QList<OutputResult>{OutputResult::success(), OutputResult::success()}));
+    EXPECT_EQ(pasteboard->writes.size(), 2);
+}
+
+TEST_F(OutputServiceCopyTest, TextCopyCompletesInsideTheCallThroughTheSameTransaction)
+{
+    OutputService service(pasteboard);
+    Completions done;
+    service.copy(QStringLiteral("#1A2B3C"), done.record(service));
+    ASSERT_EQ(done.results, QList<OutputResult>{OutputResult::success()});
+    EXPECT_EQ(pasteboard->items[0][0].type, QStringLiteral("text/plain"));
+    EXPECT_EQ(pasteboard->items[0][0].data, QByteArray("#1A2B3C"));
+
+    // A failing write puts the previous contents back, as for images.
+    pasteboard->failingWrites = 1;
+    service.copy(QStringLiteral("#000000"), done.record(service));
+    ASSERT_EQ(done.results.size(), 2);
+    EXPECT_EQ(done.results[1].message, QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。"));
+    EXPECT_EQ(pasteboard->items[0][0].data, QByteArray("#1A2B3C"));
+
+    service.copy(QString(), done.record(service));
+    EXPECT_EQ(done.results.last().message, QStringLiteral("无法准备剪贴板文字，请重试。"));
+}
+
+TEST_F(OutputServiceCopyTest, WorkspaceIsFourTimesTheLargerSizePlus64KiB)
+{
+    const QImage image(10, 10, QImage::Format_ARGB32_Premultiplied); // 400 bytes
+    EXPECT_EQ(OutputService::encodingWorkspace(image, std::nullopt), 4 * 400 + 65'536);
+    EXPECT_EQ(OutputService::encodingWorkspace(image, 1000), 4 * 1000 + 65'536);
+    EXPECT_EQ(OutputService::encodingWorkspace(image, 100), 4 * 400 + 65'536);
+    EXPECT_EQ(OutputService::encodingWorkspace(QImage(), std::nullopt), 0);
+    EXPECT_EQ(OutputService::encodingWorkspace(image, std::numeric_limits<qint64>::max() / 2),
+              std::numeric_limits<qint64>::max());
+}

@@ -1,0 +1,132 @@
+#include "app/output/PasteboardTransaction.h"
+#include "support/FakePasteboard.h"
+
+#include <gtest/gtest.h>
+
+using namespace vorlith;
+using test::FakePasteboard;
+
+namespace {
+
+PasteboardItem pngItem()
+{
+    PasteboardItem item;
+    item.setData(PasteboardType::png(), QByteArray("new png"));
+    return item;
+}
+
+PasteboardItem plain(std::initializer_list<std::pair<const char*, const char*>> entries)
+{
+    PasteboardItem item;
+    for (const auto& [type, data] : entries)
+        item.setData(QString::fromUtf8(type), QByteArray(data));
+    return item;
+}
+
+const FakePasteboard::Item otherAppItem = FakePasteboard::item({{"text/plain", "someone else"}});
+
+struct Case {
+    const char* name;
+    QList<FakePasteboard::Item> before;
+    int failingWrites = 0;
+    std::function<void(FakePasteboard&)> setUp;
+    // Empty for success.
+    QString message;
+    QList<PasteboardItem> after;
+    int writes = 0;
+    int clears = 0;
+};
+
+} // namespace
+
+TEST(PasteboardTransaction, CaseTable)
+{
+    const QString restored = QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。");
+    const QString unreadable = QStringLiteral("当前剪贴板暂时无法读取，请稍后重试或先保存截图。");
+    const FakePasteboard::Item textAndHtml =
+        FakePasteboard::item({{"text/plain", "old"}, {"text/html", "<b>old</b>"}});
+    const FakePasteboard::Item partlyReadable =
+        FakePasteboard::item({{"text/plain", "old"}, {"application/x-private", nullptr}});
+
+    const std::vector<Case> cases = {
+        {"empty clipboard, write succeeds", {}, 0, {}, {}, {pngItem()}, 1, 1},
+        {"empty clipboard, write fails: nothing to restore", {}, 1, {}, restored, {}, 1, 2},
+        {"readable contents replaced", {textAndHtml}, 0, {}, {}, {pngItem()}, 1, 1},
+        {"write fails: every type put back in order", {textAndHtml, FakePasteboard::item({{"text/uri-list", "file:///a"}})},
+         1, {}, restored,
+         {plain({{"text/plain", "old"}, {"text/html", "<b>old</b>"}}), plain({{"text/uri-list", "file:///a"}})}, 2, 2},
+        {"partly unreadable item: copy still succeeds", {partlyReadable}, 0, {}, {}, {pngItem()}, 1, 1},
+        {"partly unreadable item, write fails: readable part restored", {partlyReadable}, 1, {},
+         QStringLiteral("复制失败，可读取的原剪贴板内容已恢复；部分应用专用格式无法恢复。截图仍然保留，请重试或保存。"),
+         {plain({{"text/plain", "old"}})}, 2, 2},
+        {"wholly unreadable item: clipboard untouched",
+         {FakePasteboard::item({{"application/x-a", nullptr}, {"application/x-b", nullptr}})}, 0, {}, unreadable, {}, 0, 0},
+        {"item without types: clipboard untouched", {FakePasteboard::Item{}}, 0, {}, unreadable, {}, 0, 0},
+        {"a type the copy refuses counts as unreadable", {FakePasteboard::item({{"", "nameless"}})}, 0, {}, unreadable, {}, 0, 0},
+        {"another application writes during the snapshot", {textAndHtml}, 0,
+         [](FakePasteboard& p) {
+             p.onRead = [](FakePasteboard& q) {
+                 q.onRead = nullptr;
+                 q.writeAsOtherApplication({otherAppItem});
+             };
+         },
+         QStringLiteral("剪贴板刚被其他应用更新，请重试。截图仍然保留。"), {plain({{"text/plain", "someone else"}})}, 0, 0},
+        {"another application writes after the clear, write fails: its contents stay", {textAndHtml}, 1,
+         [](FakePasteboard& p) { p.onWrite = [](FakePasteboard& q) { q.writeAsOtherApplication({otherAppItem}); }; },
+         QStringLiteral("复制失败，剪贴板已被其他应用更新。截图仍然保留，请重试。"), {plain({{"text/plain", "someone else"}})}, 1,
+         1},
+        {"another application writes after the clear, write succeeds", {textAndHtml}, 0,
+         [](FakePasteboard& p) {
+             p.onClear = [](FakePasteboard& q) {
+                 q.onClear = nullptr;
+                 q.onWrite = [](FakePasteboard& r) { r.writeAsOtherApplication({otherAppItem}); };
+             };
+         },
+         {}, {pngItem()}, 1, 1},
+        {"write fails and the restore fails too", {textAndHtml}, 2, {},
+         QStringLiteral("剪贴板暂时不可用，原内容未能恢复。截图仍然保留，请保存图片后重试。"), {}, 2, 2},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePasteboard pasteboard;
+        pasteboard.items = c.before;
+        pasteboard.failingWrites = c.failingWrites;
+        if (c.setUp)
+            c.setUp(pasteboard);
+        const bool untouched = c.writes == 0;
+        const QList<PasteboardItem> original = pasteboard.readableItems();
+
+        const OutputResult result =
+            PasteboardTransaction::commit(pasteboard, PasteboardTransaction::defaultWriter, pngItem());
+
+        EXPECT_EQ(result, c.message.isEmpty() ? OutputResult::success() : OutputResult::failure(c.message));
+        EXPECT_EQ(pasteboard.writes.size(), c.writes);
+        EXPECT_EQ(pasteboard.clears, c.clears);
+        if (untouched && c.after.isEmpty()) {
+            EXPECT_EQ(pasteboard.readableItems(), original) << "the clipboard must be left as it was";
+        } else {
+            EXPECT_EQ(pasteboard.readableItems(), c.after);
+        }
+        if (!pasteboard.writes.isEmpty()) {
+            EXPECT_EQ(pasteboard.writes.first(), QList<PasteboardItem>{pngItem()}) << "one item, the prepared one";
+        }
+    }
+}
+
+TEST(PasteboardTransaction, WriterIsUsedForTheCopyAndTheRestore)
+{
+    FakePasteboard pasteboard;
+    pasteboard.items = {FakePasteboard::item({{"text/plain", "old"}})};
+    QList<QList<PasteboardItem>> seen;
+    int calls = 0;
+    const PasteboardWriter writer = [&](Pasteboard& target, const QList<PasteboardItem>& items) {
+        seen << items;
+        return ++calls > 1 && target.writeObjects(items);
+    };
+    const OutputResult result = PasteboardTransaction::commit(pasteboard, writer, pngItem());
+    EXPECT_EQ(result.message, QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。"));
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[1], QList<PasteboardItem>{plain({{"text/plain", "old"}})});
+    EXPECT_EQ(pasteboard.readableItems(), seen[1]);
+}
