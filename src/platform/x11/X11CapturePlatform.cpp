@@ -7,11 +7,9 @@
 #include "platform/x11/XcbConnection.h"
 #include "rendering/Bitmap.h"
 
-#include <QCoro/QCoroFuture>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <set>
@@ -35,16 +33,9 @@ void syncQtConnection()
 
 } // namespace
 
-X11CapturePlatform::X11CapturePlatform() : m_grabber(std::make_shared<X11ScreenGrabber>())
-{
-    m_grabPool.setMaxThreadCount(1);
-    m_grabPool.setObjectName(QStringLiteral("vorlith-screen-grab"));
-}
+X11CapturePlatform::X11CapturePlatform() : m_grabber(std::make_shared<X11ScreenGrabber>()) {}
 
-X11CapturePlatform::~X11CapturePlatform()
-{
-    m_grabPool.waitForDone();
-}
+X11CapturePlatform::~X11CapturePlatform() = default;
 
 bool X11CapturePlatform::isWaylandSession(const QProcessEnvironment& environment, const QString& platformName)
 {
@@ -177,7 +168,7 @@ QCoro::Task<QImage> X11CapturePlatform::screenshot(ScreenshotRequest request)
             co_await settle;
         }
         const std::shared_ptr<X11ScreenGrabber> grabber = m_grabber;
-        QFuture<QImage> grab = QtConcurrent::run(&m_grabPool, [grabber, nativeBounds] { return grabber->grab(nativeBounds); });
+        QCoro::Task<QImage> grab = m_grabPool.run({}, [grabber, nativeBounds] { return grabber->grab(nativeBounds); });
         image = co_await grab;
         if (image.isNull() && screen)
             image = Bitmap::copyOf(screen->grabWindow(0).toImage());

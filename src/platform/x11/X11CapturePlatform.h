@@ -3,8 +3,9 @@
 #include "platform/CapturePlatform.h"
 #include "platform/x11/X11Monitors.h"
 
+#include "core/WorkerPool.h"
+
 #include <QProcessEnvironment>
-#include <QThreadPool>
 
 #include <chrono>
 #include <memory>
@@ -54,7 +55,7 @@ private:
     std::unique_ptr<XcbConnection> m_connection;
     bool m_connectionTried = false;
     std::shared_ptr<X11ScreenGrabber> m_grabber;
-    QThreadPool m_grabPool;
+    WorkerPool m_grabPool{1}; // grabs one display at a time, off the main thread
 };
 
 } // namespace vorlith
