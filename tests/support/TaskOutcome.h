@@ -5,6 +5,7 @@
 #include <QCoro/QCoroTask>
 
 #include <exception>
+#include <memory>
 #include <optional>
 
 namespace vorlith::test {
@@ -33,22 +34,23 @@ struct TaskOutcome {
 };
 
 // Runs the event loop until the task is done (or the timeout passes) and reports its outcome.
+// The observing task owns the awaited one, so a timeout leaves nothing dangling.
 template<typename T>
 TaskOutcome<T> finish(QCoro::Task<T> task, std::chrono::milliseconds timeout = std::chrono::seconds(10))
 {
-    TaskOutcome<T> outcome;
-    auto observe = [](QCoro::Task<T>& awaited, TaskOutcome<T>& out) -> QCoro::Task<> {
+    auto outcome = std::make_shared<TaskOutcome<T>>();
+    auto observe = [](QCoro::Task<T> awaited, std::shared_ptr<TaskOutcome<T>> out) -> QCoro::Task<> {
         try {
             T value = co_await awaited;
-            out.value = std::move(value);
+            out->value = std::move(value);
         } catch (...) {
-            out.error = std::current_exception();
+            out->error = std::current_exception();
         }
-        out.finished = true;
+        out->finished = true;
     };
-    QCoro::Task<> observer = observe(task, outcome);
-    runUntil([&] { return outcome.finished; }, timeout);
-    return outcome;
+    QCoro::Task<> observer = observe(std::move(task), outcome);
+    runUntil([&] { return outcome->finished; }, timeout);
+    return *outcome;
 }
 
 } // namespace vorlith::test
