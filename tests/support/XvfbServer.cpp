@@ -161,34 +161,36 @@ bool XvfbServer::configureMonitors()
 bool XvfbServer::waitForWindowManager()
 {
     // The window manager announces itself before it manages windows; a window mapped in
-    // between can stay unmanaged and never be exposed. So map a probe window and wait until
-    // the manager reparents it into a frame.
+    // between can stay unmanaged and never be exposed. So map probe windows until the manager
+    // reparents one into a frame: a probe that fell into that gap is replaced by a fresh one.
     xcb_connection_t* connection = xcb_connect(m_display.toLocal8Bit().constData(), nullptr);
     if (xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
         return false;
     }
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    const xcb_window_t probe = xcb_generate_id(connection);
-    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 16, 16, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
-    xcb_map_window(connection, probe);
-    xcb_flush(connection);
-
     bool managed = false;
-    QDeadlineTimer deadline(10000);
+    QDeadlineTimer deadline(15000);
     while (!managed && !deadline.hasExpired()) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
-            if ((event->response_type & 0x7f) == XCB_REPARENT_NOTIFY)
-                managed = true;
-            std::free(event);
+        const xcb_window_t probe = xcb_generate_id(connection);
+        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 16, 16, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
+        xcb_map_window(connection, probe);
+        xcb_flush(connection);
+        QDeadlineTimer attempt(1000);
+        while (!managed && !attempt.hasExpired()) {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+                if ((event->response_type & 0x7f) == XCB_REPARENT_NOTIFY)
+                    managed = true;
+                std::free(event);
+            }
+            if (!managed)
+                QThread::msleep(5);
         }
-        if (!managed)
-            QThread::msleep(5);
+        xcb_destroy_window(connection, probe);
+        xcb_flush(connection);
     }
-    xcb_destroy_window(connection, probe);
-    xcb_flush(connection);
     xcb_disconnect(connection);
     return managed;
 }
