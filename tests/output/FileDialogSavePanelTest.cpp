@@ -7,12 +7,10 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
-#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -21,23 +19,10 @@ using namespace vorlith::test;
 
 namespace {
 
-// The application loads Qt's own Chinese texts at start; so does this test.
-void loadQtChineseTexts()
-{
-    static QTranslator* translator = [] {
-        auto* t = new QTranslator(qApp);
-        if (t->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QCoreApplication::installTranslator(t);
-        return t;
-    }();
-    Q_UNUSED(translator);
-}
-
 class FileDialogSavePanelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        loadQtChineseTexts();
         for (const char* name : {"截图 2024-04-30 18.02.44.png", "会议记录.jpg", "notes.txt"}) {
             QFile file(folder.filePath(QString::fromUtf8(name)));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -1,5 +1,7 @@
 #include "app/output/FileDialogSavePanel.h"
 
+#include "app/shell/QtTranslations.h"
+
 #include <QComboBox>
 #include <QCursor>
 #include <QFileDialog>
@@ -82,7 +84,10 @@ private:
 
 } // namespace
 
-FileDialogSavePanel::FileDialogSavePanel(QObject* parent) : SavePanel(parent) {}
+FileDialogSavePanel::FileDialogSavePanel(QObject* parent) : SavePanel(parent)
+{
+    installQtChineseTranslations();
+}
 
 FileDialogSavePanel::~FileDialogSavePanel()
 {
