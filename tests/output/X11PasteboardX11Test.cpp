@@ -167,3 +167,43 @@ TEST(X11Pasteboard, TextIsReadableAsUtf8String)
     EXPECT_EQ(QString::fromUtf8(runServing({QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")})),
               QStringLiteral("#1A2B3C 颜色"));
 }
+
+// Qt reads a foreign image owner as its own types plus an "application/x-qt-image" of its
+// making. Put back as data, that pseudo type made Qt offer a row of image targets it could not
+// serve (and a null QClipboard::image()): the restore must offer what the owner offered.
+TEST(X11Pasteboard, FailedWritePutsAnotherProgramsImageBackAsItWas)
+{
+    X11Pasteboard pasteboard;
+    const QByteArray png = ImageEncoder::encode(pattern(), ImageFormat::png);
+    const qint64 before = pasteboard.changeCount();
+    int changes = 0;
+    const QMetaObject::Connection watch = QObject::connect(
+        QGuiApplication::clipboard(), &QClipboard::changed, [&](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                ++changes;
+        });
+    QByteArray ignored;
+    X11Environment::server()->run(QStringLiteral("xclip"),
+                                  {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                   QStringLiteral("image/png"), QStringLiteral("-i")},
+                                  &ignored, png);
+    ASSERT_TRUE(runUntil([&] { return changes > 0 && pasteboard.changeCount() != before; }));
+    QObject::disconnect(watch);
+    EXPECT_EQ(pasteboard.types(0), QStringList{PasteboardType::png()});
+
+    PasteboardItem item;
+    item.setData(PasteboardType::plainText(), QByteArray("#FFFFFF"));
+    int calls = 0;
+    const PasteboardWriter failFirst = [&](Pasteboard& target, const QList<PasteboardItem>& items) {
+        return ++calls > 1 && target.writeObjects(items);
+    };
+    const OutputResult result = PasteboardTransaction::commit(pasteboard, failFirst, item);
+    EXPECT_EQ(result.message, QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。"));
+
+    QStringList offered = targets();
+    offered.removeIf([](const QString& t) { return X11Pasteboard::isProtocolTarget(t); });
+    EXPECT_EQ(offered, QStringList{QStringLiteral("image/png")}) << offered.join(' ').toStdString();
+    EXPECT_EQ(runServing({QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                          QStringLiteral("image/png"), QStringLiteral("-o")}),
+              png);
+}

@@ -112,6 +112,11 @@ bool X11Pasteboard::isProtocolTarget(const QString& type)
     return type.isEmpty() || protocol.contains(type);
 }
 
+bool X11Pasteboard::isQtImageAlias(const QString& type)
+{
+    return type == QLatin1String("application/x-qt-image");
+}
+
 const QMimeData* X11Pasteboard::contents() const
 {
     return clipboard() ? clipboard()->mimeData(QClipboard::Clipboard) : nullptr;
@@ -129,7 +134,7 @@ QStringList X11Pasteboard::types(int item)
         return {};
     QStringList out;
     for (const QString& format : mime->formats()) {
-        if (!isProtocolTarget(format) && !out.contains(format))
+        if (!isProtocolTarget(format) && !isQtImageAlias(format) && !out.contains(format))
             out << format;
     }
     return out;

@@ -44,6 +44,10 @@ public:
 
     // Targets that belong to the selection protocol, not to the contents.
     static bool isProtocolTarget(const QString& type);
+    // Qt's own name for "some image type is offered": Qt adds it to a foreign owner's types,
+    // and its data is merely the bytes of one of them. Written back as data, it would make Qt
+    // offer image targets it cannot serve, so it is never a type of the contents.
+    static bool isQtImageAlias(const QString& type);
 
 private:
     const QMimeData* contents() const;
