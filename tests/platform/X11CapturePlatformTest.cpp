@@ -16,6 +16,7 @@
 #include <QPalette>
 #include <QProcess>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -301,6 +302,45 @@ TEST(X11CapturePlatform, OwnWindowsStayOutOfTheImageUnlessIncluded)
     // The hidden window comes back where it was.
     EXPECT_TRUE(shownAndDrawn(hidden, magenta));
     EXPECT_EQ(nativeGeometry(hidden), hiddenNative);
+}
+
+// A window of ours that the application hides or closes while the capture has it off the
+// screen stays hidden: the capture brings back only what it took away.
+TEST(X11CapturePlatform, WindowHiddenByItsOwnerDuringTheCaptureStaysHidden)
+{
+    QScreen* screen = screenAt(0);
+    const QPoint origin = screen->geometry().topLeft();
+    ColourWindow hiddenMeanwhile(magenta);
+    ColourWindow closedMeanwhile(orange);
+    ColourWindow untouched(cyan);
+    hiddenMeanwhile.setGeometry(QRect(origin + QPoint(100, 120), QSize(200, 140)));
+    closedMeanwhile.setGeometry(QRect(origin + QPoint(340, 120), QSize(200, 140)));
+    untouched.setGeometry(QRect(origin + QPoint(580, 120), QSize(200, 140)));
+    for (ColourWindow* window : {&hiddenMeanwhile, &closedMeanwhile, &untouched})
+        window->show();
+    ASSERT_TRUE(shownAndDrawn(hiddenMeanwhile, magenta));
+    ASSERT_TRUE(shownAndDrawn(closedMeanwhile, orange));
+    ASSERT_TRUE(shownAndDrawn(untouched, cyan));
+
+    // The owner acts on the first turn of the event loop, while the capture waits for the
+    // screen to redraw without our windows.
+    std::optional<bool> concealedWhenHidden;
+    QTimer::singleShot(0, [&] {
+        concealedWhenHidden = !hiddenMeanwhile.isVisible();
+        hiddenMeanwhile.hide();
+        closedMeanwhile.close();
+    });
+    CaptureService service(std::make_shared<X11CapturePlatform>());
+    const std::vector<FrozenDisplay> frames = captureAll(service);
+    ASSERT_FALSE(frames.empty());
+    ASSERT_EQ(concealedWhenHidden, std::optional<bool>(true));
+
+    EXPECT_TRUE(shownAndDrawn(untouched, cyan));
+    spin(100ms);
+    EXPECT_FALSE(hiddenMeanwhile.isVisible());
+    EXPECT_FALSE(closedMeanwhile.isVisible());
+    EXPECT_NE(rootPixel(nativeGeometry(hiddenMeanwhile).center()), magenta);
+    EXPECT_NE(rootPixel(nativeGeometry(closedMeanwhile).center()), orange);
 }
 
 TEST(X11CapturePlatform, WindowListReadsOwnerLayerAlphaAndOrder)

@@ -4,14 +4,18 @@
 #include <QRect>
 #include <QWindow>
 
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QWidget;
 
 namespace vorlith {
 
 // A grab of the root window sees every mapped window, our own included. This hides our
 // visible top-level windows over an area, except the ones to keep, for as long as it lives,
-// and shows them again, without taking the keyboard, when it ends.
+// and shows them again, without taking the keyboard, when it ends. A widget window that its
+// owner hides or closes meanwhile stays hidden.
 class OwnWindowConcealment {
 public:
     // area: logical coordinates; absent means everywhere. kept: native window ids (winId()).
@@ -23,7 +27,14 @@ public:
     bool isEmpty() const { return m_hidden.empty(); }
 
 private:
-    std::vector<QPointer<QWindow>> m_hidden;
+    class OwnerWatch;
+
+    struct Hidden {
+        QPointer<QWindow> window;
+        QPointer<QWidget> widget; // null for a window without a widget
+    };
+    std::vector<Hidden> m_hidden;
+    std::unique_ptr<OwnerWatch> m_watch;
 };
 
 } // namespace vorlith
