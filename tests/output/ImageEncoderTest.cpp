@@ -202,3 +202,27 @@ TEST(ImageEncoder, WideGamutAndDeepImagesComeOutAsEightBitSrgb)
         EXPECT_GT(std::abs(c.red() - 230) + std::abs(c.green() - 77) + std::abs(c.blue() - 51), 10);
     }
 }
+
+// An image read from a file named like "icon@2x.png" carries a device pixel ratio of 2. The
+// file gets its pixels one to one whatever that ratio, in both formats.
+TEST(ImageEncoder, DevicePixelRatioNeverScalesThePixels)
+{
+    QImage source(40, 20, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x)
+            source.setPixel(x, y, x < 20 ? qRgba(220, 0, 0, 255) : qRgba(0, 0, 220, 255));
+    source.setDevicePixelRatio(2);
+
+    for (ImageFormat format : allImageFormats) {
+        SCOPED_TRACE(rawValue(format).toStdString());
+        const QImage decoded = decodeWithQt(ImageEncoder::encode(source, format));
+        ASSERT_EQ(decoded.size(), source.size());
+        for (const QPoint p : {QPoint(5, 5), QPoint(15, 15), QPoint(25, 5), QPoint(35, 15)}) {
+            const QColor expected = source.pixelColor(p);
+            const QColor c = decoded.pixelColor(p);
+            EXPECT_NEAR(c.red(), expected.red(), 8) << p.x() << "," << p.y();
+            EXPECT_NEAR(c.green(), expected.green(), 8) << p.x() << "," << p.y();
+            EXPECT_NEAR(c.blue(), expected.blue(), 8) << p.x() << "," << p.y();
+        }
+    }
+}

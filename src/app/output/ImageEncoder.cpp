@@ -50,7 +50,9 @@ QImage ImageEncoder::flattened(const QImage& image, ImageFormat format)
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        painter.drawImage(QPoint(0, 0), source);
+        // Pixel for pixel: drawn at a point, an image with a device pixel ratio above 1
+        // would shrink into the corner.
+        painter.drawImage(QRect(QPoint(0, 0), source.size()), source);
         painter.end();
         canvas.setColorSpace(QColorSpace(QColorSpace::SRgb));
         return canvas;
