@@ -231,14 +231,25 @@ TEST_F(CompositeRendererTest, AnOutputOfTheCachedMarksCostsNothing)
     OutputCall unchanged(renderer, {});
     ASSERT_TRUE(runUntil([&] { return unchanged.finished(); }));
     EXPECT_EQ(unchanged.image().cacheKey(), source.cacheKey());
+    // Handing out the cached image keeps it cached: the editor still draws it.
+    EXPECT_EQ(renderer.cachedImage().cacheKey(), source.cacheKey());
 
     PreviewProbe preview;
     renderer.requestPreview(marksA, preview.completion());
     ASSERT_TRUE(runUntil([&] { return preview.calls == 1; }));
     const int changes = resourceChanges;
-    OutputCall cached(renderer, marksA);
-    ASSERT_TRUE(runUntil([&] { return cached.finished(); }));
-    EXPECT_EQ(cached.image().cacheKey(), preview.image.cacheKey());
+    // A copy, then a save, of what the editor shows: both get the picture.
+    for (int output = 0; output < 2; ++output) {
+        OutputCall cached(renderer, marksA);
+        ASSERT_TRUE(runUntil([&] { return cached.finished(); }));
+        EXPECT_EQ(cached.outcome(), QStringLiteral("image"));
+        EXPECT_EQ(cached.image().cacheKey(), preview.image.cacheKey());
+        EXPECT_EQ(renderer.cachedImage().cacheKey(), preview.image.cacheKey());
+    }
+    PreviewProbe shown;
+    renderer.requestPreview(marksA, shown.completion());
+    EXPECT_EQ(shown.image.cacheKey(), preview.image.cacheKey());
+    EXPECT_EQ(renderer.cachedImageBytes(), 80'000);
     EXPECT_EQ(resourceChanges, changes);
     EXPECT_TRUE(store.work().isEmpty());
 }
