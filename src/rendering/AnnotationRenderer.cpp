@@ -152,8 +152,12 @@ void drawStroke(const Annotation& mark, QPainter& painter)
     const auto& points = mark.points;
     if (points.empty())
         return;
-    if (points.size() == 1) {
-        // A single point is a dot as wide as the line.
+    // A single point is a dot as wide as the line. So is a stroke whose points all coincide
+    // (a drawing drag that ends where it began): its round caps make that dot, but Qt's
+    // stroker drops paths without length and would draw nothing at all.
+    const bool hasLength =
+        std::any_of(points.begin() + 1, points.end(), [&](const Point& p) { return p != points.front(); });
+    if (!hasLength) {
         const double radius = lineWidth(mark.style) / 2;
         painter.setPen(Qt::NoPen);
         painter.drawEllipse(toQPointF(points.front()), radius, radius);

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
 #include <memory>
+#include <random>
 
 using namespace vorlith;
 using namespace vorlith::test;
@@ -231,14 +233,25 @@ TEST_F(CompositeRendererTest, AnOutputOfTheCachedMarksCostsNothing)
     OutputCall unchanged(renderer, {});
     ASSERT_TRUE(runUntil([&] { return unchanged.finished(); }));
     EXPECT_EQ(unchanged.image().cacheKey(), source.cacheKey());
+    // Handing out the cached image keeps it cached: the editor still draws it.
+    EXPECT_EQ(renderer.cachedImage().cacheKey(), source.cacheKey());
 
     PreviewProbe preview;
     renderer.requestPreview(marksA, preview.completion());
     ASSERT_TRUE(runUntil([&] { return preview.calls == 1; }));
     const int changes = resourceChanges;
-    OutputCall cached(renderer, marksA);
-    ASSERT_TRUE(runUntil([&] { return cached.finished(); }));
-    EXPECT_EQ(cached.image().cacheKey(), preview.image.cacheKey());
+    // A copy, then a save, of what the editor shows: both get the picture.
+    for (int output = 0; output < 2; ++output) {
+        OutputCall cached(renderer, marksA);
+        ASSERT_TRUE(runUntil([&] { return cached.finished(); }));
+        EXPECT_EQ(cached.outcome(), QStringLiteral("image"));
+        EXPECT_EQ(cached.image().cacheKey(), preview.image.cacheKey());
+        EXPECT_EQ(renderer.cachedImage().cacheKey(), preview.image.cacheKey());
+    }
+    PreviewProbe shown;
+    renderer.requestPreview(marksA, shown.completion());
+    EXPECT_EQ(shown.image.cacheKey(), preview.image.cacheKey());
+    EXPECT_EQ(renderer.cachedImageBytes(), 80'000);
     EXPECT_EQ(resourceChanges, changes);
     EXPECT_TRUE(store.work().isEmpty());
 }
@@ -406,6 +419,98 @@ TEST_F(CompositeRendererTest, ARendererReleasedMidPreviewStillGivesItsMemoryBack
     ASSERT_TRUE(runUntil([&] { return store.work().isEmpty(); }));
     ASSERT_TRUE(runUntil(queueIdle));
     EXPECT_EQ(probe.calls, 0);
+}
+
+// Interleaved previews, cancellations, discards, outputs (some cancelled) and released
+// renderers, on a roomy budget and on one too small for all of them at once. Whatever the
+// order: every reservation is given back, no completion runs twice, every image handed out
+// is the composite of its marks, and each cache holds the composite of its cached marks.
+TEST(CompositeRendererInterleaving, KeepsItsPromisesInAnyOrder)
+{
+    const QImage source = noiseImage(QSize(300, 200));
+    const Size logical{150, 100};
+    const std::vector<std::vector<Annotation>> markSets{
+        {mark(Kind::arrow, {{10, 10}, {90, 40}})},
+        {mark(Kind::mosaic, {{0, 0}, {60, 50}}), textMark(QStringLiteral("预览"), {5, 5}, 14)},
+        {marker(3, {50, 50}, 30)},
+        {},
+    };
+    std::map<size_t, QImage> expected;
+    for (size_t i = 0; i < markSets.size(); ++i)
+        expected[i] = AnnotationRenderer::render(source, logical, markSets[i]);
+    const qint64 workspace = CompositeRenderer::estimatedOutputWorkspaceBytes(source, logical, markSets[1]);
+
+    for (const qint64 limit : {qint64(64) << 20, qint64(2'500'000)}) {
+        for (const unsigned seed : {1u, 2u, 3u}) {
+            SCOPED_TRACE(testing::Message() << "limit " << limit << ", seed " << seed);
+            ImageResourceStore store(limit);
+            store.setConfiguredOutputWorkspaceBytes(workspace);
+            const auto makeRenderer = [&] {
+                auto renderer = std::make_unique<CompositeRenderer>(source, logical);
+                renderer->setResources(&store);
+                return renderer;
+            };
+            std::vector<std::unique_ptr<CompositeRenderer>> renderers;
+            for (int i = 0; i < 3; ++i)
+                renderers.push_back(makeRenderer());
+            auto completions = std::make_shared<std::map<int, int>>();
+            auto wrongImages = std::make_shared<int>(0);
+            std::vector<TaskHandle> outputs;
+            std::mt19937 random(seed);
+            for (int step = 0; step < 300; ++step) {
+                CompositeRenderer& renderer = *renderers[random() % renderers.size()];
+                const size_t set = random() % markSets.size();
+                const QImage want = expected[set];
+                switch (random() % 8) {
+                case 0:
+                case 1:
+                case 2:
+                    renderer.requestPreview(markSets[set], [completions, wrongImages, want, step](const auto& result) {
+                        ++(*completions)[step];
+                        if (result.succeeded() && result.image != want)
+                            ++*wrongImages;
+                    });
+                    break;
+                case 3:
+                    random() % 2 ? renderer.cancelPreview() : renderer.discardCache();
+                    break;
+                case 4:
+                    outputs.push_back(TaskHandle::spawn(
+                        [&renderer, marks = markSets[set], want, wrongImages](std::stop_token stop) -> QCoro::Task<> {
+                            auto output = renderer.output(marks, stop);
+                            const QImage image = co_await output;
+                            if (image != want)
+                                ++*wrongImages;
+                        }));
+                    if (random() % 3 == 0)
+                        outputs.back().cancel();
+                    break;
+                case 5:
+                    renderers[random() % renderers.size()] = makeRenderer();
+                    break;
+                default:
+                    drainPosted();
+                    break;
+                }
+            }
+            ASSERT_TRUE(runUntil([&] {
+                for (const TaskHandle& output : outputs)
+                    if (output.isRunning())
+                        return false;
+                for (const auto& renderer : renderers)
+                    if (renderer->hasPreviewInFlight())
+                        return false;
+                return queueIdle();
+            }));
+            EXPECT_TRUE(drainPosted());
+            EXPECT_TRUE(store.work().isEmpty());
+            EXPECT_EQ(*wrongImages, 0);
+            for (const auto& [step, calls] : *completions)
+                EXPECT_EQ(calls, 1) << "request of step " << step;
+            for (const auto& renderer : renderers)
+                EXPECT_EQ(renderer->cachedImage(), AnnotationRenderer::render(source, logical, renderer->cachedMarks()));
+        }
+    }
 }
 
 TEST(CompositeRendererEstimate, FollowsTheWorkedExamples)

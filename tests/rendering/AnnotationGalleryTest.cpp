@@ -61,6 +61,8 @@ std::vector<Annotation> galleryMarks()
     marks.push_back(mark(Kind::pen, {{420, 30}, {440, 60}, {460, 35}, {480, 70}, {500, 40}, {520, 90}},
                          markStyle(green, 5)));
     marks.push_back(mark(Kind::pen, {{600, 20}}, markStyle(RGBA::Red, 12)));
+    // A stroke dragged back to where it began: a dot like the one-point pen beside it.
+    marks.push_back(mark(Kind::line, {{630, 20}, {630, 20}}, markStyle(blue, 12)));
     marks.push_back(mark(Kind::highlight, {{36, 296}, {250, 340}}, markStyle(RGBA::Yellow)));
     marks.push_back(mark(Kind::mosaic, {{470, 330}, {660, 470}}));
     marks.push_back(textMark(QStringLiteral("截图标注：中文与 Latin"), {20, 180}, 20));

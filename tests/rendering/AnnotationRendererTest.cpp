@@ -220,7 +220,7 @@ TEST(AnnotationRendererComposite, WithoutMarksCopiesTheSourceIntoANewBitmap)
     EXPECT_TRUE(changedPixels(fromRgb, source).isEmpty());
 }
 
-TEST(AnnotationRendererComposite, OnePointStrokesAreDotsAsWideAsTheClampedLine)
+TEST(AnnotationRendererComposite, StrokesWithoutLengthAreDotsAsWideAsTheClampedLine)
 {
     const struct {
         Kind kind;
@@ -230,14 +230,22 @@ TEST(AnnotationRendererComposite, OnePointStrokesAreDotsAsWideAsTheClampedLine)
         {Kind::line, 6, 6}, {Kind::pen, 10, 10}, {Kind::arrow, 6, 6}, {Kind::pen, 0.2, 0.5}, {Kind::line, 250, 100},
     };
     const RGBA black{0, 0, 0, 1};
-    for (const auto& c : cases) {
-        // Scale 2: the dot is 2 × diameter pixels across.
-        const QImage image = renderOnWhite({200, 200}, 2, {mark(c.kind, {{100, 100}}, markStyle(black, c.width))});
-        const QRect ink = inkOnWhite(image);
-        ASSERT_FALSE(ink.isEmpty());
-        EXPECT_NEAR(ink.width(), 2 * c.diameter, 1.5) << Annotation::kindName(c.kind) << " width " << c.width;
-        EXPECT_NEAR(ink.height(), 2 * c.diameter, 1.5);
-        EXPECT_NEAR(ink.center().x(), 200, 1.5);
+    // A stroke whose points all coincide (a drawing drag that ends where it began: the editor
+    // starts every stroke as [p, p]) has no length, and its round caps make the same dot.
+    for (const size_t count : {1u, 2u, 3u}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << Annotation::kindName(c.kind) << " width " << c.width << ", "
+                                            << count << " points");
+            // Scale 2: the dot is 2 × diameter pixels across.
+            const std::vector<Point> points(count, Point{100, 100});
+            const QImage image = renderOnWhite({200, 200}, 2, {mark(c.kind, points, markStyle(black, c.width))});
+            const QRect ink = inkOnWhite(image);
+            ASSERT_FALSE(ink.isEmpty());
+            EXPECT_NEAR(ink.width(), 2 * c.diameter, 1.5);
+            EXPECT_NEAR(ink.height(), 2 * c.diameter, 1.5);
+            EXPECT_NEAR(ink.center().x(), 200, 1.5);
+            EXPECT_NEAR(ink.center().y(), 200, 1.5);
+        }
     }
 }
 

@@ -164,8 +164,10 @@ QCoro::Task<QImage> CompositeRenderer::output(std::vector<Annotation> marks, std
     cancelPreview();
     if (stop.stop_requested())
         throw CancellationError();
+    // A copy, not the member: QCoro's co_return takes an lvalue through a forwarding
+    // reference and moves from it, which would leave the cache empty.
     if (marks == cachedMarks_)
-        co_return cachedImage_;
+        co_return QImage(cachedImage_);
 
     const QPointer<CompositeRenderer> self(this);
     Settlement settlement(self);

@@ -26,7 +26,8 @@ namespace vorlith {
 // budget and drops every result that a newer request has made stale (`revision`).
 //
 // Invariant: `cachedImage()` is the composite of `source()` with exactly `cachedMarks()`;
-// with no marks it is the source itself.
+// after creation and after a discard it is the source itself (a composite of no marks
+// asked for later is a bitmap of its own).
 class CompositeRenderer : public QObject {
     Q_OBJECT
 
