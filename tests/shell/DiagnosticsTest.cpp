@@ -11,12 +11,12 @@ TEST(Diagnostics, WritesOneRecordPerEventWithTheTextAsGiven)
 {
     test::ScopedLogCapture log;
     Diagnostics::event(QStringLiteral("app.started"));
-    Diagnostics::event(QStringLiteral("capture.error.domain=") + QStringLiteral("SCStreamErrorDomain") +
+    Diagnostics::event(QStringLiteral("capture.error.domain=") + QStringLiteral("CaptureStreamErrorDomain") +
                        QStringLiteral(".code=") + QString::number(-3801));
     const auto records = log.sink().records();
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(records[0].text, QStringLiteral("app.started"));
-    EXPECT_EQ(records[1].text, QStringLiteral("capture.error.domain=SCStreamErrorDomain.code=-3801"));
+    EXPECT_EQ(records[1].text, QStringLiteral("capture.error.domain=CaptureStreamErrorDomain.code=-3801"));
     EXPECT_EQ(records[0].category, QStringLiteral("capture"));
     EXPECT_EQ(records[0].subsystem, QString::fromLatin1(Diagnostics::subsystem));
 }
