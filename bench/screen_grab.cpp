@@ -3,6 +3,7 @@
 // grabber kept between grabs) and speedup_vs_qscreen_cold (a new grabber, connection and
 // shared segment for every grab). Starts its own Xvfb.
 #include "platform/x11/X11ScreenGrabber.h"
+#include "support/XvfbServer.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -15,11 +16,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,34 +26,6 @@ namespace {
 
 constexpr int screenWidth = 3840;
 constexpr int screenHeight = 2160;
-
-// Xvfb on a free display; returns its pid and sets DISPLAY.
-pid_t startXvfb()
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        const std::string screen = std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + "x24";
-        freopen("/dev/null", "w", stderr);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char c = 0;
-    while (read(fds[0], &c, 1) == 1 && c != '\n')
-        number.push_back(c);
-    close(fds[0]);
-    if (number.empty())
-        return -1;
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    return pid;
-}
 
 // Something other than a flat colour on the screen.
 class Pattern : public QRasterWindow {
@@ -141,11 +112,15 @@ BENCHMARK(BM_ScreenGrabCold)->UseManualTime()->Unit(benchmark::kMillisecond)->Mi
 
 int main(int argc, char** argv)
 {
-    const pid_t xvfb = startXvfb();
-    if (xvfb <= 0) {
+    vorlith::test::XvfbServer xvfb;
+    vorlith::test::XvfbOptions options;
+    options.width = screenWidth;
+    options.height = screenHeight;
+    if (!xvfb.start(options)) {
         std::fprintf(stderr, "bench_screen_grab: could not start Xvfb\n");
         return EXIT_FAILURE;
     }
+    setenv("DISPLAY", xvfb.display().toLocal8Bit().constData(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     unsetenv("QT_SCALE_FACTOR");
     int result = EXIT_SUCCESS;
@@ -168,7 +143,5 @@ int main(int argc, char** argv)
             benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
     }
-    kill(xvfb, SIGTERM);
-    waitpid(xvfb, nullptr, 0);
     return result;
 }
