@@ -139,6 +139,16 @@ TEST(X11Pasteboard, ChangeCountMovesWhenAnotherClientWrites)
     EXPECT_GT(pasteboard.changeCount(), cleared);
 }
 
+// The transaction's first write fails, so it has to put the previous contents back.
+OutputResult commitFailingTheFirstWrite(X11Pasteboard& pasteboard, const PasteboardItem& item)
+{
+    int calls = 0;
+    const PasteboardWriter failFirst = [&](Pasteboard& target, const QList<PasteboardItem>& items) {
+        return ++calls > 1 && target.writeObjects(items);
+    };
+    return PasteboardTransaction::commit(pasteboard, failFirst, item);
+}
+
 TEST(X11Pasteboard, FailedWritePutsAnotherProgramsTextBack)
 {
     X11Pasteboard pasteboard;
@@ -148,11 +158,7 @@ TEST(X11Pasteboard, FailedWritePutsAnotherProgramsTextBack)
 
     PasteboardItem item;
     item.setData(PasteboardType::png(), QByteArray("png bytes"));
-    int calls = 0;
-    const PasteboardWriter failFirst = [&](Pasteboard& target, const QList<PasteboardItem>& items) {
-        return ++calls > 1 && target.writeObjects(items);
-    };
-    const OutputResult result = PasteboardTransaction::commit(pasteboard, failFirst, item);
+    const OutputResult result = commitFailingTheFirstWrite(pasteboard, item);
     EXPECT_EQ(result.message, QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。"));
     EXPECT_EQ(runServing({QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")}),
               QByteArray("keep me"));
@@ -193,11 +199,7 @@ TEST(X11Pasteboard, FailedWritePutsAnotherProgramsImageBackAsItWas)
 
     PasteboardItem item;
     item.setData(PasteboardType::plainText(), QByteArray("#FFFFFF"));
-    int calls = 0;
-    const PasteboardWriter failFirst = [&](Pasteboard& target, const QList<PasteboardItem>& items) {
-        return ++calls > 1 && target.writeObjects(items);
-    };
-    const OutputResult result = PasteboardTransaction::commit(pasteboard, failFirst, item);
+    const OutputResult result = commitFailingTheFirstWrite(pasteboard, item);
     EXPECT_EQ(result.message, QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。"));
 
     QStringList offered = targets();
