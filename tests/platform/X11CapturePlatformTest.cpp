@@ -419,7 +419,21 @@ TEST(X11CapturePlatform, WindowListReadsOwnerLayerAlphaAndOrder)
     EXPECT_EQ(other->layer, X11WindowList::normalLayer);
 }
 
-TEST(X11ScreenGrabber, ReadsTheSamePixelsAsQtAtAnyRectangle)
+// Both ways of reading the root must give the same pixels and lend their segments alike.
+const char* methodName(X11ScreenGrabber::Method method)
+{
+    return method == X11ScreenGrabber::Method::Composite ? "Composite" : "GetImage";
+}
+
+class X11ScreenGrabberTest : public ::testing::TestWithParam<X11ScreenGrabber::Method> {};
+
+INSTANTIATE_TEST_SUITE_P(Methods, X11ScreenGrabberTest,
+                         ::testing::Values(X11ScreenGrabber::Method::Composite, X11ScreenGrabber::Method::GetImage),
+                         [](const ::testing::TestParamInfo<X11ScreenGrabber::Method>& info) {
+                             return std::string(methodName(info.param));
+                         });
+
+TEST_P(X11ScreenGrabberTest, ReadsTheSamePixelsAsQtAtAnyRectangle)
 {
     // A gradient window of ours and a flat one of another process give every band something
     // different to copy.
@@ -441,8 +455,9 @@ TEST(X11ScreenGrabber, ReadsTheSamePixelsAsQtAtAnyRectangle)
     ASSERT_TRUE(runUntil([&] { return gradient.windowHandle()->isExposed(); }));
     ASSERT_TRUE(runUntil([&] { return rootPixel(nativeGeometry(gradient).center()) != 0xff000000u; }, 10s));
 
-    X11ScreenGrabber grabber;
+    X11ScreenGrabber grabber(GetParam());
     ASSERT_TRUE(grabber.isAvailable()) << "Xvfb shares memory with local clients";
+    EXPECT_EQ(grabber.method(), GetParam()) << "Xvfb has shared pixmaps and RENDER";
     for (const QRect& rect : {nativeMonitor(0), QRect(17, 33, 1001, 1031), QRect(5, 7, 3, 2)}) {
         SCOPED_TRACE(rect.width());
         // A window manager may still be redrawing its decorations: compare once the screen
@@ -461,13 +476,13 @@ TEST(X11ScreenGrabber, ReadsTheSamePixelsAsQtAtAnyRectangle)
     EXPECT_TRUE(grabber.grab(QRect(100000, 0, 10, 10)).isNull()) << "outside the root";
 }
 
-TEST(X11ScreenGrabber, AHeldImageKeepsItsPixelsThroughLaterGrabs)
+TEST_P(X11ScreenGrabberTest, AHeldImageKeepsItsPixelsThroughLaterGrabs)
 {
     const QRect area(300, 300, 200, 200);
     QImage before;
     QImage after;
     {
-        X11ScreenGrabber grabber;
+        X11ScreenGrabber grabber(GetParam());
         ASSERT_TRUE(grabber.isAvailable());
         before = grabber.grab(nativeMonitor(0));
         ASSERT_FALSE(before.isNull());

@@ -6,6 +6,7 @@
 #include <QFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <xcb/render.h>
 #include <xcb/shm.h>
 
 #include <sys/ipc.h>
@@ -69,6 +70,50 @@ void makeOpaque(uchar* pixels, std::size_t count)
         p[i] |= 0xff000000u;
 }
 
+// The picture format RENDER gives the root's visual, when it is plain 8-bit RGB with no alpha.
+xcb_render_pictformat_t rootFormat(const xcb_render_query_pict_formats_reply_t* formats, int screenNumber,
+                                   xcb_visualid_t rootVisual)
+{
+    auto screens = xcb_render_query_pict_formats_screens_iterator(formats);
+    for (int i = 0; i < screenNumber && screens.rem; ++i)
+        xcb_render_pictscreen_next(&screens);
+    if (!screens.rem)
+        return 0;
+    for (auto d = xcb_render_pictscreen_depths_iterator(screens.data); d.rem; xcb_render_pictdepth_next(&d)) {
+        for (auto v = xcb_render_pictdepth_visuals_iterator(d.data); v.rem; xcb_render_pictvisual_next(&v)) {
+            if (v.data->visual == rootVisual)
+                return v.data->format;
+        }
+    }
+    return 0;
+}
+
+bool isDirect(const xcb_render_pictforminfo_t& f, int depth, bool alpha)
+{
+    const xcb_render_directformat_t& d = f.direct;
+    return f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == depth && d.red_shift == 16 && d.red_mask == 0xff &&
+           d.green_shift == 8 && d.green_mask == 0xff && d.blue_shift == 0 && d.blue_mask == 0xff &&
+           (alpha ? d.alpha_shift == 24 && d.alpha_mask == 0xff : d.alpha_mask == 0);
+}
+
+const xcb_render_pictforminfo_t* formatInfo(const xcb_render_query_pict_formats_reply_t* formats,
+                                            xcb_render_pictformat_t id)
+{
+    for (auto f = xcb_render_query_pict_formats_formats_iterator(formats); f.rem; xcb_render_pictforminfo_next(&f))
+        if (f.data->id == id)
+            return f.data;
+    return nullptr;
+}
+
+// a8r8g8b8, the layout of our bitmaps.
+xcb_render_pictformat_t argbFormat(const xcb_render_query_pict_formats_reply_t* formats)
+{
+    for (auto f = xcb_render_query_pict_formats_formats_iterator(formats); f.rem; xcb_render_pictforminfo_next(&f))
+        if (isDirect(*f.data, 32, true))
+            return f.data->id;
+    return 0;
+}
+
 void giveBack(void* info)
 {
     auto* holder = static_cast<std::shared_ptr<X11ScreenGrabber::Segment>*>(info);
@@ -78,7 +123,7 @@ void giveBack(void* info)
 
 } // namespace
 
-X11ScreenGrabber::X11ScreenGrabber()
+X11ScreenGrabber::X11ScreenGrabber(Method preferred) : m_method(preferred)
 {
     m_copyPool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, maximumCopyThreads));
     m_copyPool.setObjectName(QStringLiteral("vorlith-screen-copy"));
@@ -107,7 +152,40 @@ bool X11ScreenGrabber::checkServer()
         return false;
     xcb_connection_t* c = m_connection->get();
     XcbReply<xcb_shm_query_version_reply_t> version(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
-    return version && isPlainTrueColor(xcb_get_setup(c), m_connection->screen());
+    if (!version || !isPlainTrueColor(xcb_get_setup(c), m_connection->screen()))
+        return false;
+    if (m_method == Method::Composite &&
+        !(version->shared_pixmaps && version->pixmap_format == XCB_IMAGE_FORMAT_Z_PIXMAP && prepareComposite()))
+        m_method = Method::GetImage;
+    return true;
+}
+
+// A picture of the root that reads through its children, as the screen shows them.
+bool X11ScreenGrabber::prepareComposite()
+{
+    xcb_connection_t* c = m_connection->get();
+    if (!m_connection->hasExtension(&xcb_render_id))
+        return false;
+    XcbReply<xcb_render_query_version_reply_t> version(
+        xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));
+    XcbReply<xcb_render_query_pict_formats_reply_t> formats(
+        xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
+    if (!version || !formats)
+        return false;
+    const xcb_render_pictformat_t root =
+        rootFormat(formats.get(), m_connection->screenNumber(), m_connection->screen()->root_visual);
+    const xcb_render_pictforminfo_t* rootInfo = formatInfo(formats.get(), root);
+    m_opaqueFormat = argbFormat(formats.get());
+    if (!rootInfo || !isDirect(*rootInfo, m_connection->screen()->root_depth, false) || !m_opaqueFormat)
+        return false;
+    m_rootPicture = xcb_generate_id(c);
+    const uint32_t includeInferiors = XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS;
+    XcbReply<xcb_generic_error_t> error(xcb_request_check(
+        c, xcb_render_create_picture_checked(c, m_rootPicture, m_connection->root(), root,
+                                             XCB_RENDER_CP_SUBWINDOW_MODE, &includeInferiors)));
+    if (error)
+        m_rootPicture = 0;
+    return !error;
 }
 
 std::shared_ptr<X11ScreenGrabber::Segment> X11ScreenGrabber::freeSegment(std::size_t bytes)
@@ -172,7 +250,49 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
     if (!segment)
         return {};
 
+    bool ok = false;
+    if (m_method == Method::Composite) {
+        ok = grabComposited(rect, *segment);
+        if (!ok)
+            m_method = Method::GetImage; // a server that refuses once will refuse again
+    }
+    if (!ok && !grabInBands(rect, *segment))
+        return {};
+
+    segment->lent.store(true, std::memory_order_release);
+    QImage image(static_cast<uchar*>(segment->address), rect.width(), rect.height(), qsizetype(stride),
+                 Bitmap::format, giveBack, new std::shared_ptr<Segment>(segment));
+    Bitmap::tag(image);
+    return image;
+}
+
+bool X11ScreenGrabber::grabComposited(const QRect& rect, const Segment& segment)
+{
     xcb_connection_t* c = m_connection->get();
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    const xcb_render_picture_t picture = xcb_generate_id(c);
+    const xcb_void_cookie_t made = xcb_shm_create_pixmap_checked(
+        c, pixmap, m_connection->root(), uint16_t(rect.width()), uint16_t(rect.height()), 32, segment.id, 0);
+    const xcb_void_cookie_t pictured = xcb_render_create_picture_checked(c, picture, pixmap, m_opaqueFormat, 0, nullptr);
+    // The root's format has no alpha, so RENDER reads it as opaque and writes 0xff there.
+    const xcb_void_cookie_t composited =
+        xcb_render_composite_checked(c, XCB_RENDER_PICT_OP_SRC, m_rootPicture, XCB_NONE, picture, int16_t(rect.x()),
+                                     int16_t(rect.y()), 0, 0, 0, 0, uint16_t(rect.width()), uint16_t(rect.height()));
+    xcb_render_free_picture(c, picture);
+    xcb_free_pixmap(c, pixmap);
+    // Checking the last waits for the server to have written every pixel; the others are
+    // answered by then.
+    XcbReply<xcb_generic_error_t> compositeError(xcb_request_check(c, composited));
+    XcbReply<xcb_generic_error_t> pixmapError(xcb_request_check(c, made));
+    XcbReply<xcb_generic_error_t> pictureError(xcb_request_check(c, pictured));
+    return !compositeError && !pixmapError && !pictureError;
+}
+
+bool X11ScreenGrabber::grabInBands(const QRect& rect, const Segment& segment)
+{
+    xcb_connection_t* c = m_connection->get();
+    const xcb_window_t root = m_connection->root();
+    const std::size_t stride = std::size_t(rect.width()) * 4;
     const int rowsPerBand = std::max(minimumBandRows, (rect.height() + bandCount - 1) / bandCount);
     struct Band {
         int top;
@@ -183,13 +303,13 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
     for (int top = 0; top < rect.height(); top += rowsPerBand) {
         const int rows = std::min(rowsPerBand, rect.height() - top);
         bands.push_back({top, rows,
-                         xcb_shm_get_image(c, screen->root, int16_t(rect.x()), int16_t(rect.y() + top),
-                                           uint16_t(rect.width()), uint16_t(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                                           segment->id, uint32_t(std::size_t(top) * stride))});
+                         xcb_shm_get_image(c, root, int16_t(rect.x()), int16_t(rect.y() + top), uint16_t(rect.width()),
+                                           uint16_t(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment.id,
+                                           uint32_t(std::size_t(top) * stride))});
     }
     xcb_flush(c);
 
-    auto* pixels = static_cast<uchar*>(segment->address);
+    auto* pixels = static_cast<uchar*>(segment.address);
     const int parts = m_copyPool.maxThreadCount();
     bool ok = true;
     std::vector<QFuture<void>> passes;
@@ -213,14 +333,7 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
     }
     for (QFuture<void>& pass : passes)
         pass.waitForFinished();
-    if (!ok)
-        return {};
-
-    segment->lent.store(true, std::memory_order_release);
-    QImage image(pixels, rect.width(), rect.height(), qsizetype(stride), Bitmap::format, giveBack,
-                 new std::shared_ptr<Segment>(segment));
-    Bitmap::tag(image);
-    return image;
+    return ok;
 }
 
 } // namespace vorlith
