@@ -7,6 +7,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,13 @@ XvfbOptions XvfbOptions::parse(const std::string& text)
             options.windowManager = value != "0" && value != "none";
         else if (key == "compositor")
             options.compositor = value != "0";
+        else if (key == "without") {
+            std::stringstream names(value);
+            std::string name;
+            while (std::getline(names, name, '+'))
+                if (!name.empty())
+                    options.without.push_back(name);
+        }
     }
     return options;
 }
@@ -85,11 +93,14 @@ bool XvfbServer::start(const XvfbOptions& options)
     if (pipe(fds) != 0)
         return false;
     const QString screen = QStringLiteral("%1x%2x24").arg(options.width * options.monitors).arg(options.height);
-    m_xvfb = spawn(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
-                    QStringLiteral("0"), screen, QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
-                    QStringLiteral("tcp"), QStringLiteral("+extension"), QStringLiteral("RANDR")},
-                   fds[1]);
+    QStringList arguments{QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
+                          QStringLiteral("0"), screen, QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
+                          QStringLiteral("tcp")};
+    if (std::find(options.without.begin(), options.without.end(), "RANDR") == options.without.end())
+        arguments << QStringLiteral("+extension") << QStringLiteral("RANDR");
+    for (const std::string& name : options.without)
+        arguments << QStringLiteral("-extension") << QString::fromStdString(name);
+    m_xvfb = spawn(QStringLiteral("Xvfb"), arguments, fds[1]);
     close(fds[1]);
     if (m_xvfb <= 0) {
         close(fds[0]);

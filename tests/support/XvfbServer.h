@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 namespace vorlith::test {
@@ -17,6 +18,8 @@ struct XvfbOptions {
     double scale = 1.0;        // written to Xft.dpi as 96 x scale
     bool windowManager = false; // openbox
     bool compositor = false;    // xcompmgr
+    // Extensions the server runs without, to reach the fallbacks ("without=RANDR+MIT-SHM").
+    std::vector<std::string> without;
 
     static XvfbOptions parse(const std::string& text);
 };

@@ -1,0 +1,94 @@
+// Capture on servers without MIT-SHM, and without RandR: every monitor still arrives at its
+// native size, now through Qt's own grab, and our windows still stay out of it.
+#include "X11CaptureHelpers.h"
+#include "app/capture/CaptureService.h"
+#include "platform/x11/X11CapturePlatform.h"
+#include "platform/x11/X11ScreenGrabber.h"
+#include "rendering/Bitmap.h"
+#include "support/TestSupport.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <unistd.h>
+
+using namespace vorlith;
+using namespace vorlith::test;
+
+namespace {
+
+bool serverLacks(const std::string& extension)
+{
+    const std::vector<std::string>& without = options().without;
+    return std::find(without.begin(), without.end(), extension) != without.end();
+}
+
+} // namespace
+
+TEST(X11CaptureFallback, GrabberStandsAsideWithoutSharedMemory)
+{
+    ASSERT_TRUE(serverLacks("MIT-SHM"));
+    X11ScreenGrabber grabber;
+    EXPECT_FALSE(grabber.isAvailable());
+    EXPECT_TRUE(grabber.grab(nativeMonitor(0)).isNull());
+}
+
+TEST(X11CaptureFallback, FramesKeepTheirNativeSizeAndLeaveOurWindowsOut)
+{
+    QScreen* screen = screenAt(0);
+    const QPoint origin = screen->geometry().topLeft();
+    ColourWindow hidden(magenta);
+    ColourWindow kept(cyan);
+    hidden.setGeometry(QRect(origin + QPoint(100, 120), QSize(240, 160)));
+    kept.setGeometry(QRect(origin + QPoint(420, 120), QSize(240, 160)));
+    hidden.show();
+    kept.show();
+    ASSERT_TRUE(shownAndDrawn(hidden, magenta));
+    ASSERT_TRUE(shownAndDrawn(kept, cyan));
+    const int last = options().monitors - 1;
+    ForeignWindow foreign(QRect(nativeMonitor(last).x() + 200, 300, 300, 200), orange);
+    ASSERT_TRUE(foreign.ready());
+    ASSERT_TRUE(runUntil([&] { return rootPixel(foreign.nativeRect().center()) == orange; }, 10s));
+
+    auto platform = std::make_shared<X11CapturePlatform>();
+    CaptureService service(platform);
+    service.setIncludedOwnWindowIDs({quint32(kept.winId())});
+    const std::vector<FrozenDisplay> frames = captureAll(service);
+    ASSERT_EQ(int(frames.size()), options().monitors);
+    for (int i = 0; i < options().monitors; ++i) {
+        SCOPED_TRACE(i);
+        const FrozenDisplay* frame = frameOf(frames, screenAt(i));
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(frame->image.size(), nativeMonitor(i).size());
+        EXPECT_EQ(frame->image.format(), Bitmap::format);
+        EXPECT_EQ(qAlpha(frame->image.pixel(5, 5)), 255);
+        EXPECT_EQ(platform->displayBounds(frame->id), toRect(QRectF(nativeMonitor(i))));
+        saveTestImage(frame->image, QStringLiteral("x11-fallback-%1-monitor%2").arg(configName()).arg(i + 1));
+    }
+
+    const FrozenDisplay* first = frameOf(frames, screen);
+    ASSERT_NE(first, nullptr);
+    EXPECT_NE(first->image.pixel(nativeGeometry(hidden).center()), magenta);
+    EXPECT_EQ(first->image.pixel(nativeGeometry(kept).center()), cyan);
+    const FrozenDisplay* lastFrame = frameOf(frames, screenAt(last));
+    ASSERT_NE(lastFrame, nullptr);
+    EXPECT_EQ(lastFrame->image.pixel(foreign.nativeRect().center() - nativeMonitor(last).topLeft()), orange);
+    const bool candidate = std::any_of(lastFrame->candidates.begin(), lastFrame->candidates.end(),
+                                       [&](const WindowCandidate& c) { return c.owner == foreign.pid(); });
+    EXPECT_TRUE(candidate);
+}
+
+TEST(X11CaptureFallback, WithoutRandROneDisplayCoversTheRoot)
+{
+    if (!serverLacks("RANDR"))
+        GTEST_SKIP() << "this server has RandR";
+    X11CapturePlatform platform;
+    const std::vector<ScreenInfo> screens = platform.screens();
+    ASSERT_EQ(screens.size(), 1u);
+    ASSERT_TRUE(screens[0].displayID);
+    EXPECT_EQ(platform.displayBounds(*screens[0].displayID),
+              Rect(0, 0, options().width * options().monitors, options().height));
+}
