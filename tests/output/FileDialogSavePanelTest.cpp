@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,6 +74,29 @@ TEST_F(FileDialogSavePanelTest, ShowsTheDraftWithOurFormatRow)
     runUntil([&] { return list && list->model()->rowCount(list->rootIndex()) > 0; });
     spin(100ms);
     saveTestImage(dialog->grab().toImage(), QStringLiteral("save-panel-jpeg"));
+}
+
+TEST(FileDialogSavePanelFolder, AMissingDraftFolderOpensTheNearestOneThatExists)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("截图/2024")));
+    const QString base = QDir(folder.path()).absolutePath();
+    const struct {
+        QString draft;
+        QString opened;
+    } cases[] = {
+        {base + QStringLiteral("/截图/2024"), base + QStringLiteral("/截图/2024")},
+        {base + QStringLiteral("/截图/2024/"), base + QStringLiteral("/截图/2024")},
+        {base + QStringLiteral("/截图/已删除/更深"), base + QStringLiteral("/截图")},
+        {QStringLiteral("/vorlith-missing-folder/a"), QDir::homePath()},
+        {QStringLiteral("relative/folder"), QDir::homePath()},
+        {QString(), QDir::homePath()},
+        {QStringLiteral("/"), QStringLiteral("/")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.draft.toStdString());
+        EXPECT_EQ(FileDialogSavePanel::existingFolder(c.draft), c.opened);
+    }
 }
 
 TEST_F(FileDialogSavePanelTest, FormatPopUpReportsAndNewFilterLeavesTheNameAlone)

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QCursor>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -104,6 +105,22 @@ QString FileDialogSavePanel::nameFilter(ImageFormat format)
     return format == ImageFormat::png ? QStringLiteral("PNG 图片 (*.png)") : QStringLiteral("JPEG 图片 (*.jpg *.jpeg)");
 }
 
+QString FileDialogSavePanel::existingFolder(const QString& directory)
+{
+    if (directory.isEmpty() || !QDir::isAbsolutePath(directory))
+        return QDir::homePath();
+    QDir folder(QDir::cleanPath(directory));
+    if (folder.exists())
+        return folder.absolutePath();
+    // The root would be a poor stand-in for a folder that went missing under home.
+    while (!folder.isRoot()) {
+        folder.setPath(QFileInfo(folder.path()).path());
+        if (!folder.isRoot() && folder.exists())
+            return folder.absolutePath();
+    }
+    return QDir::homePath();
+}
+
 void FileDialogSavePanel::open(const Configuration& configuration)
 {
     auto* dialog = new SaveFileDialog;
@@ -122,7 +139,7 @@ void FileDialogSavePanel::open(const Configuration& configuration)
     dialog->setLabelText(QFileDialog::LookIn, QStringLiteral("位置："));
     dialog->setLabelText(QFileDialog::FileType, QStringLiteral("格式："));
     dialog->setNameFilter(nameFilter(configuration.format));
-    dialog->setDirectory(configuration.directory);
+    dialog->setDirectory(existingFolder(configuration.directory));
     dialog->selectFile(configuration.name);
     buildFormatRow(configuration.format);
     if (m_aboveOverlays)

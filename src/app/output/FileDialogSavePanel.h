@@ -40,6 +40,9 @@ public:
 
     // The dialog's name filter for a format, e.g. "PNG 图片 (*.png)".
     static QString nameFilter(ImageFormat format);
+    // The folder the dialog opens in: the draft's own, or, when it has gone since, the
+    // nearest folder above it that still exists, else the home folder.
+    static QString existingFolder(const QString& directory);
 
 private:
     void buildFormatRow(ImageFormat format);
