@@ -240,8 +240,7 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
 {
     if (!isAvailable())
         return {};
-    const xcb_screen_t* screen = m_connection->screen();
-    const QRect rect = requested.intersected(QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels));
+    const QRect rect = requested.intersected(rootRect());
     if (rect.isEmpty())
         return {};
     releaseSpareSegments();
@@ -264,6 +263,18 @@ QImage X11ScreenGrabber::grab(const QRect& requested)
                  Bitmap::format, giveBack, new std::shared_ptr<Segment>(segment));
     Bitmap::tag(image);
     return image;
+}
+
+QRect X11ScreenGrabber::rootRect()
+{
+    // Asked each time: the root grows and shrinks as monitors come and go, and the size the
+    // server gave when we connected would clip a monitor plugged in since.
+    xcb_connection_t* c = m_connection->get();
+    XcbReply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, m_connection->root()), nullptr));
+    if (!geometry)
+        return {};
+    return QRect(0, 0, geometry->width, geometry->height);
 }
 
 bool X11ScreenGrabber::grabComposited(const QRect& rect, const Segment& segment)

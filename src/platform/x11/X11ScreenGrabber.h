@@ -57,6 +57,7 @@ public:
 private:
     bool checkServer();
     bool prepareComposite();
+    QRect rootRect();
     bool grabComposited(const QRect& rect, const Segment& segment);
     bool grabInBands(const QRect& rect, const Segment& segment);
     std::shared_ptr<Segment> freeSegment(std::size_t bytes);
