@@ -39,15 +39,10 @@ TEST(X11CaptureFallback, GrabberStandsAsideWithoutSharedMemory)
 TEST(X11CaptureFallback, FramesKeepTheirNativeSizeAndLeaveOurWindowsOut)
 {
     QScreen* screen = screenAt(0);
-    const QPoint origin = screen->geometry().topLeft();
-    ColourWindow hidden(magenta);
-    ColourWindow kept(cyan);
-    hidden.setGeometry(QRect(origin + QPoint(100, 120), QSize(240, 160)));
-    kept.setGeometry(QRect(origin + QPoint(420, 120), QSize(240, 160)));
-    hidden.show();
-    kept.show();
-    ASSERT_TRUE(shownAndDrawn(hidden, magenta));
-    ASSERT_TRUE(shownAndDrawn(kept, cyan));
+    OwnWindowPair windows;
+    ASSERT_TRUE(windows.show(screen));
+    ColourWindow& hidden = windows.hidden;
+    ColourWindow& kept = windows.kept;
     const int last = options().monitors - 1;
     ForeignWindow foreign(QRect(nativeMonitor(last).x() + 200, 300, 300, 200), orange);
     ASSERT_TRUE(foreign.ready());

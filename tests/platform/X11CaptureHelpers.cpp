@@ -56,6 +56,16 @@ QString configName()
     return QStringLiteral("m%1-s%2%3").arg(o.monitors).arg(o.scale).arg(o.windowManager ? "-wm" : "");
 }
 
+bool OwnWindowPair::show(QScreen* screen)
+{
+    const QPoint origin = screen->geometry().topLeft();
+    hidden.setGeometry(QRect(origin + QPoint(100, 120), QSize(240, 160)));
+    kept.setGeometry(QRect(origin + QPoint(420, 120), QSize(240, 160)));
+    hidden.show();
+    kept.show();
+    return shownAndDrawn(hidden, magenta) && shownAndDrawn(kept, cyan);
+}
+
 QRect nativeMonitor(int index)
 {
     return QRect(index * options().width, 0, options().width, options().height);

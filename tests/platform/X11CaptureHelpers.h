@@ -25,6 +25,10 @@ const XvfbOptions& options();
 // Names saved images after the server's configuration.
 QString configName();
 
+constexpr QRgb orange = 0xffff8000;
+constexpr QRgb magenta = 0xffff00ff;
+constexpr QRgb cyan = 0xff00c0c0;
+
 // A flat-coloured top-level window of ours.
 class ColourWindow : public QWidget {
 public:
@@ -35,6 +39,15 @@ public:
         palette.setColor(QPalette::Window, colour);
         setPalette(palette);
     }
+};
+
+// Two windows of ours side by side near a screen's top-left corner: `hidden` is one a capture
+// must leave out, `kept` one it includes.
+struct OwnWindowPair {
+    ColourWindow hidden{QColor::fromRgb(magenta)};
+    ColourWindow kept{QColor::fromRgb(cyan)};
+    // Places both and waits until the screen shows them.
+    bool show(QScreen* screen);
 };
 
 // A window of another process (tests/platform/ColourWindow.cpp) at native coordinates.
@@ -70,9 +83,5 @@ Rect localPoints(const QRect& native, const QRect& monitor, double scale);
 bool containsRect(const Rect& outer, const Rect& inner);
 // The first pixel whose colour differs, or (-1, -1).
 QPoint firstDifference(const QImage& a, const QImage& b);
-
-constexpr QRgb orange = 0xffff8000;
-constexpr QRgb magenta = 0xffff00ff;
-constexpr QRgb cyan = 0xff00c0c0;
 
 } // namespace vorlith::test

@@ -107,15 +107,10 @@ TEST(X11CapturePlatform, ForeignWindowIsACandidateAndIsInThePixels)
 TEST(X11CapturePlatform, OwnWindowsStayOutOfTheImageUnlessIncluded)
 {
     QScreen* screen = screenAt(0);
-    const QPoint origin = screen->geometry().topLeft();
-    ColourWindow hidden(magenta);
-    ColourWindow kept(cyan);
-    hidden.setGeometry(QRect(origin + QPoint(100, 120), QSize(240, 160)));
-    kept.setGeometry(QRect(origin + QPoint(420, 120), QSize(240, 160)));
-    hidden.show();
-    kept.show();
-    ASSERT_TRUE(shownAndDrawn(hidden, magenta));
-    ASSERT_TRUE(shownAndDrawn(kept, cyan));
+    OwnWindowPair windows;
+    ASSERT_TRUE(windows.show(screen));
+    ColourWindow& hidden = windows.hidden;
+    ColourWindow& kept = windows.kept;
     const QRect hiddenNative = nativeGeometry(hidden);
     const QRect keptNative = nativeGeometry(kept);
 
@@ -138,7 +133,7 @@ TEST(X11CapturePlatform, OwnWindowsStayOutOfTheImageUnlessIncluded)
     ASSERT_EQ(own.size(), 1u) << "only the included window of ours can be picked";
     EXPECT_TRUE(containsRect(own[0], keptPoints));
     if (!options().windowManager) {
-        EXPECT_EQ(own[0], toRect(QRectF(kept.geometry().translated(-origin))));
+        EXPECT_EQ(own[0], toRect(QRectF(kept.geometry().translated(-screen->geometry().topLeft()))));
     }
 
     // The hidden window comes back where it was.
