@@ -18,19 +18,9 @@
 using namespace vorlith;
 using namespace vorlith::test;
 
-namespace {
-
-bool serverLacks(const std::string& extension)
-{
-    const std::vector<std::string>& without = options().without;
-    return std::find(without.begin(), without.end(), extension) != without.end();
-}
-
-} // namespace
-
 TEST(X11CaptureFallback, GrabberStandsAsideWithoutSharedMemory)
 {
-    ASSERT_TRUE(serverLacks("MIT-SHM"));
+    ASSERT_TRUE(options().lacks("MIT-SHM"));
     X11ScreenGrabber grabber;
     EXPECT_FALSE(grabber.isAvailable());
     EXPECT_TRUE(grabber.grab(nativeMonitor(0)).isNull());
@@ -78,7 +68,7 @@ TEST(X11CaptureFallback, FramesKeepTheirNativeSizeAndLeaveOurWindowsOut)
 
 TEST(X11CaptureFallback, WithoutRandROneDisplayCoversTheRoot)
 {
-    if (!serverLacks("RANDR"))
+    if (!options().lacks("RANDR"))
         GTEST_SKIP() << "this server has RandR";
     X11CapturePlatform platform;
     const std::vector<ScreenInfo> screens = platform.screens();

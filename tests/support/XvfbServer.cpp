@@ -50,6 +50,11 @@ XvfbOptions XvfbOptions::parse(const std::string& text)
     return options;
 }
 
+bool XvfbOptions::lacks(const std::string& extension) const
+{
+    return std::find(without.begin(), without.end(), extension) != without.end();
+}
+
 XvfbServer::~XvfbServer()
 {
     stop();
@@ -96,7 +101,7 @@ bool XvfbServer::start(const XvfbOptions& options)
     QStringList arguments{QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
                           QStringLiteral("0"), screen, QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
                           QStringLiteral("tcp")};
-    if (std::find(options.without.begin(), options.without.end(), "RANDR") == options.without.end())
+    if (!options.lacks("RANDR"))
         arguments << QStringLiteral("+extension") << QStringLiteral("RANDR");
     for (const std::string& name : options.without)
         arguments << QStringLiteral("-extension") << QString::fromStdString(name);

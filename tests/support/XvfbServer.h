@@ -21,6 +21,8 @@ struct XvfbOptions {
     // Extensions the server runs without, to reach the fallbacks ("without=RANDR+MIT-SHM").
     std::vector<std::string> without;
 
+    bool lacks(const std::string& extension) const;
+
     static XvfbOptions parse(const std::string& text);
 };
 
