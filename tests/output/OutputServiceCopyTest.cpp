@@ -1,5 +1,5 @@
 #include "app/output/OutputService.h"
-#include "app/shell/ImageResourceStore.h"
+#include "app/base/ImageResourceStore.h"
 #include "core/SharedWorkQueues.h"
 #include "support/FakePasteboard.h"
 #include "support/TestSupport.h"

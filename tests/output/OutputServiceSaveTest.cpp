@@ -1,6 +1,6 @@
 #include "app/output/OutputService.h"
 #include "app/output/PreparedFile.h"
-#include "app/shell/ImageResourceStore.h"
+#include "app/base/ImageResourceStore.h"
 #include "core/SharedWorkQueues.h"
 #include "support/FakeFolderAccess.h"
 #include "support/FakePasteboard.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/Diagnostics.h"
+#include "app/base/Diagnostics.h"
 
 #include <QMutex>
 #include <QStringList>

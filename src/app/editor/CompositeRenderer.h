@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/ImageResourceStore.h"
+#include "app/base/ImageResourceStore.h"
 #include "core/Annotation.h"
 #include "core/DocumentRenderQueue.h"
 #include "core/Geometry.h"

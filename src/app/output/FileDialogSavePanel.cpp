@@ -1,6 +1,6 @@
 #include "app/output/FileDialogSavePanel.h"
 
-#include "app/shell/QtTranslations.h"
+#include "app/base/QtTranslations.h"
 
 #include <QComboBox>
 #include <QCursor>

@@ -4,7 +4,7 @@
 #include "app/output/OutputResult.h"
 #include "app/output/PasteboardTransaction.h"
 #include "app/output/SaveDraft.h"
-#include "app/shell/ImageResourceStore.h"
+#include "app/base/ImageResourceStore.h"
 #include "core/TaskHandle.h"
 
 #include <QImage>

@@ -1,5 +1,5 @@
-#include "app/shell/DocumentRegistry.h"
-#include "app/shell/EditorDocument.h"
+#include "app/editor/DocumentRegistry.h"
+#include "app/editor/EditorDocument.h"
 #include "support/RenderingFixtures.h"
 
 #include <gtest/gtest.h>

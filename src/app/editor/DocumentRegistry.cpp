@@ -1,4 +1,4 @@
-#include "app/shell/DocumentRegistry.h"
+#include "app/editor/DocumentRegistry.h"
 
 #include <QtGlobal>
 

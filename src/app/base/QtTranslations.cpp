@@ -1,4 +1,4 @@
-#include "app/shell/QtTranslations.h"
+#include "app/base/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

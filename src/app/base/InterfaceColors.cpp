@@ -1,4 +1,4 @@
-#include "app/shell/InterfaceColors.h"
+#include "app/base/InterfaceColors.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "app/shell/ImageResourceStore.h"
+#include "app/base/ImageResourceStore.h"
 
 #include "core/Saturating.h"
 

@@ -1,4 +1,4 @@
-#include "app/shell/Diagnostics.h"
+#include "app/base/Diagnostics.h"
 #include "support/MemoryLogSink.h"
 
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "app/shell/EditorDocument.h"
+#include "app/editor/EditorDocument.h"
 
 namespace vorlith {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/EditorDocument.h"
+#include "app/editor/EditorDocument.h"
 
 #include <QHash>
 #include <QUuid>

@@ -2,7 +2,7 @@
 
 #include "app/editor/CompositeRenderer.h"
 #include "app/output/SaveDraft.h"
-#include "app/shell/EditorImageSource.h"
+#include "app/base/EditorImageSource.h"
 #include "core/Annotation.h"
 #include "core/CaptureTool.h"
 #include "core/EditorSession.h"
