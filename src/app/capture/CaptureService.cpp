@@ -2,7 +2,7 @@
 
 #include "app/capture/CaptureFailure.h"
 #include "app/capture/ProtectedWindowCheck.h"
-#include "app/shell/Diagnostics.h"
+#include "app/base/Diagnostics.h"
 
 #include <QUuid>
 
