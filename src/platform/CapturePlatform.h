@@ -72,8 +72,10 @@ struct ScreenshotRequest {
     quint32 displayID = 0;
     std::vector<qint32> excludedProcessIDs; // their windows stay out of the image...
     std::vector<quint32> exceptedWindowIDs; // ...except these
-    int width = 0;                          // the size the caller expects; a platform that
-    int height = 0;                         // grabs at native resolution gives its own
+    // The size the caller expects. X11 grabs at the display's native resolution and ignores
+    // it; the image's own size is always the one to use.
+    int width = 0;
+    int height = 0;
     bool showsCursor = false;
 };
 

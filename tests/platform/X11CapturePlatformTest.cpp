@@ -1,5 +1,7 @@
 #include "app/capture/CaptureFailure.h"
 #include "app/capture/CaptureService.h"
+#include "platform/CapturePlatformFactory.h"
+#include "platform/UnavailableCapturePlatform.h"
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11ScreenGrabber.h"
 #include "platform/x11/X11WindowList.h"
@@ -380,13 +382,29 @@ TEST(X11CapturePlatform, RefusesWaylandSessions)
         {env({}), "offscreen", true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(X11CapturePlatform::isWaylandSession(c.environment, QString::fromLatin1(c.platform)), c.wayland);
+    {
+        EXPECT_EQ(CapturePlatformFactory::isWaylandSession(c.environment, QString::fromLatin1(c.platform)), c.wayland);
+        const auto platform = CapturePlatformFactory::make(c.environment, QString::fromLatin1(c.platform));
+        EXPECT_EQ(dynamic_cast<UnavailableCapturePlatform*>(platform.get()) != nullptr, c.wayland);
+    }
 
     ScopedLogCapture log;
     qputenv("WAYLAND_DISPLAY", "wayland-0");
-    CaptureService service(std::make_shared<X11CapturePlatform>());
-    const auto outcome = finish(service.capture());
+    CaptureService service(CapturePlatformFactory::make());
     qunsetenv("WAYLAND_DISPLAY");
+    const auto outcome = finish(service.capture());
     EXPECT_EQ(outcome.errorAs<CaptureFailure>(), CaptureFailure(CaptureFailure::unavailable));
     EXPECT_EQ(log.events().last(), "capture.error.domain=CaptureStreamErrorDomain.code=-3802");
+}
+
+TEST(X11CapturePlatform, AGrabOutlivesThePlatformThatStartedIt)
+{
+    auto platform = std::make_shared<X11CapturePlatform>();
+    ScreenshotRequest request;
+    request.displayID = *platform->screens().front().displayID;
+    QCoro::Task<QImage> shot = platform->screenshot(request);
+    platform.reset(); // the grab is under way on the worker pool
+    const auto outcome = finish(std::move(shot));
+    ASSERT_TRUE(outcome.value.has_value());
+    EXPECT_EQ(outcome.value->size(), QSize(options().width, options().height));
 }

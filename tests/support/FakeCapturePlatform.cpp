@@ -56,7 +56,9 @@ QCoro::Task<QImage> FakeCapturePlatform::screenshot(ScreenshotRequest request)
         std::rethrow_exception(error);
     if (images.contains(request.displayID))
         co_return images.value(request.displayID);
-    QImage image = Bitmap::create(request.width, request.height);
+    // Like X11: the display's native size, whatever size the request expected.
+    const Rect native = bounds.value(request.displayID);
+    QImage image = Bitmap::create(clampToInt(native.size.width), clampToInt(native.size.height));
     image.fill(fill);
     co_return image;
 }

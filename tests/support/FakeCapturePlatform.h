@@ -15,7 +15,8 @@ namespace vorlith::test {
 
 // A scripted capture platform: displays, windows and screens as the test sets them. Records
 // the calls in order (calls) and every screenshot request. Screenshots are images of the
-// requested size filled with the display's colour unless a display has an image of its own.
+// display's bounds in pixels (the request's size is ignored, as on X11) filled with the
+// display's colour unless a display has an image of its own.
 class FakeCapturePlatform final : public CapturePlatform {
 public:
     bool preflight = true;

@@ -33,22 +33,12 @@ void syncQtConnection()
 
 } // namespace
 
-X11CapturePlatform::X11CapturePlatform() : m_grabber(std::make_shared<X11ScreenGrabber>()) {}
+X11CapturePlatform::X11CapturePlatform() : m_grabbing(std::make_shared<Grabbing>())
+{
+    m_grabbing->grabber = std::make_shared<X11ScreenGrabber>();
+}
 
 X11CapturePlatform::~X11CapturePlatform() = default;
-
-bool X11CapturePlatform::isWaylandSession(const QProcessEnvironment& environment, const QString& platformName)
-{
-    return !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
-           environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0 ||
-           platformName != QLatin1String("xcb");
-}
-
-void X11CapturePlatform::requireX11Session()
-{
-    if (isWaylandSession(QProcessEnvironment::systemEnvironment(), QGuiApplication::platformName()))
-        fail(CaptureStreamError::failedToStart);
-}
 
 XcbConnection* X11CapturePlatform::connection()
 {
@@ -91,7 +81,6 @@ QScreen* X11CapturePlatform::screenOf(const X11Monitor& monitor, const std::vect
 
 QCoro::Task<ShareableContent> X11CapturePlatform::shareableContent()
 {
-    requireX11Session();
     XcbConnection* c = connection();
     if (!c)
         fail(CaptureStreamError::failedToStart);
@@ -148,13 +137,14 @@ qint32 X11CapturePlatform::processID()
 
 QCoro::Task<QImage> X11CapturePlatform::screenshot(ScreenshotRequest request)
 {
-    requireX11Session();
     const std::vector<X11Monitor> all = monitors();
     const auto monitor = std::find_if(all.begin(), all.end(), [&](const X11Monitor& m) { return m.id == request.displayID; });
     if (monitor == all.end())
         fail(CaptureStreamError::noCaptureSource);
     const QRect nativeBounds = monitor->bounds;
     QPointer<QScreen> screen = screenOf(*monitor, all);
+    // Nothing of the platform is read after the first suspension but through this reference.
+    const std::shared_ptr<Grabbing> grabbing = m_grabbing;
 
     QImage image;
     {
@@ -167,8 +157,8 @@ QCoro::Task<QImage> X11CapturePlatform::screenshot(ScreenshotRequest request)
             QCoro::Task<> settle = sleepFor(hasCompositor() ? compositorSettle : exposeSettle, {});
             co_await settle;
         }
-        const std::shared_ptr<X11ScreenGrabber> grabber = m_grabber;
-        QCoro::Task<QImage> grab = m_grabPool.run({}, [grabber, nativeBounds] { return grabber->grab(nativeBounds); });
+        const std::shared_ptr<X11ScreenGrabber> grabber = grabbing->grabber;
+        QCoro::Task<QImage> grab = grabbing->pool.run({}, [grabber, nativeBounds] { return grabber->grab(nativeBounds); });
         image = co_await grab;
         if (image.isNull() && screen)
             image = Bitmap::copyOf(screen->grabWindow(0).toImage());

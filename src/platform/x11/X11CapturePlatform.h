@@ -5,8 +5,6 @@
 
 #include "core/WorkerPool.h"
 
-#include <QProcessEnvironment>
-
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -23,7 +21,7 @@ class X11ScreenGrabber;
 // RandR), joined to QScreens by name; images come from the root window through MIT-SHM on a
 // worker thread, or from QScreen::grabWindow where shared memory is not available. X11 has no
 // capture permission and no per-window protection: the preflight succeeds and every window is
-// readable. Under Wayland it fails as unavailable instead of delivering black frames.
+// readable. CapturePlatformFactory chooses it only in an X11 session.
 class X11CapturePlatform final : public CapturePlatform {
 public:
     X11CapturePlatform();
@@ -37,9 +35,6 @@ public:
     qint32 processID() override;
     QCoro::Task<QImage> screenshot(ScreenshotRequest request) override;
 
-    // Whether the session is not one this platform can read the screen of.
-    static bool isWaylandSession(const QProcessEnvironment& environment, const QString& platformName);
-
     // How long the screen is left to redraw after our windows were hidden: a compositor
     // repaints on its own schedule, other clients repaint what our windows uncovered.
     static constexpr std::chrono::milliseconds compositorSettle{100};
@@ -50,12 +45,17 @@ private:
     std::vector<X11Monitor> monitors();
     bool hasCompositor();
     static QScreen* screenOf(const X11Monitor& monitor, const std::vector<X11Monitor>& all);
-    static void requireX11Session();
+
+    // What a screenshot still uses after it has suspended. The task holds its own reference,
+    // so the platform may be destroyed while a grab is under way.
+    struct Grabbing {
+        std::shared_ptr<X11ScreenGrabber> grabber;
+        WorkerPool pool{1}; // grabs one display at a time, off the main thread
+    };
 
     std::unique_ptr<XcbConnection> m_connection;
     bool m_connectionTried = false;
-    std::shared_ptr<X11ScreenGrabber> m_grabber;
-    WorkerPool m_grabPool{1}; // grabs one display at a time, off the main thread
+    std::shared_ptr<Grabbing> m_grabbing;
 };
 
 } // namespace vorlith
