@@ -1,5 +1,7 @@
 #include "platform/x11/X11Pasteboard.h"
 
+#include "platform/x11/XcbConnection.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -30,17 +32,14 @@ X11Pasteboard::X11Pasteboard(QObject* parent) : QObject(parent)
 X11Pasteboard::~X11Pasteboard()
 {
     m_notifier.reset();
-    if (m_connection)
-        xcb_disconnect(m_connection);
 }
 
 void X11Pasteboard::connectToServer()
 {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
+    m_xcb = XcbConnection::open();
+    if (!m_xcb)
         return;
-    }
+    xcb_connection_t* connection = m_xcb->get();
     m_connection = connection;
 
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_xfixes_id);
@@ -53,17 +52,13 @@ void X11Pasteboard::connectToServer()
         return;
     std::free(version);
 
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, 9, "CLIPBOARD"), nullptr);
-    if (!atom)
+    m_clipboardAtom = m_xcb->atom("CLIPBOARD");
+    if (m_clipboardAtom == XCB_ATOM_NONE)
         return;
-    m_clipboardAtom = atom->atom;
-    std::free(atom);
 
     // Selection events need a window to be reported to; an unmapped input-only one will do.
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     m_window = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, m_window, m_xcb->root(), 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     xcb_xfixes_select_selection_input(connection, m_window, m_clipboardAtom,
                                       XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |

@@ -7,6 +7,10 @@
 #include <memory>
 
 struct xcb_connection_t;
+
+namespace vorlith {
+class XcbConnection;
+}
 class QMimeData;
 class QSocketNotifier;
 
@@ -57,6 +61,7 @@ private:
     void drainEvents(bool sync);
     bool qtOwnsClipboard();
 
+    std::unique_ptr<XcbConnection> m_xcb; // on the default screen of $DISPLAY
     xcb_connection_t* m_connection = nullptr;
     unsigned m_window = 0;
     unsigned m_clipboardAtom = 0;
