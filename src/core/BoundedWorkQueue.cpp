@@ -7,26 +7,26 @@
 namespace vorlith {
 
 BoundedWorkQueue::BoundedWorkQueue(int limit)
-    : limit_(limit), core_(limit > 0 ? limit : 1, [this] { release(); })
+    : m_limit(limit), m_core(limit > 0 ? limit : 1, [this] { release(); })
 {
     Q_ASSERT_X(limit > 0, "BoundedWorkQueue", "the limit must be greater than 0");
 }
 
 BoundedWorkQueue::~BoundedWorkQueue()
 {
-    Q_ASSERT_X(running_ == 0 && !waiting_, "BoundedWorkQueue", "destroyed while busy");
+    Q_ASSERT_X(m_running == 0 && !m_waiting, "BoundedWorkQueue", "destroyed while busy");
 }
 
 QCoro::Task<> BoundedWorkQueue::acquire(std::stop_token stop)
 {
-    core_.assertOwnerThread();
+    m_core.assertOwnerThread();
     if (stop.stop_requested())
         throw CancellationError();
-    if (running_ < limit_) {
-        ++running_;
+    if (m_running < m_limit) {
+        ++m_running;
         co_return;
     }
-    auto wait = core_.waitForSlot(
+    auto wait = m_core.waitForSlot(
         stop, [this](QueueWaiter waiter) { admit(std::move(waiter)); },
         [this](const QUuid& token) { cancelWaiting(token); });
     co_await wait;
@@ -34,25 +34,25 @@ QCoro::Task<> BoundedWorkQueue::acquire(std::stop_token stop)
 
 void BoundedWorkQueue::admit(QueueWaiter waiter)
 {
-    if (waiting_)
-        std::exchange(waiting_, std::nullopt)->continuation.fail(CancellationError());
-    waiting_ = std::move(waiter);
+    if (m_waiting)
+        std::exchange(m_waiting, std::nullopt)->continuation.fail(CancellationError());
+    m_waiting = std::move(waiter);
 }
 
 void BoundedWorkQueue::release()
 {
-    if (waiting_) {
-        // The slot passes straight on: `running_` stays as it is.
-        std::exchange(waiting_, std::nullopt)->continuation.resume();
+    if (m_waiting) {
+        // The slot passes straight on: `m_running` stays as it is.
+        std::exchange(m_waiting, std::nullopt)->continuation.resume();
         return;
     }
-    --running_;
+    --m_running;
 }
 
 void BoundedWorkQueue::cancelWaiting(const QUuid& token)
 {
-    if (waiting_ && waiting_->token == token)
-        std::exchange(waiting_, std::nullopt)->continuation.fail(CancellationError());
+    if (m_waiting && m_waiting->token == token)
+        std::exchange(m_waiting, std::nullopt)->continuation.fail(CancellationError());
 }
 
 } // namespace vorlith

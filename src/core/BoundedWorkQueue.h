@@ -31,12 +31,12 @@ public:
     QCoro::Task<JobResult<Operation>> run(std::stop_token stop, Operation operation)
     {
         auto admission = acquire(stop);
-        return core_.runAdmitted(std::move(admission), std::move(stop), std::move(operation));
+        return m_core.runAdmitted(std::move(admission), std::move(stop), std::move(operation));
     }
 
-    int limit() const { return limit_; }
-    int runningCount() const { return running_; }
-    int waitingCount() const { return waiting_ ? 1 : 0; }
+    int limit() const { return m_limit; }
+    int runningCount() const { return m_running; }
+    int waitingCount() const { return m_waiting ? 1 : 0; }
 
 private:
     QCoro::Task<> acquire(std::stop_token stop);
@@ -44,10 +44,10 @@ private:
     void release();
     void cancelWaiting(const QUuid& token);
 
-    const int limit_;
-    int running_ = 0;
-    std::optional<QueueWaiter> waiting_;
-    WorkQueueCore core_;
+    const int m_limit;
+    int m_running = 0;
+    std::optional<QueueWaiter> m_waiting;
+    WorkQueueCore m_core;
 };
 
 } // namespace vorlith

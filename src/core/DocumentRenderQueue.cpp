@@ -8,31 +8,31 @@ namespace vorlith {
 
 const char* DocumentRenderQueue::AdmissionError::what() const noexcept
 {
-    return reason_ == previewCapacity ? "no waiting place for another document's preview"
+    return m_reason == previewCapacity ? "no waiting place for another document's preview"
                                       : "an output job is already waiting";
 }
 
 DocumentRenderQueue::DocumentRenderQueue(int maximumPreviewDocuments)
-    : maximumPreviewDocuments_(maximumPreviewDocuments), core_(1, [this] { release(); })
+    : m_maximumPreviewDocuments(maximumPreviewDocuments), m_core(1, [this] { release(); })
 {
     Q_ASSERT_X(maximumPreviewDocuments > 0, "DocumentRenderQueue", "the preview limit must be greater than 0");
 }
 
 DocumentRenderQueue::~DocumentRenderQueue()
 {
-    Q_ASSERT_X(!running_ && previews_.isEmpty() && !output_, "DocumentRenderQueue", "destroyed while busy");
+    Q_ASSERT_X(!m_running && m_previews.isEmpty() && !m_output, "DocumentRenderQueue", "destroyed while busy");
 }
 
 QCoro::Task<> DocumentRenderQueue::acquire(QUuid documentID, Kind kind, std::stop_token stop)
 {
-    core_.assertOwnerThread();
+    m_core.assertOwnerThread();
     if (stop.stop_requested())
         throw CancellationError();
-    if (!running_) {
-        running_ = true;
+    if (!m_running) {
+        m_running = true;
         co_return;
     }
-    auto wait = core_.waitForSlot(
+    auto wait = m_core.waitForSlot(
         stop, [this, documentID, kind](QueueWaiter waiter) { admit(documentID, kind, std::move(waiter)); },
         [this, documentID, kind](const QUuid& token) { cancelWaiting(documentID, kind, token); });
     co_await wait;
@@ -41,21 +41,21 @@ QCoro::Task<> DocumentRenderQueue::acquire(QUuid documentID, Kind kind, std::sto
 void DocumentRenderQueue::admit(const QUuid& documentID, Kind kind, QueueWaiter waiter)
 {
     if (kind == Kind::output) {
-        if (output_)
+        if (m_output)
             waiter.continuation.fail(AdmissionError(AdmissionError::outputAlreadyWaiting));
         else
-            output_ = std::move(waiter);
+            m_output = std::move(waiter);
         return;
     }
-    if (auto older = previews_.find(documentID); older != previews_.end()) {
+    if (auto older = m_previews.find(documentID); older != m_previews.end()) {
         // The newer preview takes the older one's place in line, even when every place is
         // taken.
         std::exchange(*older, std::move(waiter)).continuation.fail(CancellationError());
         return;
     }
-    if (previews_.size() < maximumPreviewDocuments_) {
-        previewOrder_.append(documentID);
-        previews_.insert(documentID, std::move(waiter));
+    if (m_previews.size() < m_maximumPreviewDocuments) {
+        m_previewOrder.append(documentID);
+        m_previews.insert(documentID, std::move(waiter));
         return;
     }
     waiter.continuation.fail(AdmissionError(AdmissionError::previewCapacity));
@@ -63,37 +63,37 @@ void DocumentRenderQueue::admit(const QUuid& documentID, Kind kind, QueueWaiter 
 
 void DocumentRenderQueue::release()
 {
-    // The slot passes straight on (`running_` stays true): the output first, whenever it
+    // The slot passes straight on (`m_running` stays true): the output first, whenever it
     // arrived, then previews in line.
-    if (output_) {
-        std::exchange(output_, std::nullopt)->continuation.resume();
+    if (m_output) {
+        std::exchange(m_output, std::nullopt)->continuation.resume();
         return;
     }
-    if (!previewOrder_.isEmpty()) {
-        const QUuid next = previewOrder_.takeFirst();
-        if (auto waiter = previews_.find(next); waiter != previews_.end()) {
+    if (!m_previewOrder.isEmpty()) {
+        const QUuid next = m_previewOrder.takeFirst();
+        if (auto waiter = m_previews.find(next); waiter != m_previews.end()) {
             QueueWaiter granted = std::move(*waiter);
-            previews_.erase(waiter);
+            m_previews.erase(waiter);
             granted.continuation.resume();
             return;
         }
     }
-    running_ = false;
+    m_running = false;
 }
 
 void DocumentRenderQueue::cancelWaiting(const QUuid& documentID, Kind kind, const QUuid& token)
 {
     if (kind == Kind::output) {
-        if (output_ && output_->token == token)
-            std::exchange(output_, std::nullopt)->continuation.fail(CancellationError());
+        if (m_output && m_output->token == token)
+            std::exchange(m_output, std::nullopt)->continuation.fail(CancellationError());
         return;
     }
-    auto waiter = previews_.find(documentID);
-    if (waiter == previews_.end() || waiter->token != token)
+    auto waiter = m_previews.find(documentID);
+    if (waiter == m_previews.end() || waiter->token != token)
         return;
     QueueWaiter cancelled = std::move(*waiter);
-    previews_.erase(waiter);
-    previewOrder_.removeAll(documentID);
+    m_previews.erase(waiter);
+    m_previewOrder.removeAll(documentID);
     cancelled.continuation.fail(CancellationError());
 }
 

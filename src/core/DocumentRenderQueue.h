@@ -28,12 +28,12 @@ public:
     class AdmissionError : public std::exception {
     public:
         enum Reason { previewCapacity, outputAlreadyWaiting };
-        explicit AdmissionError(Reason reason) : reason_(reason) {}
-        Reason reason() const { return reason_; }
+        explicit AdmissionError(Reason reason) : m_reason(reason) {}
+        Reason reason() const { return m_reason; }
         const char* what() const noexcept override;
 
     private:
-        Reason reason_;
+        Reason m_reason;
     };
 
     explicit DocumentRenderQueue(int maximumPreviewDocuments);
@@ -51,13 +51,13 @@ public:
                                           Operation operation)
     {
         auto admission = acquire(documentID, kind, stop);
-        return core_.runAdmitted(std::move(admission), std::move(stop), std::move(operation));
+        return m_core.runAdmitted(std::move(admission), std::move(stop), std::move(operation));
     }
 
-    int maximumPreviewDocuments() const { return maximumPreviewDocuments_; }
-    int runningCount() const { return running_ ? 1 : 0; }
-    int waitingPreviewCount() const { return int(previews_.size()); }
-    int waitingOutputCount() const { return output_ ? 1 : 0; }
+    int maximumPreviewDocuments() const { return m_maximumPreviewDocuments; }
+    int runningCount() const { return m_running ? 1 : 0; }
+    int waitingPreviewCount() const { return int(m_previews.size()); }
+    int waitingOutputCount() const { return m_output ? 1 : 0; }
 
 private:
     QCoro::Task<> acquire(QUuid documentID, Kind kind, std::stop_token stop);
@@ -65,13 +65,13 @@ private:
     void release();
     void cancelWaiting(const QUuid& documentID, Kind kind, const QUuid& token);
 
-    const int maximumPreviewDocuments_;
-    bool running_ = false;
-    QHash<QUuid, QueueWaiter> previews_;
-    // The keys of previews_, in the order their documents first began to wait.
-    QList<QUuid> previewOrder_;
-    std::optional<QueueWaiter> output_;
-    WorkQueueCore core_;
+    const int m_maximumPreviewDocuments;
+    bool m_running = false;
+    QHash<QUuid, QueueWaiter> m_previews;
+    // The keys of m_previews, in the order their documents first began to wait.
+    QList<QUuid> m_previewOrder;
+    std::optional<QueueWaiter> m_output;
+    WorkQueueCore m_core;
 };
 
 } // namespace vorlith

@@ -28,7 +28,7 @@ class OneShot {
     using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
 
 public:
-    OneShot() : state_(std::make_shared<State>()) { state_->inbox = ThreadInbox::current(); }
+    OneShot() : m_state(std::make_shared<State>()) { m_state->inbox = ThreadInbox::current(); }
 
     bool resume()
         requires std::is_void_v<T>
@@ -50,8 +50,8 @@ public:
 
     bool isResolved() const
     {
-        std::lock_guard lock(state_->mutex);
-        return state_->resolved;
+        std::lock_guard lock(m_state->mutex);
+        return m_state->resolved;
     }
 
     // Awaitable (bind it to a named local, then co_await that).
@@ -60,20 +60,20 @@ public:
     {
         bool resolved = false;
         {
-            std::lock_guard lock(state_->mutex);
-            state_->awaiting = awaiting;
-            resolved = state_->resolved;
+            std::lock_guard lock(m_state->mutex);
+            m_state->awaiting = awaiting;
+            resolved = m_state->resolved;
         }
         if (resolved)
             schedule(awaiting);
     }
     T await_resume()
     {
-        std::lock_guard lock(state_->mutex);
-        if (state_->error)
-            std::rethrow_exception(state_->error);
+        std::lock_guard lock(m_state->mutex);
+        if (m_state->error)
+            std::rethrow_exception(m_state->error);
         if constexpr (!std::is_void_v<T>)
-            return std::move(*state_->value);
+            return std::move(*m_state->value);
     }
 
 private:
@@ -90,13 +90,13 @@ private:
     {
         std::coroutine_handle<> awaiting;
         {
-            std::lock_guard lock(state_->mutex);
-            if (state_->resolved)
+            std::lock_guard lock(m_state->mutex);
+            if (m_state->resolved)
                 return false;
-            state_->resolved = true;
-            state_->value = std::move(value);
-            state_->error = std::move(error);
-            awaiting = state_->awaiting;
+            m_state->resolved = true;
+            m_state->value = std::move(value);
+            m_state->error = std::move(error);
+            awaiting = m_state->awaiting;
         }
         // Exactly one side schedules: this one if the coroutine is already suspended,
         // await_suspend otherwise (it reads `resolved` under the same lock).
@@ -107,10 +107,10 @@ private:
 
     void schedule(std::coroutine_handle<> awaiting)
     {
-        state_->inbox->post([awaiting] { awaiting.resume(); });
+        m_state->inbox->post([awaiting] { awaiting.resume(); });
     }
 
-    std::shared_ptr<State> state_;
+    std::shared_ptr<State> m_state;
 };
 
 } // namespace vorlith

@@ -35,19 +35,19 @@ public:
     static TaskHandle spawn(Body body)
     {
         TaskHandle handle;
-        handle.task_ = holding(std::move(body), handle.source_.get_token());
-        handle.spawned_ = true;
+        handle.m_task = holding(std::move(body), handle.m_source.get_token());
+        handle.m_spawned = true;
         return handle;
     }
 
-    void cancel() { source_.request_stop(); }
-    bool isCancelled() const { return source_.stop_requested(); }
+    void cancel() { m_source.request_stop(); }
+    bool isCancelled() const { return m_source.stop_requested(); }
     // True from spawn until the body has returned or thrown.
-    bool isRunning() const { return spawned_ && !task_.isReady(); }
-    std::stop_token stopToken() const { return source_.get_token(); }
+    bool isRunning() const { return m_spawned && !m_task.isReady(); }
+    std::stop_token stopToken() const { return m_source.get_token(); }
 
     // The task itself, to await its end. It never throws.
-    QCoro::Task<>& task() { return task_; }
+    QCoro::Task<>& task() { return m_task; }
 
 private:
     template <typename Body>
@@ -64,9 +64,9 @@ private:
         }
     }
 
-    QCoro::Task<> task_;
-    std::stop_source source_;
-    bool spawned_ = false;
+    QCoro::Task<> m_task;
+    std::stop_source m_source;
+    bool m_spawned = false;
 };
 
 } // namespace vorlith

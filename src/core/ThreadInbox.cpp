@@ -15,10 +15,10 @@ void ThreadInbox::post(std::function<void()> function)
 {
     bool wake = false;
     {
-        std::lock_guard lock(mutex_);
-        pending_.push_back(std::move(function));
-        wake = !wakeQueued_;
-        wakeQueued_ = true;
+        std::lock_guard lock(m_mutex);
+        m_pending.push_back(std::move(function));
+        wake = !m_wakeQueued;
+        m_wakeQueued = true;
     }
     // The wake-up call is made by name so that Qt allocates and frees everything it posts.
     if (wake)
@@ -29,9 +29,9 @@ void ThreadInbox::drain()
 {
     std::deque<std::function<void()>> batch;
     {
-        std::lock_guard lock(mutex_);
-        batch.swap(pending_);
-        wakeQueued_ = false;
+        std::lock_guard lock(m_mutex);
+        batch.swap(m_pending);
+        m_wakeQueued = false;
     }
     // Functions posted while this batch runs wait for the next wake-up, a later turn.
     for (auto& function : batch)

@@ -29,9 +29,9 @@ private:
     ThreadInbox() = default;
     Q_INVOKABLE void drain();
 
-    std::mutex mutex_;
-    std::deque<std::function<void()>> pending_;
-    bool wakeQueued_ = false;
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_pending;
+    bool m_wakeQueued = false;
 };
 
 } // namespace vorlith

@@ -5,14 +5,14 @@
 namespace vorlith {
 
 WorkQueueCore::WorkQueueCore(int workers, std::function<void()> release)
-    : workers_(workers), release_(std::move(release)), owner_(QThread::currentThread()),
-      inbox_(ThreadInbox::current())
+    : m_workers(workers), m_release(std::move(release)), m_owner(QThread::currentThread()),
+      m_inbox(ThreadInbox::current())
 {
 }
 
 void WorkQueueCore::assertOwnerThread() const
 {
-    Q_ASSERT_X(QThread::currentThread() == owner_, "job queue", "used off the thread that made it");
+    Q_ASSERT_X(QThread::currentThread() == m_owner, "job queue", "used off the thread that made it");
 }
 
 QCoro::Task<> WorkQueueCore::waitForSlot(std::stop_token stop, std::function<void(QueueWaiter)> admit,
@@ -20,7 +20,7 @@ QCoro::Task<> WorkQueueCore::waitForSlot(std::stop_token stop, std::function<voi
 {
     QueueWaiter waiter{QUuid::createUuid(), OneShot<>()};
     const QUuid token = waiter.token;
-    std::stop_callback onStop(stop, [inbox = inbox_, alive = std::weak_ptr<int>(alive_), cancelWaiting, token] {
+    std::stop_callback onStop(stop, [inbox = m_inbox, alive = std::weak_ptr<int>(m_alive), cancelWaiting, token] {
         inbox->post([alive, cancelWaiting, token] {
             if (alive.lock())
                 cancelWaiting(token);

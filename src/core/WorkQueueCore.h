@@ -51,31 +51,31 @@ public:
                                                   Operation operation)
     {
         co_await admission;
-        HeldSlot slot(release_);
+        HeldSlot slot(m_release);
         if (stop.stop_requested())
             throw CancellationError();
-        auto job = workers_.run(stop, std::move(operation));
+        auto job = m_workers.run(stop, std::move(operation));
         co_return co_await job;
     }
 
 private:
     class HeldSlot {
     public:
-        explicit HeldSlot(const std::function<void()>& release) : release_(release) {}
-        ~HeldSlot() { release_(); }
+        explicit HeldSlot(const std::function<void()>& release) : m_release(release) {}
+        ~HeldSlot() { m_release(); }
         HeldSlot(const HeldSlot&) = delete;
         HeldSlot& operator=(const HeldSlot&) = delete;
 
     private:
-        const std::function<void()>& release_;
+        const std::function<void()>& m_release;
     };
 
-    WorkerPool workers_;
-    std::function<void()> release_;
-    QThread* owner_;
-    ThreadInbox* inbox_;
+    WorkerPool m_workers;
+    std::function<void()> m_release;
+    QThread* m_owner;
+    ThreadInbox* m_inbox;
     // Posted cancellations check that the queue still exists before they touch it.
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 } // namespace vorlith

@@ -7,32 +7,32 @@ namespace vorlith {
 WorkerPool::WorkerPool(int threads)
 {
     Q_ASSERT(threads > 0);
-    threads_.setMaxThreadCount(threads);
+    m_threads.setMaxThreadCount(threads);
 }
 
 WorkerPool::~WorkerPool()
 {
-    threads_.waitForDone();
+    m_threads.waitForDone();
 }
 
 void WorkerPool::submit(std::unique_ptr<PendingWork> work)
 {
     {
-        std::lock_guard lock(mutex_);
-        queued_.push_back(std::move(work));
+        std::lock_guard lock(m_mutex);
+        m_queued.push_back(std::move(work));
     }
-    threads_.start(&runner_);
+    m_threads.start(&m_runner);
 }
 
 void WorkerPool::runNext()
 {
     std::unique_ptr<PendingWork> work;
     {
-        std::lock_guard lock(mutex_);
-        if (queued_.empty())
+        std::lock_guard lock(m_mutex);
+        if (m_queued.empty())
             return;
-        work = std::move(queued_.front());
-        queued_.pop_front();
+        work = std::move(m_queued.front());
+        m_queued.pop_front();
     }
     work->run();
 }

@@ -36,7 +36,7 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    int threadCount() const { return threads_.maxThreadCount(); }
+    int threadCount() const { return m_threads.maxThreadCount(); }
 
     // Runs `job` on a worker and hands its value or error back to the calling thread on a
     // later turn. The job gets a stop token of its own, triggered when `stop` is; it is
@@ -129,20 +129,20 @@ private:
     // per submitted item; the item itself travels under our mutex.
     class Runner final : public QRunnable {
     public:
-        explicit Runner(WorkerPool* pool) : pool_(pool) { setAutoDelete(false); }
-        void run() override { pool_->runNext(); }
+        explicit Runner(WorkerPool* pool) : m_pool(pool) { setAutoDelete(false); }
+        void run() override { m_pool->runNext(); }
 
     private:
-        WorkerPool* pool_;
+        WorkerPool* m_pool;
     };
 
     void submit(std::unique_ptr<PendingWork> work);
     void runNext();
 
-    std::mutex mutex_;
-    std::deque<std::unique_ptr<PendingWork>> queued_;
-    Runner runner_{this};
-    QThreadPool threads_;
+    std::mutex m_mutex;
+    std::deque<std::unique_ptr<PendingWork>> m_queued;
+    Runner m_runner{this};
+    QThreadPool m_threads;
 };
 
 } // namespace vorlith

@@ -4,7 +4,7 @@ namespace vorlith {
 
 const char* AnnotationRenderError::what() const noexcept
 {
-    switch (reason_) {
+    switch (m_reason) {
     case invalidSize:
         return "annotation render: invalid size";
     case invalidAnnotation:

@@ -16,21 +16,21 @@ public:
         imageFailed,       // a bitmap could not be drawn into
     };
 
-    explicit AnnotationRenderError(Reason reason) : reason_(reason) {}
-    Reason reason() const { return reason_; }
+    explicit AnnotationRenderError(Reason reason) : m_reason(reason) {}
+    Reason reason() const { return m_reason; }
     const char* what() const noexcept override;
 
     friend bool operator==(const AnnotationRenderError& a, const AnnotationRenderError& b)
     {
-        return a.reason_ == b.reason_;
+        return a.m_reason == b.m_reason;
     }
     friend size_t qHash(const AnnotationRenderError& error, size_t seed = 0) noexcept
     {
-        return qHash(int(error.reason_), seed);
+        return qHash(int(error.m_reason), seed);
     }
 
 private:
-    Reason reason_;
+    Reason m_reason;
 };
 
 } // namespace vorlith

@@ -19,7 +19,7 @@ class RenderQueueFixture : public ::testing::Test {
 protected:
     QUuid document(const QString& name)
     {
-        auto [entry, added] = documents_.try_emplace(name, QUuid());
+        auto [entry, added] = m_documents.try_emplace(name, QUuid());
         if (added)
             entry->second = QUuid::createUuid();
         return entry->second;
@@ -28,22 +28,22 @@ protected:
     // Job names are "<document> <kind>" with a number for repeats, e.g. "A preview 2".
     HeldJob& job(const QString& name)
     {
-        auto [entry, added] = jobs_.try_emplace(name, nullptr);
+        auto [entry, added] = m_jobs.try_emplace(name, nullptr);
         if (added)
-            entry->second = std::make_unique<HeldJob>(name, &log_);
+            entry->second = std::make_unique<HeldJob>(name, &m_log);
         return *entry->second;
     }
 
     QueueCall& call(const QString& documentName, Kind kind, const QString& jobName, int value = 0)
     {
-        auto& slot = calls_[jobName];
+        auto& slot = m_calls[jobName];
         slot = std::make_unique<QueueCall>(
             [this, id = document(documentName), kind, operation = job(jobName).operation(value)](std::stop_token stop) {
                 return queue.run(id, kind, stop, operation);
             });
         return *slot;
     }
-    QueueCall& caller(const QString& jobName) { return *calls_.at(jobName); }
+    QueueCall& caller(const QString& jobName) { return *m_calls.at(jobName); }
 
     // Lets the running job end and waits until the next one has started.
     void finishRunningThenExpectStart(const QString& ending, const QString& next)
@@ -62,13 +62,13 @@ protected:
         EXPECT_EQ(queue.waitingOutputCount(), 0);
     }
 
-    JobLog log_; // outlives the queue, whose workers write to it
+    JobLog m_log; // outlives the queue, whose workers write to it
     DocumentRenderQueue queue{11};
 
 private:
-    std::map<QString, QUuid> documents_;
-    std::map<QString, std::unique_ptr<HeldJob>> jobs_;
-    std::map<QString, std::unique_ptr<QueueCall>> calls_;
+    std::map<QString, QUuid> m_documents;
+    std::map<QString, std::unique_ptr<HeldJob>> m_jobs;
+    std::map<QString, std::unique_ptr<QueueCall>> m_calls;
 };
 
 } // namespace
@@ -97,7 +97,7 @@ TEST_F(RenderQueueFixture, PreviewsWaitInLineAndANewerPreviewTakesItsDocumentsPl
     finishRunningThenExpectStart("B preview 2", "C preview");
     finishRunningThenExpectStart("C preview", "A preview 2");
     finishLast("A preview 2");
-    EXPECT_EQ(log_.names(), QStringList({"A preview", "B preview 2", "C preview", "A preview 2"}));
+    EXPECT_EQ(m_log.names(), QStringList({"A preview", "B preview 2", "C preview", "A preview 2"}));
     EXPECT_FALSE(job("B preview").started());
 }
 
@@ -120,7 +120,7 @@ TEST_F(RenderQueueFixture, AWaitingOutputGoesFirstAndASecondOutputIsRefused)
     finishRunningThenExpectStart("B preview", "C preview");
     finishRunningThenExpectStart("C preview", "D preview");
     finishLast("D preview");
-    EXPECT_EQ(log_.names(), QStringList({"A output", "E output", "B preview", "C preview", "D preview"}));
+    EXPECT_EQ(m_log.names(), QStringList({"A output", "E output", "B preview", "C preview", "D preview"}));
     EXPECT_EQ(caller("E output").result(), "=0");
     EXPECT_FALSE(job("F output").started());
 }
@@ -191,7 +191,7 @@ TEST_F(RenderQueueFixture, CancellingAWaitingCallerRemovesItsDocumentFromTheLine
     finishRunningThenExpectStart("A preview", "C preview 3");
     finishRunningThenExpectStart("C preview 3", "E preview");
     finishLast("E preview");
-    EXPECT_EQ(log_.names(), QStringList({"A preview", "C preview 3", "E preview"}));
+    EXPECT_EQ(m_log.names(), QStringList({"A preview", "C preview 3", "E preview"}));
 }
 
 TEST_F(RenderQueueFixture, CancellingTheRunningCallerCancelsTheJobAndPassesTheSlotWhenItEnds)

@@ -61,9 +61,9 @@ struct PreviewProbe {
 // One caller awaiting `output` in its own main-thread task.
 class OutputCall {
 public:
-    OutputCall(CompositeRenderer& renderer, std::vector<Annotation> marks) : state_(std::make_shared<State>())
+    OutputCall(CompositeRenderer& renderer, std::vector<Annotation> marks) : m_state(std::make_shared<State>())
     {
-        handle_ = TaskHandle::spawn([&renderer, marks = std::move(marks), state = state_](std::stop_token stop) -> QCoro::Task<> {
+        m_handle = TaskHandle::spawn([&renderer, marks = std::move(marks), state = m_state](std::stop_token stop) -> QCoro::Task<> {
             try {
                 auto output = renderer.output(marks, stop);
                 state->image = co_await output;
@@ -73,40 +73,40 @@ public:
             }
         });
     }
-    bool finished() const { return state_->outcome != QStringLiteral("pending"); }
-    QString outcome() const { return state_->outcome; }
-    QImage image() const { return state_->image; }
-    void cancel() { handle_.cancel(); }
+    bool finished() const { return m_state->outcome != QStringLiteral("pending"); }
+    QString outcome() const { return m_state->outcome; }
+    QImage image() const { return m_state->image; }
+    void cancel() { m_handle.cancel(); }
 
 private:
     struct State {
         QString outcome = QStringLiteral("pending");
         QImage image;
     };
-    std::shared_ptr<State> state_;
-    TaskHandle handle_;
+    std::shared_ptr<State> m_state;
+    TaskHandle m_handle;
 };
 
 // Holds the one render slot with a job the test lets go of.
 class HeldSlot {
 public:
     HeldSlot()
-        : call_([this](std::stop_token stop) {
+        : m_call([this](std::stop_token stop) {
               return CompositeRenderer::workers().run(QUuid::createUuid(), DocumentRenderQueue::Kind::preview, stop,
-                                                      job_.operation(1));
+                                                      m_job.operation(1));
           })
     {
-        EXPECT_TRUE(runUntil([this] { return job_.started(); }));
+        EXPECT_TRUE(runUntil([this] { return m_job.started(); }));
     }
     ~HeldSlot()
     {
-        job_.release();
-        runUntil([this] { return call_.finished(); });
+        m_job.release();
+        runUntil([this] { return m_call.finished(); });
     }
 
 private:
-    HeldJob job_;
-    QueueCall call_;
+    HeldJob m_job;
+    QueueCall m_call;
 };
 
 bool queueIdle()

@@ -19,18 +19,18 @@ class JobLog {
 public:
     void add(const QString& name)
     {
-        std::lock_guard lock(mutex_);
-        names_ << name;
+        std::lock_guard lock(m_mutex);
+        m_names << name;
     }
     QStringList names() const
     {
-        std::lock_guard lock(mutex_);
-        return names_;
+        std::lock_guard lock(m_mutex);
+        return m_names;
     }
 
 private:
-    mutable std::mutex mutex_;
-    QStringList names_;
+    mutable std::mutex m_mutex;
+    QStringList m_names;
 };
 
 // A worker job the test holds open: it starts, notes whether its stop token fired, and
@@ -38,7 +38,7 @@ private:
 class HeldJob {
 public:
     explicit HeldJob(QString name = {}, JobLog* log = nullptr)
-        : state_(std::make_shared<State>()), name_(std::move(name)), log_(log)
+        : m_state(std::make_shared<State>()), m_name(std::move(name)), m_log(log)
     {
     }
     ~HeldJob() { release(); }
@@ -46,7 +46,7 @@ public:
     // The operation to hand to a queue: returns `value` once released.
     auto operation(int value)
     {
-        return [state = state_, name = name_, log = log_, value](std::stop_token stop) -> int {
+        return [state = m_state, name = m_name, log = m_log, value](std::stop_token stop) -> int {
             std::stop_callback noticed(stop, [&state] { state->sawStop = true; });
             if (log)
                 log->add(name);
@@ -61,18 +61,18 @@ public:
 
     void release()
     {
-        if (!state_->released.exchange(true))
-            state_->gate.release();
+        if (!m_state->released.exchange(true))
+            m_state->gate.release();
     }
     void failWith(const std::string& message)
     {
-        state_->failWith = message; // read by the job after the gate opens
+        m_state->failWith = message; // read by the job after the gate opens
         release();
     }
 
-    bool started() const { return state_->started; }
-    bool sawStop() const { return state_->sawStop; }
-    bool ended() const { return state_->ended; }
+    bool started() const { return m_state->started; }
+    bool sawStop() const { return m_state->sawStop; }
+    bool ended() const { return m_state->ended; }
 
 private:
     struct State {
@@ -83,9 +83,9 @@ private:
         std::atomic<bool> ended = false;
         std::optional<std::string> failWith;
     };
-    std::shared_ptr<State> state_;
-    QString name_;
-    JobLog* log_;
+    std::shared_ptr<State> m_state;
+    QString m_name;
+    JobLog* m_log;
 };
 
 } // namespace vorlith::test

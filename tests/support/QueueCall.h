@@ -23,9 +23,9 @@ class QueueCall {
 public:
     // `start(stop)` makes the queue's run task for this caller.
     template <typename Start>
-    explicit QueueCall(Start start) : outcome_(std::make_shared<Outcome>())
+    explicit QueueCall(Start start) : m_outcome(std::make_shared<Outcome>())
     {
-        handle_ = TaskHandle::spawn([start, outcome = outcome_](std::stop_token stop) -> QCoro::Task<> {
+        m_handle = TaskHandle::spawn([start, outcome = m_outcome](std::stop_token stop) -> QCoro::Task<> {
             try {
                 auto run = start(stop);
                 const int value = co_await run;
@@ -44,18 +44,18 @@ public:
         });
     }
 
-    bool finished() const { return outcome_->text != QStringLiteral("pending"); }
-    QString result() const { return outcome_->text; }
-    void cancel() { handle_.cancel(); }
-    void then(std::function<void()> hook) { outcome_->then = std::move(hook); }
+    bool finished() const { return m_outcome->text != QStringLiteral("pending"); }
+    QString result() const { return m_outcome->text; }
+    void cancel() { m_handle.cancel(); }
+    void then(std::function<void()> hook) { m_outcome->then = std::move(hook); }
 
 private:
     struct Outcome {
         QString text = QStringLiteral("pending");
         std::function<void()> then;
     };
-    std::shared_ptr<Outcome> outcome_;
-    TaskHandle handle_;
+    std::shared_ptr<Outcome> m_outcome;
+    TaskHandle m_handle;
 };
 
 // Runs everything posted to this thread so far (posted cancellations, hand-overs), so a

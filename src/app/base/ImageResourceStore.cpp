@@ -30,7 +30,7 @@ bool isOutputWork(ImageResourceStore::WorkKind kind)
 
 const char* ImageResourceStore::Failure::what() const noexcept
 {
-    switch (reason_) {
+    switch (m_reason) {
     case imageTooLarge:
         return "图片尺寸过大，请选择不超过6400万像素的图片。";
     case budget:
@@ -68,7 +68,7 @@ qint64 ImageResourceStore::defaultLimit(std::optional<qint64> physicalMemoryByte
 }
 
 ImageResourceStore::ImageResourceStore(std::optional<qint64> limit)
-    : limit_(std::max<qint64>(0, limit ? *limit : defaultLimit(physicalMemoryBytes())))
+    : m_limit(std::max<qint64>(0, limit ? *limit : defaultLimit(physicalMemoryBytes())))
 {
 }
 
@@ -81,8 +81,8 @@ qint64 ImageResourceStore::rgbaBytes(qint64 width, qint64 height)
 
 qint64 ImageResourceStore::persistentBytes() const
 {
-    qint64 total = saturatingAdd(documentBytes_, cacheBytes_);
-    for (const qint64 bytes : sources_)
+    qint64 total = saturatingAdd(m_documentBytes, m_cacheBytes);
+    for (const qint64 bytes : m_sources)
         total = saturatingAdd(total, bytes);
     return total;
 }
@@ -90,11 +90,11 @@ qint64 ImageResourceStore::persistentBytes() const
 qint64 ImageResourceStore::reservedBytes() const
 {
     qint64 total = 0;
-    for (const auto& reservation : reservations_)
+    for (const auto& reservation : m_reservations)
         total = saturatingAdd(total, reservation.bytes);
-    for (const auto& capture : captures_)
+    for (const auto& capture : m_captures)
         total = saturatingAdd(total, capture.bytes);
-    for (const auto& work : work_)
+    for (const auto& work : m_work)
         if (!isOutputWork(work.kind))
             total = saturatingAdd(total, work.bytes);
     return total;
@@ -103,7 +103,7 @@ qint64 ImageResourceStore::reservedBytes() const
 qint64 ImageResourceStore::outputWorkBytes() const
 {
     qint64 total = 0;
-    for (const auto& work : work_)
+    for (const auto& work : m_work)
         if (isOutputWork(work.kind))
             total = saturatingAdd(total, work.bytes);
     return total;
@@ -112,26 +112,26 @@ qint64 ImageResourceStore::outputWorkBytes() const
 qint64 ImageResourceStore::largestSource() const
 {
     qint64 largest = 0;
-    for (const qint64 bytes : sources_)
+    for (const qint64 bytes : m_sources)
         largest = std::max(largest, bytes);
-    for (const auto& reservation : reservations_)
+    for (const auto& reservation : m_reservations)
         largest = std::max(largest, reservation.sourceBytes);
-    for (const auto& capture : captures_)
+    for (const auto& capture : m_captures)
         largest = std::max(largest, capture.maximumSourceBytes);
     return largest;
 }
 
 qint64 ImageResourceStore::outputHeadroom() const
 {
-    qint64 headroom = std::max(configuredOutputWorkspaceBytes_, workspace(largestSource()));
-    for (const auto& work : work_)
+    qint64 headroom = std::max(m_configuredOutputWorkspaceBytes, workspace(largestSource()));
+    for (const auto& work : m_work)
         headroom = std::max(headroom, work.outputWorkspaceBytes);
     return std::max(headroom, outputWorkBytes());
 }
 
 bool ImageResourceStore::withinLimit(qint64 extra) const
 {
-    return saturatingAdd(saturatingAdd(persistentBytes(), reservedBytes()), extra) <= limit_;
+    return saturatingAdd(saturatingAdd(persistentBytes(), reservedBytes()), extra) <= m_limit;
 }
 
 bool ImageResourceStore::imageFits(qint64 bytes, qint64 sourceBytes) const
@@ -153,8 +153,8 @@ void ImageResourceStore::requireFit(const std::function<bool()>& fits)
 {
     if (fits())
         return;
-    if (onReclaimCaches_)
-        onReclaimCaches_();
+    if (m_onReclaimCaches)
+        m_onReclaimCaches();
     if (!fits())
         throw Failure(Failure::budget);
 }
@@ -164,40 +164,40 @@ ImageResourceStore::Reservation ImageResourceStore::reserve(const QUuid& sourceI
 {
     // Pins and pending image reservations together stay below the pin limit; pending
     // captures do not count.
-    if (pinCount_ >= maximumImages || pinCount_ + qint64(reservations_.size()) >= maximumImages)
+    if (m_pinCount >= maximumImages || m_pinCount + qint64(m_reservations.size()) >= maximumImages)
         throw Failure(Failure::count);
     const qint64 sourceBytes = rgbaBytes(width, height);
     if (transientMultiplier < 0 || encodedBytes < 0)
         throw Failure(Failure::budget);
-    for (const auto& pending : reservations_)
+    for (const auto& pending : m_reservations)
         if (pending.sourceID == sourceID)
             throw Failure(Failure::budget);
 
-    const qint64 newSourceBytes = sources_.contains(sourceID) ? 0 : sourceBytes;
+    const qint64 newSourceBytes = m_sources.contains(sourceID) ? 0 : sourceBytes;
     const qint64 bytes = saturatingAdd(saturatingAdd(newSourceBytes, saturatingMultiply(sourceBytes, transientMultiplier)),
                                        encodedBytes);
     requireFit([&] { return imageFits(bytes, sourceBytes); });
 
     const Reservation reservation{QUuid::createUuid(), sourceID, bytes, sourceBytes};
-    reservations_.insert(reservation.id, reservation);
+    m_reservations.insert(reservation.id, reservation);
     return reservation;
 }
 
 void ImageResourceStore::cancel(const Reservation& reservation)
 {
-    reservations_.remove(reservation.id);
+    m_reservations.remove(reservation.id);
 }
 
 void ImageResourceStore::commit(const Reservation& reservation, const SourceImage& source)
 {
-    const auto stored = reservations_.constFind(reservation.id);
-    if (stored == reservations_.constEnd() || *stored != reservation || source.id != reservation.sourceID ||
+    const auto stored = m_reservations.constFind(reservation.id);
+    if (stored == m_reservations.constEnd() || *stored != reservation || source.id != reservation.sourceID ||
         source.bytes() > reservation.sourceBytes)
         return;
-    reservations_.erase(stored);
+    m_reservations.erase(stored);
     // The real size, not the reserved one.
-    sources_.insert(source.id, source.bytes());
-    pinCount_ = saturatingAdd(pinCount_, 1);
+    m_sources.insert(source.id, source.bytes());
+    m_pinCount = saturatingAdd(m_pinCount, 1);
 }
 
 ImageResourceStore::CaptureReservation ImageResourceStore::preflightCapture(const QList<Size>& displayPixelSizes)
@@ -225,14 +225,14 @@ ImageResourceStore::CaptureReservation ImageResourceStore::preflightCapture(cons
     requireFit([&] { return imageFits(bytes, largest); });
 
     const CaptureReservation reservation{QUuid::createUuid(), bytes, largest, total};
-    captures_.insert(reservation.id, reservation);
+    m_captures.insert(reservation.id, reservation);
     return reservation;
 }
 
 void ImageResourceStore::commitCapture(const CaptureReservation& reservation, const QList<SourceImage>& sources)
 {
-    const auto stored = captures_.constFind(reservation.id);
-    if (stored == captures_.constEnd() || *stored != reservation)
+    const auto stored = m_captures.constFind(reservation.id);
+    if (stored == m_captures.constEnd() || *stored != reservation)
         throw Failure(Failure::budget);
     qint64 total = 0;
     for (const SourceImage& source : sources) {
@@ -242,14 +242,14 @@ void ImageResourceStore::commitCapture(const CaptureReservation& reservation, co
     }
     if (total > reservation.sourceBytes)
         throw Failure(Failure::budget);
-    captures_.erase(stored);
+    m_captures.erase(stored);
     for (const SourceImage& source : sources)
-        sources_.insert(source.id, source.bytes());
+        m_sources.insert(source.id, source.bytes());
 }
 
 void ImageResourceStore::cancelCapture(const CaptureReservation& reservation)
 {
-    captures_.remove(reservation.id);
+    m_captures.remove(reservation.id);
 }
 
 ImageResourceStore::WorkReservation ImageResourceStore::reserveWork(qint64 bytes, WorkKind kind,
@@ -260,7 +260,7 @@ ImageResourceStore::WorkReservation ImageResourceStore::reserveWork(qint64 bytes
     switch (kind) {
     case WorkKind::output:
         // One output at a time, and never larger than the headroom kept for it.
-        for (const auto& live : work_)
+        for (const auto& live : m_work)
             if (live.kind == WorkKind::output)
                 throw Failure(Failure::budget);
         if (bytes > outputHeadroom())
@@ -277,15 +277,15 @@ ImageResourceStore::WorkReservation ImageResourceStore::reserveWork(qint64 bytes
         break;
     }
     const WorkReservation reservation{QUuid::createUuid(), bytes, kind, outputWorkspaceBytes};
-    work_.insert(reservation.id, reservation);
+    m_work.insert(reservation.id, reservation);
     return reservation;
 }
 
 void ImageResourceStore::finishWork(const WorkReservation& reservation)
 {
-    const auto stored = work_.constFind(reservation.id);
-    if (stored != work_.constEnd() && *stored == reservation)
-        work_.erase(stored);
+    const auto stored = m_work.constFind(reservation.id);
+    if (stored != m_work.constEnd() && *stored == reservation)
+        m_work.erase(stored);
 }
 
 } // namespace vorlith

@@ -34,16 +34,16 @@ public:
     class Failure : public std::exception {
     public:
         enum Reason { imageTooLarge, budget, count };
-        explicit Failure(Reason reason) : reason_(reason) {}
-        Reason reason() const { return reason_; }
+        explicit Failure(Reason reason) : m_reason(reason) {}
+        Reason reason() const { return m_reason; }
         // The user-facing message.
         QString description() const { return QString::fromUtf8(what()); }
         const char* what() const noexcept override;
-        friend bool operator==(const Failure& a, const Failure& b) { return a.reason_ == b.reason_; }
-        friend size_t qHash(const Failure& failure, size_t seed = 0) { return ::qHash(int(failure.reason_), seed); }
+        friend bool operator==(const Failure& a, const Failure& b) { return a.m_reason == b.m_reason; }
+        friend size_t qHash(const Failure& failure, size_t seed = 0) { return ::qHash(int(failure.m_reason), seed); }
 
     private:
-        Reason reason_;
+        Reason m_reason;
     };
 
     // Budget held for one new image from `reserve` until `commit` or `cancel`.
@@ -116,28 +116,28 @@ public:
     // Ends the reservation only when it is stored under its id exactly as given.
     void finishWork(const WorkReservation& reservation);
 
-    qint64 limit() const { return limit_; }
+    qint64 limit() const { return m_limit; }
     qint64 persistentBytes() const;
     qint64 reservedBytes() const;
     qint64 outputHeadroom() const;
 
     // Figures only the owner knows, replaced after every change.
-    const QHash<QUuid, qint64>& sources() const { return sources_; }
-    void setSources(QHash<QUuid, qint64> sources) { sources_ = std::move(sources); }
-    qint64 configuredOutputWorkspaceBytes() const { return configuredOutputWorkspaceBytes_; }
-    void setConfiguredOutputWorkspaceBytes(qint64 bytes) { configuredOutputWorkspaceBytes_ = bytes; }
-    qint64 documentBytes() const { return documentBytes_; }
-    void setDocumentBytes(qint64 bytes) { documentBytes_ = bytes; }
-    qint64 cacheBytes() const { return cacheBytes_; }
-    void setCacheBytes(qint64 bytes) { cacheBytes_ = bytes; }
-    qint64 pinCount() const { return pinCount_; }
-    void setPinCount(qint64 count) { pinCount_ = count; }
+    const QHash<QUuid, qint64>& sources() const { return m_sources; }
+    void setSources(QHash<QUuid, qint64> sources) { m_sources = std::move(sources); }
+    qint64 configuredOutputWorkspaceBytes() const { return m_configuredOutputWorkspaceBytes; }
+    void setConfiguredOutputWorkspaceBytes(qint64 bytes) { m_configuredOutputWorkspaceBytes = bytes; }
+    qint64 documentBytes() const { return m_documentBytes; }
+    void setDocumentBytes(qint64 bytes) { m_documentBytes = bytes; }
+    qint64 cacheBytes() const { return m_cacheBytes; }
+    void setCacheBytes(qint64 bytes) { m_cacheBytes = bytes; }
+    qint64 pinCount() const { return m_pinCount; }
+    void setPinCount(qint64 count) { m_pinCount = count; }
     // Frees what caches it can and pushes the new figures before it returns.
-    void setOnReclaimCaches(std::function<void()> reclaim) { onReclaimCaches_ = std::move(reclaim); }
+    void setOnReclaimCaches(std::function<void()> reclaim) { m_onReclaimCaches = std::move(reclaim); }
 
-    const QHash<QUuid, Reservation>& reservations() const { return reservations_; }
-    const QHash<QUuid, CaptureReservation>& captures() const { return captures_; }
-    const QHash<QUuid, WorkReservation>& work() const { return work_; }
+    const QHash<QUuid, Reservation>& reservations() const { return m_reservations; }
+    const QHash<QUuid, CaptureReservation>& captures() const { return m_captures; }
+    const QHash<QUuid, WorkReservation>& work() const { return m_work; }
 
 private:
     static qint64 rgbaBytes(qint64 width, qint64 height);
@@ -150,16 +150,16 @@ private:
     // Runs the fit test; if it fails, asks once to reclaim caches and runs it again.
     void requireFit(const std::function<bool()>& fits);
 
-    qint64 limit_;
-    QHash<QUuid, qint64> sources_;
-    QHash<QUuid, Reservation> reservations_;
-    QHash<QUuid, CaptureReservation> captures_;
-    QHash<QUuid, WorkReservation> work_;
-    qint64 configuredOutputWorkspaceBytes_ = 0;
-    qint64 documentBytes_ = 0;
-    qint64 cacheBytes_ = 0;
-    qint64 pinCount_ = 0;
-    std::function<void()> onReclaimCaches_;
+    qint64 m_limit;
+    QHash<QUuid, qint64> m_sources;
+    QHash<QUuid, Reservation> m_reservations;
+    QHash<QUuid, CaptureReservation> m_captures;
+    QHash<QUuid, WorkReservation> m_work;
+    qint64 m_configuredOutputWorkspaceBytes = 0;
+    qint64 m_documentBytes = 0;
+    qint64 m_cacheBytes = 0;
+    qint64 m_pinCount = 0;
+    std::function<void()> m_onReclaimCaches;
 };
 
 } // namespace vorlith

@@ -29,33 +29,33 @@ qint64 bitmapBytes(const QImage& image)
 class Settlement {
 public:
     explicit Settlement(const QPointer<CompositeRenderer>& renderer)
-        : renderer_(renderer), store_(renderer->resources())
+        : m_renderer(renderer), m_store(renderer->resources())
     {
     }
 
     // Throws ImageResourceStore::Failure; nothing is reserved without a store.
     void reserve(qint64 bytes, ImageResourceStore::WorkKind kind)
     {
-        if (store_)
-            reservation_ = store_->reserveWork(bytes, kind, 0);
+        if (m_store)
+            m_reservation = m_store->reserveWork(bytes, kind, 0);
     }
 
     void settle()
     {
-        if (settled_)
+        if (m_settled)
             return;
-        settled_ = true;
-        if (reservation_ && store_)
-            store_->finishWork(*reservation_);
-        if (renderer_ && renderer_->onResourcesChanged)
-            renderer_->onResourcesChanged();
+        m_settled = true;
+        if (m_reservation && m_store)
+            m_store->finishWork(*m_reservation);
+        if (m_renderer && m_renderer->onResourcesChanged)
+            m_renderer->onResourcesChanged();
     }
 
 private:
-    QPointer<CompositeRenderer> renderer_;
-    ImageResourceStore* store_;
-    std::optional<ImageResourceStore::WorkReservation> reservation_;
-    bool settled_ = false;
+    QPointer<CompositeRenderer> m_renderer;
+    ImageResourceStore* m_store;
+    std::optional<ImageResourceStore::WorkReservation> m_reservation;
+    bool m_settled = false;
 };
 
 // Validates and rasterises on the main thread (the text system lives there), then flattens on
@@ -77,17 +77,17 @@ QCoro::Task<QImage> composeOnWorkers(QImage source, Size logicalSize, std::vecto
 
 CompositeRenderer::CompositeRenderer(QImage source, Size logicalSize, QObject* parent)
     : QObject(parent),
-      renderDocumentID_(QUuid::createUuid()),
-      source_(std::move(source)),
-      logicalSize_(logicalSize),
-      revision_(QUuid::createUuid()),
-      cachedImage_(source_)
+      m_renderDocumentID(QUuid::createUuid()),
+      m_source(std::move(source)),
+      m_logicalSize(logicalSize),
+      m_revision(QUuid::createUuid()),
+      m_cachedImage(m_source)
 {
 }
 
 CompositeRenderer::~CompositeRenderer()
 {
-    previewTask_.cancel();
+    m_previewTask.cancel();
 }
 
 DocumentRenderQueue& CompositeRenderer::workers()
@@ -99,26 +99,26 @@ DocumentRenderQueue& CompositeRenderer::workers()
 
 void CompositeRenderer::cancelPreview()
 {
-    revision_ = QUuid::createUuid();
-    previewTask_.cancel();
-    previewTask_ = TaskHandle();
+    m_revision = QUuid::createUuid();
+    m_previewTask.cancel();
+    m_previewTask = TaskHandle();
 }
 
 void CompositeRenderer::requestPreview(std::vector<Annotation> marks, PreviewCompletion completion)
 {
     cancelPreview();
-    if (marks == cachedMarks_) {
+    if (marks == m_cachedMarks) {
         if (completion)
-            completion({cachedImage_, nullptr});
+            completion({m_cachedImage, nullptr});
         return;
     }
-    const QUuid revision = revision_;
-    previewTask_ = TaskHandle::spawn([self = QPointer(this), marks = std::move(marks), completion = std::move(completion),
+    const QUuid revision = m_revision;
+    m_previewTask = TaskHandle::spawn([self = QPointer(this), marks = std::move(marks), completion = std::move(completion),
                                       revision](std::stop_token stop) mutable -> QCoro::Task<> {
         // Requests made in one pass of the event loop do the work of the last one only.
         auto turn = nextTurn();
         co_await turn;
-        if (!self || stop.stop_requested() || self->revision_ != revision)
+        if (!self || stop.stop_requested() || self->m_revision != revision)
             co_return;
         auto preview = self->runPreview(std::move(marks), std::move(completion), revision, stop);
         co_await preview;
@@ -135,14 +135,14 @@ QCoro::Task<> CompositeRenderer::runPreview(std::vector<Annotation> marks, Previ
     std::exception_ptr failure;
     try {
         // The preview's own bitmap replaces the cached one, so one source-sized bitmap less.
-        const qint64 estimate = estimatedOutputWorkspaceBytes(source_, logicalSize_, marks);
-        settlement.reserve(std::max<qint64>(0, estimate - bitmapBytes(source_)), ImageResourceStore::WorkKind::preview);
-        auto composing = composeOnWorkers(source_, logicalSize_, marks, renderDocumentID_,
+        const qint64 estimate = estimatedOutputWorkspaceBytes(m_source, m_logicalSize, marks);
+        settlement.reserve(std::max<qint64>(0, estimate - bitmapBytes(m_source)), ImageResourceStore::WorkKind::preview);
+        auto composing = composeOnWorkers(m_source, m_logicalSize, marks, m_renderDocumentID,
                                           DocumentRenderQueue::Kind::preview, stop);
         QImage image = co_await composing;
-        if (self && !stop.stop_requested() && self->revision_ == revision) {
+        if (self && !stop.stop_requested() && self->m_revision == revision) {
             self->keep(std::move(marks), image);
-            self->previewTask_ = TaskHandle();
+            self->m_previewTask = TaskHandle();
             if (completion)
                 completion({image, nullptr});
         }
@@ -151,8 +151,8 @@ QCoro::Task<> CompositeRenderer::runPreview(std::vector<Annotation> marks, Previ
     } catch (...) {
         failure = std::current_exception();
     }
-    if (failure && self && self->revision_ == revision) {
-        self->previewTask_ = TaskHandle();
+    if (failure && self && self->m_revision == revision) {
+        self->m_previewTask = TaskHandle();
         if (completion)
             completion({QImage(), failure});
     }
@@ -166,17 +166,17 @@ QCoro::Task<QImage> CompositeRenderer::output(std::vector<Annotation> marks, std
         throw CancellationError();
     // A copy, not the member: QCoro's co_return takes an lvalue through a forwarding
     // reference and moves from it, which would leave the cache empty.
-    if (marks == cachedMarks_)
-        co_return QImage(cachedImage_);
+    if (marks == m_cachedMarks)
+        co_return QImage(m_cachedImage);
 
     const QPointer<CompositeRenderer> self(this);
     Settlement settlement(self);
     // A refusal goes to the caller before anything needs settling.
-    settlement.reserve(estimatedOutputWorkspaceBytes(source_, logicalSize_, marks),
+    settlement.reserve(estimatedOutputWorkspaceBytes(m_source, m_logicalSize, marks),
                        ImageResourceStore::WorkKind::output);
     QImage image;
     try {
-        auto composing = composeOnWorkers(source_, logicalSize_, marks, renderDocumentID_,
+        auto composing = composeOnWorkers(m_source, m_logicalSize, marks, m_renderDocumentID,
                                           DocumentRenderQueue::Kind::output, stop);
         image = co_await composing;
         if (stop.stop_requested() || !self)
@@ -192,22 +192,22 @@ QCoro::Task<QImage> CompositeRenderer::output(std::vector<Annotation> marks, std
 
 void CompositeRenderer::keep(std::vector<Annotation> marks, QImage image)
 {
-    cachedMarks_ = std::move(marks);
-    cachedImage_ = std::move(image);
+    m_cachedMarks = std::move(marks);
+    m_cachedImage = std::move(image);
 }
 
 qint64 CompositeRenderer::cachedImageBytes() const
 {
-    if (cachedImage_.cacheKey() == source_.cacheKey())
+    if (m_cachedImage.cacheKey() == m_source.cacheKey())
         return 0;
-    return bitmapBytes(cachedImage_);
+    return bitmapBytes(m_cachedImage);
 }
 
 void CompositeRenderer::discardCache()
 {
     cancelPreview();
-    cachedMarks_.clear();
-    cachedImage_ = source_;
+    m_cachedMarks.clear();
+    m_cachedImage = m_source;
 }
 
 qint64 CompositeRenderer::estimatedOutputWorkspaceBytes(const QImage& source, Size logicalSize,

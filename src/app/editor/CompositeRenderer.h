@@ -70,23 +70,23 @@ public:
     static qint64 estimatedOutputWorkspaceBytes(const QImage& source, Size logicalSize,
                                                 const std::vector<Annotation>& marks);
 
-    const QUuid& renderDocumentID() const { return renderDocumentID_; }
-    const QImage& source() const { return source_; }
-    Size logicalSize() const { return logicalSize_; }
-    const QUuid& revision() const { return revision_; }
-    const QImage& cachedImage() const { return cachedImage_; }
-    const std::vector<Annotation>& cachedMarks() const { return cachedMarks_; }
+    const QUuid& renderDocumentID() const { return m_renderDocumentID; }
+    const QImage& source() const { return m_source; }
+    Size logicalSize() const { return m_logicalSize; }
+    const QUuid& revision() const { return m_revision; }
+    const QImage& cachedImage() const { return m_cachedImage; }
+    const std::vector<Annotation>& cachedMarks() const { return m_cachedMarks; }
     // 0 while the cached image is the source itself, else its bytes.
     qint64 cachedImageBytes() const;
-    bool hasPreviewInFlight() const { return previewTask_.isRunning(); }
+    bool hasPreviewInFlight() const { return m_previewTask.isRunning(); }
     // Cancels the preview and returns the cache to the source; gives back the memory of a
     // document that is not on screen.
     void discardCache();
 
     // The budget to charge, set by the coordinator at registration; it must outlive the
     // renderer's work or be cleared first. Without one nothing is reserved.
-    ImageResourceStore* resources() const { return resources_; }
-    void setResources(ImageResourceStore* store) { resources_ = store; }
+    ImageResourceStore* resources() const { return m_resources; }
+    void setResources(ImageResourceStore* store) { m_resources = store; }
     // Called after each render's reservation is settled.
     std::function<void()> onResourcesChanged;
 
@@ -98,14 +98,14 @@ private:
                                 std::stop_token stop);
     void keep(std::vector<Annotation> marks, QImage image);
 
-    const QUuid renderDocumentID_;
-    const QImage source_;
-    const Size logicalSize_;
-    TaskHandle previewTask_;
-    QUuid revision_;
-    std::vector<Annotation> cachedMarks_;
-    QImage cachedImage_;
-    ImageResourceStore* resources_ = nullptr;
+    const QUuid m_renderDocumentID;
+    const QImage m_source;
+    const Size m_logicalSize;
+    TaskHandle m_previewTask;
+    QUuid m_revision;
+    std::vector<Annotation> m_cachedMarks;
+    QImage m_cachedImage;
+    ImageResourceStore* m_resources = nullptr;
 };
 
 } // namespace vorlith

@@ -5,9 +5,9 @@ namespace vorlith {
 EditorDocument::EditorDocument(EditorImageSource source, SaveDraft saveDraft, EditorSession session, const QUuid& id)
     : session(std::move(session)),
       saveDraft(std::move(saveDraft)),
-      id_(id),
-      source_(std::move(source)),
-      compositor_(source_.image, source_.geometry.size)
+      m_id(id),
+      m_source(std::move(source)),
+      m_compositor(m_source.image, m_source.geometry.size)
 {
     for (const CaptureTool t : captureTool::allCases)
         styles.insert(t, defaultStyle(t));

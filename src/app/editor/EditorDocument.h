@@ -32,10 +32,10 @@ public:
     // the highlighter is yellow and the marker tool's font size is 24.
     static AnnotationStyle defaultStyle(CaptureTool tool);
 
-    const QUuid& id() const { return id_; }
-    const EditorImageSource& source() const { return source_; }
-    CompositeRenderer& compositor() { return compositor_; }
-    const CompositeRenderer& compositor() const { return compositor_; }
+    const QUuid& id() const { return m_id; }
+    const EditorImageSource& source() const { return m_source; }
+    CompositeRenderer& compositor() { return m_compositor; }
+    const CompositeRenderer& compositor() const { return m_compositor; }
 
     EditorSession session;
     SaveDraft saveDraft;
@@ -50,9 +50,9 @@ public:
     std::function<bool(const EditorSession&)> canCommitSession;
 
 private:
-    const QUuid id_;
-    const EditorImageSource source_;
-    CompositeRenderer compositor_;
+    const QUuid m_id;
+    const EditorImageSource m_source;
+    CompositeRenderer m_compositor;
 };
 
 } // namespace vorlith
