@@ -121,7 +121,7 @@ protected:
     void SetUp() override
     {
         store.setConfiguredOutputWorkspaceBytes(64 * 1024 * 1024);
-        renderer.setResources(&store);
+        renderer.setResources(storeHandle);
         renderer.onResourcesChanged = [this] { ++resourceChanges; };
     }
     void TearDown() override { EXPECT_TRUE(runUntil(queueIdle)); }
@@ -133,7 +133,8 @@ protected:
 
     const QImage source = noiseImage(QSize(200, 100));
     const Size logical{100, 50};
-    ImageResourceStore store{qint64(256) * 1024 * 1024};
+    std::shared_ptr<ImageResourceStore> storeHandle = std::make_shared<ImageResourceStore>(qint64(256) * 1024 * 1024);
+    ImageResourceStore& store = *storeHandle;
     CompositeRenderer renderer{source, logical};
     int resourceChanges = 0;
     const std::vector<Annotation> marksA{mark(Kind::arrow, {{10, 10}, {90, 40}})};
@@ -289,8 +290,9 @@ TEST_F(CompositeRendererTest, ABudgetRefusalKeepsTheLastGoodImage)
     ASSERT_TRUE(runUntil([&] { return good.calls == 1; }));
     const QImage kept = renderer.cachedImage();
 
-    ImageResourceStore tight(1000);
-    renderer.setResources(&tight);
+    std::shared_ptr<ImageResourceStore> tightHandle = std::make_shared<ImageResourceStore>(1000);
+    ImageResourceStore& tight = *tightHandle;
+    renderer.setResources(tightHandle);
     const int changes = resourceChanges;
     PreviewProbe refused;
     renderer.requestPreview(marksB, refused.completion());
@@ -408,7 +410,7 @@ TEST_F(CompositeRendererTest, DiscardingTheCacheReturnsToTheSourceAndDropsThePre
 TEST_F(CompositeRendererTest, ARendererReleasedMidPreviewStillGivesItsMemoryBack)
 {
     auto doomed = std::make_unique<CompositeRenderer>(source, logical);
-    doomed->setResources(&store);
+    doomed->setResources(storeHandle);
     PreviewProbe probe;
     {
         HeldSlot slot;
@@ -419,6 +421,22 @@ TEST_F(CompositeRendererTest, ARendererReleasedMidPreviewStillGivesItsMemoryBack
     ASSERT_TRUE(runUntil([&] { return store.work().isEmpty(); }));
     ASSERT_TRUE(runUntil(queueIdle));
     EXPECT_EQ(probe.calls, 0);
+}
+
+TEST_F(CompositeRendererTest, ABudgetDestroyedMidPreviewIsNotTouched)
+{
+    auto budget = std::make_shared<ImageResourceStore>(qint64(256) * 1024 * 1024);
+    renderer.setResources(budget);
+    PreviewProbe probe;
+    {
+        HeldSlot slot;
+        renderer.requestPreview(marksA, probe.completion());
+        ASSERT_TRUE(runUntil([&] { return budget->work().size() == 1; }));
+        budget.reset(); // the render still holds its reservation
+    }
+    ASSERT_TRUE(runUntil([&] { return probe.calls == 1; }));
+    ASSERT_TRUE(runUntil(queueIdle));
+    EXPECT_EQ(renderer.resources(), nullptr);
 }
 
 // Interleaved previews, cancellations, discards, outputs (some cancelled) and released
@@ -443,11 +461,12 @@ TEST(CompositeRendererInterleaving, KeepsItsPromisesInAnyOrder)
     for (const qint64 limit : {qint64(64) << 20, qint64(2'500'000)}) {
         for (const unsigned seed : {1u, 2u, 3u}) {
             SCOPED_TRACE(testing::Message() << "limit " << limit << ", seed " << seed);
-            ImageResourceStore store(limit);
+            std::shared_ptr<ImageResourceStore> storeHandle = std::make_shared<ImageResourceStore>(limit);
+            ImageResourceStore& store = *storeHandle;
             store.setConfiguredOutputWorkspaceBytes(workspace);
             const auto makeRenderer = [&] {
                 auto renderer = std::make_unique<CompositeRenderer>(source, logical);
-                renderer->setResources(&store);
+                renderer->setResources(storeHandle);
                 return renderer;
             };
             std::vector<std::unique_ptr<CompositeRenderer>> renderers;

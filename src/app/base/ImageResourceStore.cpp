@@ -15,11 +15,6 @@ namespace {
 
 constexpr int maximumImages = 10;
 
-// An output of a source of x bytes needs the flattened bitmap plus a small fixed overhead.
-qint64 workspace(qint64 sourceBytes)
-{
-    return sourceBytes < 1 ? 0 : saturatingAdd(saturatingMultiply(4, sourceBytes), 65'536);
-}
 
 bool isOutputWork(ImageResourceStore::WorkKind kind)
 {
@@ -27,6 +22,11 @@ bool isOutputWork(ImageResourceStore::WorkKind kind)
 }
 
 } // namespace
+
+qint64 ImageResourceStore::outputWorkspaceBytes(qint64 sourceBytes)
+{
+    return sourceBytes < 1 ? 0 : saturatingAdd(saturatingMultiply(4, sourceBytes), 65'536);
+}
 
 const char* ImageResourceStore::Failure::what() const noexcept
 {
@@ -123,7 +123,7 @@ qint64 ImageResourceStore::largestSource() const
 
 qint64 ImageResourceStore::outputHeadroom() const
 {
-    qint64 headroom = std::max(m_configuredOutputWorkspaceBytes, workspace(largestSource()));
+    qint64 headroom = std::max(m_configuredOutputWorkspaceBytes, outputWorkspaceBytes(largestSource()));
     for (const auto& work : m_work)
         headroom = std::max(headroom, work.outputWorkspaceBytes);
     return std::max(headroom, outputWorkBytes());
@@ -136,7 +136,7 @@ bool ImageResourceStore::withinLimit(qint64 extra) const
 
 bool ImageResourceStore::imageFits(qint64 bytes, qint64 sourceBytes) const
 {
-    return withinLimit(saturatingAdd(bytes, std::max(outputHeadroom(), workspace(sourceBytes))));
+    return withinLimit(saturatingAdd(bytes, std::max(outputHeadroom(), outputWorkspaceBytes(sourceBytes))));
 }
 
 bool ImageResourceStore::outputFits(qint64 bytes) const

@@ -31,6 +31,10 @@ public:
     // add to the reserved total.
     enum class WorkKind { preview, editing, output, encoding, input };
 
+    // What an output of an image of `sourceBytes` needs while it is flattened and encoded:
+    // four bitmaps of its size and 64 KiB, saturating; 0 for an empty image.
+    [[nodiscard]] static qint64 outputWorkspaceBytes(qint64 sourceBytes);
+
     class Failure : public std::exception {
     public:
         enum Reason { imageTooLarge, budget, count };

@@ -16,8 +16,6 @@ namespace vorlith {
 namespace {
 
 constexpr qint64 largest = std::numeric_limits<qint64>::max();
-// The least workspace any composite is charged beyond four source-sized bitmaps.
-constexpr qint64 workspaceMargin = 65'536;
 
 qint64 bitmapBytes(const QImage& image)
 {
@@ -36,8 +34,8 @@ public:
     // Throws ImageResourceStore::Failure; nothing is reserved without a store.
     void reserve(qint64 bytes, ImageResourceStore::WorkKind kind)
     {
-        if (m_store)
-            m_reservation = m_store->reserveWork(bytes, kind, 0);
+        if (const std::shared_ptr<ImageResourceStore> store = m_store.lock())
+            m_reservation = store->reserveWork(bytes, kind, 0);
     }
 
     void settle()
@@ -45,15 +43,15 @@ public:
         if (m_settled)
             return;
         m_settled = true;
-        if (m_reservation && m_store)
-            m_store->finishWork(*m_reservation);
+        if (const std::shared_ptr<ImageResourceStore> store = m_store.lock(); store && m_reservation)
+            store->finishWork(*m_reservation);
         if (m_renderer && m_renderer->onResourcesChanged)
             m_renderer->onResourcesChanged();
     }
 
 private:
     QPointer<CompositeRenderer> m_renderer;
-    ImageResourceStore* m_store;
+    std::weak_ptr<ImageResourceStore> m_store; // a budget destroyed meanwhile is not touched
     std::optional<ImageResourceStore::WorkReservation> m_reservation;
     bool m_settled = false;
 };
@@ -240,10 +238,7 @@ qint64 CompositeRenderer::estimatedOutputWorkspaceBytes(const QImage& source, Si
     }
     if (sourceBytes <= 0)
         return std::max<qint64>(total, 0);
-    const qint64 fourBitmaps = saturatingMultiply(4, sourceBytes);
-    if (fourBitmaps == largest || fourBitmaps > largest - workspaceMargin)
-        return largest;
-    return std::max(total, fourBitmaps + workspaceMargin);
+    return std::max(total, ImageResourceStore::outputWorkspaceBytes(sourceBytes));
 }
 
 } // namespace vorlith

@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <vector>
@@ -83,10 +84,11 @@ public:
     // document that is not on screen.
     void discardCache();
 
-    // The budget to charge, set by the coordinator at registration; it must outlive the
-    // renderer's work or be cleared first. Without one nothing is reserved.
-    ImageResourceStore* resources() const { return m_resources; }
-    void setResources(ImageResourceStore* store) { m_resources = store; }
+    // The budget to charge, set by the coordinator at registration. It is held weakly: a
+    // render that outlives its budget reserves and gives back nothing. Without one nothing is
+    // reserved.
+    [[nodiscard]] std::shared_ptr<ImageResourceStore> resources() const { return m_resources.lock(); }
+    void setResources(const std::shared_ptr<ImageResourceStore>& store) { m_resources = store; }
     // Called after each render's reservation is settled.
     std::function<void()> onResourcesChanged;
 
@@ -105,7 +107,7 @@ private:
     QUuid m_revision;
     std::vector<Annotation> m_cachedMarks;
     QImage m_cachedImage;
-    ImageResourceStore* m_resources = nullptr;
+    std::weak_ptr<ImageResourceStore> m_resources;
 };
 
 } // namespace vorlith
