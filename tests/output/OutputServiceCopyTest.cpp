@@ -78,7 +78,8 @@ protected:
     }
 
     std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
-    ImageResourceStore store{qint64(1) << 30};
+    std::shared_ptr<ImageResourceStore> storeHandle = std::make_shared<ImageResourceStore>(qint64(1) << 30);
+    ImageResourceStore& store = *storeHandle;
 };
 
 } // namespace
@@ -86,7 +87,7 @@ protected:
 TEST_F(OutputServiceCopyTest, CopiesOnePngItemAndCompletesOnceWhenIdle)
 {
     OutputService service(pasteboard);
-    service.setResources(&store);
+    service.setResources(storeHandle);
     Completions done;
     service.copy(sample(), std::nullopt, done.record(service));
     EXPECT_TRUE(service.isBusy());
@@ -110,7 +111,7 @@ TEST_F(OutputServiceCopyTest, CallWhileBusyIsIgnoredWithoutItsCompletion)
 {
     GatedEncoder gate;
     OutputService service(pasteboard, gate.encoder());
-    service.setResources(&store);
+    service.setResources(storeHandle);
     Completions first, second, text;
     service.copy(sample(), std::nullopt, first.record(service));
     ASSERT_TRUE(runUntil([&] { return gate.started(); }));
@@ -128,7 +129,7 @@ TEST_F(OutputServiceCopyTest, CancelDuringEncodingReportsOnceAndNeverTouchesTheC
 {
     GatedEncoder gate;
     OutputService service(pasteboard, gate.encoder());
-    service.setResources(&store);
+    service.setResources(storeHandle);
     pasteboard->items = {FakePasteboard::item({{"text/plain", "before"}})};
     Completions done;
     service.copy(sample(), std::nullopt, done.record(service));
@@ -164,7 +165,7 @@ TEST_F(OutputServiceCopyTest, EncodingAndItemFailuresHaveTheirOwnMessages)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         OutputService service(pasteboard, c.encoder);
-        service.setResources(&store);
+        service.setResources(storeHandle);
         Completions done;
         service.copy(sample(), std::nullopt, done.record(service));
         ASSERT_TRUE(runUntil([&] { return !done.results.isEmpty(); }));
@@ -176,13 +177,14 @@ TEST_F(OutputServiceCopyTest, EncodingAndItemFailuresHaveTheirOwnMessages)
 
 TEST_F(OutputServiceCopyTest, RefusedWorkspaceFailsBeforeAnyEncoding)
 {
-    ImageResourceStore tiny{qint64(1000)};
+    std::shared_ptr<ImageResourceStore> tinyHandle = std::make_shared<ImageResourceStore>(qint64(1000));
+    ImageResourceStore& tiny = *tinyHandle;
     bool encoded = false;
     OutputService service(pasteboard, [&](const QImage& image, ImageFormat format) {
         encoded = true;
         return OutputService::encode(image, format);
     });
-    service.setResources(&tiny);
+    service.setResources(tinyHandle);
     Completions done;
     service.copy(sample(), std::nullopt, done.record(service));
     EXPECT_EQ(done.results, QList<OutputResult>{OutputResult::failure(
@@ -196,7 +198,7 @@ TEST_F(OutputServiceCopyTest, RefusedWorkspaceFailsBeforeAnyEncoding)
 TEST_F(OutputServiceCopyTest, CompletionMayStartTheNextCopyAtOnce)
 {
     OutputService service(pasteboard);
-    service.setResources(&store);
+    service.setResources(storeHandle);
     QList<OutputResult> results;
     service.copy(sample(), std::nullopt, [&](const OutputResult& first) {
         results << first;

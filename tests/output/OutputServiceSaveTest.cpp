@@ -60,7 +60,7 @@ class OutputServiceSaveTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        service.setResources(&store);
+        service.setResources(storeHandle);
         service.setFolderAccess(access);
         service.setSavePanelFactory([this] {
             auto* made = new FakeSavePanel;
@@ -92,7 +92,8 @@ protected:
 
     QTemporaryDir folder;
     QTemporaryDir otherFolder;
-    ImageResourceStore store{qint64(1) << 30};
+    std::shared_ptr<ImageResourceStore> storeHandle = std::make_shared<ImageResourceStore>(qint64(1) << 30);
+    ImageResourceStore& store = *storeHandle;
     std::shared_ptr<FakeFolderAccess> access = std::make_shared<FakeFolderAccess>();
     OutputService service{std::make_shared<FakePasteboard>()};
     QPointer<FakeSavePanel> panel;

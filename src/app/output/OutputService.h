@@ -4,6 +4,7 @@
 #include "app/output/OutputResult.h"
 #include "app/output/PasteboardTransaction.h"
 #include "app/output/SaveDraft.h"
+#include "app/output/SaveFlow.h"
 #include "app/base/ImageResourceStore.h"
 #include "core/TaskHandle.h"
 
@@ -22,7 +23,6 @@ namespace vorlith {
 
 class FolderAccess;
 class Pasteboard;
-class SavePanel;
 
 // The output engine of one editor (a capture overlay or a pin): copies an image or a text to
 // the clipboard, and saves an image through the save panel. One operation at a time; a call
@@ -40,9 +40,9 @@ public:
     using Completion = std::function<void(const OutputResult&)>;
     using SaveCompletion = std::function<void(const OutputResult&, const SaveDraft&)>;
     // Turns an image into file bytes; runs on a worker thread and may throw.
-    using Encoder = std::function<QByteArray(const QImage&, ImageFormat)>;
+    using Encoder = SaveFlow::Encoder;
     // Makes a new, unopened save panel for each save.
-    using SavePanelFactory = std::function<SavePanel*()>;
+    using SavePanelFactory = SaveFlow::SavePanelFactory;
 
     // Absent encoder and writer take the defaults: `encode` and the pasteboard's own write.
     explicit OutputService(std::shared_ptr<Pasteboard> pasteboard, Encoder encoder = {},
@@ -54,14 +54,14 @@ public:
     static QByteArray encode(const QImage& image, ImageFormat format);
 
     // The memory budget for encoding workspace. The engine starts with a private store of the
-    // default size; its owner switches it to the application's store, which must outlive
-    // every operation.
-    ImageResourceStore* resources() const { return m_resources; }
-    void setResources(ImageResourceStore* store);
+    // default size; its owner switches it to the application's store. It is held weakly: a
+    // workspace whose store is gone gives nothing back.
+    [[nodiscard]] std::shared_ptr<ImageResourceStore> resources() const;
+    void setResources(const std::shared_ptr<ImageResourceStore>& store);
 
     // Replaceable seams of the save half (defaults: Qt's file dialog, no bookmarks).
-    void setSavePanelFactory(SavePanelFactory factory) { m_makeSavePanel = std::move(factory); }
-    void setFolderAccess(std::shared_ptr<FolderAccess> access);
+    void setSavePanelFactory(SavePanelFactory factory) { m_saveFlow->setSavePanelFactory(std::move(factory)); }
+    void setFolderAccess(std::shared_ptr<FolderAccess> access) { m_saveFlow->setFolderAccess(std::move(access)); }
 
     bool isBusy() const { return m_isBusy; }
 
@@ -79,29 +79,17 @@ public:
     // panel's name, folder and format are kept in the draft first.
     void cancel();
 
-    // Workspace reserved for encoding an image: 4 x max(image bytes, retained) + 64 KiB,
-    // saturating; 0 for an empty image.
-    static qint64 encodingWorkspace(const QImage& image, std::optional<qint64> retainedImageBytes);
+    // Workspace reserved for encoding an image: the budget's output workspace of
+    // max(image bytes, retained); 0 for an empty image.
+    [[nodiscard]] static qint64 encodingWorkspace(const QImage& image, std::optional<qint64> retainedImageBytes);
 
 private:
     class Workspace;
-    struct Encoded;
 
     bool start(Completion completion);
     std::shared_ptr<Workspace> reserve(const QImage& image, std::optional<qint64> retainedImageBytes);
-    static QCoro::Task<Encoded> encoded(Encoder encoder, QImage image, ImageFormat format, std::stop_token stop);
     void complete(const OutputResult& result);
     void commitToPasteboard(const PasteboardItem& item);
-
-    void panelFinished(bool accepted, SavePanel* panel, const QUuid& token, const QImage& image,
-                       const std::function<void()>& onWriting, std::shared_ptr<Workspace> workspace);
-    void snapshotDraft(SavePanel* panel);
-    void formatChanged();
-    void write(const QImage& image, ImageFormat format, const QString& path, const QUuid& token,
-               std::shared_ptr<Workspace> workspace);
-    static QCoro::Task<> writeTask(QPointer<OutputService> self, Encoder encoder, QImage image, ImageFormat format,
-                                   QString path, QUuid token, std::shared_ptr<Workspace> workspace,
-                                   std::shared_ptr<FolderAccess> folderAccess, std::stop_token stop);
     static QCoro::Task<> copyTask(QPointer<OutputService> self, Encoder encoder, QImage image, QUuid token,
                                   std::shared_ptr<Workspace> workspace, std::stop_token stop);
 
@@ -110,16 +98,11 @@ private:
     PasteboardWriter m_pasteboardWriter;
     TaskHandle m_work;
     std::shared_ptr<ImageResourceStore> m_privateResources;
-    ImageResourceStore* m_resources = nullptr;
+    std::weak_ptr<ImageResourceStore> m_resources;
     bool m_isBusy = false;
     std::optional<QUuid> m_operation;
-    QPointer<SavePanel> m_panel;
     Completion m_finish;
-    std::optional<QString> m_accessURL;
-    std::optional<SaveDraft> m_activeDraft;
-
-    SavePanelFactory m_makeSavePanel;
-    std::shared_ptr<FolderAccess> m_folderAccess;
+    std::unique_ptr<SaveFlow> m_saveFlow;
 };
 
 } // namespace vorlith
