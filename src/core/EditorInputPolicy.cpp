@@ -13,19 +13,6 @@ const QString kForwardDelete(QChar(0xF728));
 
 } // namespace
 
-EditorInputPolicy::Shape EditorInputPolicy::nextShape(Shape shape)
-{
-    switch (shape) {
-    case Shape::roundedRectangle:
-        return Shape::ellipse;
-    case Shape::ellipse:
-        return Shape::line;
-    case Shape::line:
-        break;
-    }
-    return Shape::roundedRectangle;
-}
-
 std::optional<EditorInputPolicy::Action> EditorInputPolicy::keyDown(quint16 keyID, const QString& characters,
                                                                     Modifiers modifiers, bool isRepeat,
                                                                     const Context& context)
@@ -66,27 +53,12 @@ std::optional<EditorInputPolicy::Action> EditorInputPolicy::editingAction(const 
                                                                           const Context& context)
 {
     if (key.size() == 1) {
-        switch (key.front().unicode()) {
-        case u'q':
-            return Action::selectTool(Tool::select());
-        case u'w': {
+        if (const std::optional<CaptureTool> kind = captureTool::fromShortcutLetter(key.front())) {
+            if (*kind != CaptureTool::shape)
+                return Action::selectTool(Tool::of(*kind));
+            // The shape key cycles the shapes while the shape tool is chosen.
             const std::optional<Shape> current = context.currentTool.drawnShape();
-            return Action::selectTool(Tool::shape(current ? nextShape(*current) : context.recentShape));
-        }
-        case u'e':
-            return Action::selectTool(Tool::arrow());
-        case u'r':
-            return Action::selectTool(Tool::highlight());
-        case u'a':
-            return Action::selectTool(Tool::pen());
-        case u's':
-            return Action::selectTool(Tool::text());
-        case u'd':
-            return Action::selectTool(Tool::mosaic());
-        case u'f':
-            return Action::selectTool(Tool::number());
-        default:
-            break;
+            return Action::selectTool(Tool::shape(current ? shape::next(*current) : context.recentShape));
         }
     }
     if (key == kCarriageReturn || key == kLineFeed || key == kEndOfText)

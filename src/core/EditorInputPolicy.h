@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CaptureTool.h"
+
 #include <QSet>
 #include <QString>
 #include <QtGlobal>
@@ -19,17 +21,16 @@ namespace vorlith {
 // that auto-repeat generates: they are not real key-ups.
 class EditorInputPolicy {
 public:
-    enum class Shape : quint8 { roundedRectangle, ellipse, line };
-    static constexpr std::array<Shape, 3> allShapes{Shape::roundedRectangle, Shape::ellipse, Shape::line};
-    // The shape after the given one in the cycle roundedRectangle → ellipse → line → roundedRectangle.
-    static Shape nextShape(Shape shape);
+    using Shape = vorlith::Shape;
 
     // A toolbar tool; the shape tool carries the shape it draws.
     class Tool {
     public:
-        enum class Kind : quint8 { select, shape, arrow, highlight, pen, text, mosaic, number };
+        using Kind = CaptureTool;
 
         constexpr Tool() : m_kind(Kind::select), m_shape(Shape::roundedRectangle) {}
+        // The tool of a kind; a shape tool draws `s`.
+        static constexpr Tool of(Kind kind, Shape s = Shape::roundedRectangle) { return Tool(kind, s); }
         static constexpr Tool select() { return Tool(Kind::select); }
         static constexpr Tool shape(Shape s) { return Tool(Kind::shape, s); }
         static constexpr Tool arrow() { return Tool(Kind::arrow); }

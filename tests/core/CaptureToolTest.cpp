@@ -47,3 +47,44 @@ TEST(CaptureTool, OnlyExactRawValuesMakeATool)
     EXPECT_EQ(byTool.size(), 8);
     EXPECT_EQ(byTool.value(CaptureTool::mosaic), int(CaptureTool::mosaic));
 }
+
+TEST(CaptureTool, ShortcutLettersInEitherCaseNameTheirTool)
+{
+    for (CaptureTool tool : captureTool::allCases) {
+        const QChar letter = captureTool::shortcutLetter(tool);
+        EXPECT_EQ(captureTool::fromShortcutLetter(letter), tool);
+        EXPECT_EQ(captureTool::fromShortcutLetter(letter.toLower()), tool);
+    }
+    for (QChar other : {QChar(u'c'), QChar(u'Z'), QChar(u'1'), QChar(u' '), QChar(u'秋')})
+        EXPECT_EQ(captureTool::fromShortcutLetter(other), std::nullopt) << int(other.unicode());
+}
+
+TEST(CaptureTool, EachToolEditsItsOwnStyleFields)
+{
+    using F = ToolStyleFields;
+    const std::pair<CaptureTool, F> rows[] = {
+        {CaptureTool::select, F{}},
+        {CaptureTool::shape, F{.color = true, .width = true}},
+        {CaptureTool::arrow, F{.color = true, .width = true}},
+        {CaptureTool::highlight, F{.color = true, .opacity = true}},
+        {CaptureTool::pen, F{.color = true, .width = true}},
+        {CaptureTool::text, F{.color = true, .fontSize = true, .background = true}},
+        {CaptureTool::mosaic, F{.mosaicSize = true}},
+        {CaptureTool::number, F{.color = true, .marker = true}},
+    };
+    for (const auto& [tool, fields] : rows)
+        EXPECT_EQ(captureTool::styleFields(tool), fields) << captureTool::rawValue(tool).toStdString();
+}
+
+TEST(Shape, CyclesAndMapsToMarkKinds)
+{
+    EXPECT_EQ(shape::next(Shape::roundedRectangle), Shape::ellipse);
+    EXPECT_EQ(shape::next(Shape::ellipse), Shape::line);
+    EXPECT_EQ(shape::next(Shape::line), Shape::roundedRectangle);
+    for (Shape s : shape::allCases)
+        EXPECT_EQ(shape::fromAnnotationKind(shape::annotationKind(s)), s);
+    int shapes = 0;
+    for (Annotation::Kind kind : Annotation::allKinds)
+        shapes += shape::fromAnnotationKind(kind).has_value();
+    EXPECT_EQ(shapes, 3);
+}

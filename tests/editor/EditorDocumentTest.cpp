@@ -23,7 +23,7 @@ TEST(EditorDocument, StartsWithTheSelectToolAndOneDefaultStylePerTool)
 {
     const auto document = newDocument();
     EXPECT_EQ(document->tool, CaptureTool::select);
-    EXPECT_EQ(document->shapeKind, Annotation::Kind::roundedRectangle);
+    EXPECT_EQ(document->shapeKind, Shape::roundedRectangle);
     EXPECT_FALSE(document->selectedMarkID.has_value());
     EXPECT_FALSE(document->canCommitSession);
     EXPECT_EQ(document->session.documentID(), document->id());

@@ -41,8 +41,8 @@ public:
     SaveDraft saveDraft;
     CaptureTool tool = CaptureTool::select;
     QHash<CaptureTool, AnnotationStyle> styles;
-    // What the shape tool draws: rounded rectangle, ellipse or line.
-    Annotation::Kind shapeKind = Annotation::Kind::roundedRectangle;
+    // What the shape tool draws.
+    Shape shapeKind = Shape::roundedRectangle;
     std::optional<QUuid> selectedMarkID;
     ToolbarPlacementModel toolbarPlacement;
     // Consulted before every commit of a change; absent until the coordinator registers the
