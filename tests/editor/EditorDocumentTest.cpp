@@ -14,7 +14,7 @@ std::shared_ptr<EditorDocument> newDocument(const QImage& image = test::solidIma
 {
     const QUuid id = QUuid::createUuid();
     const EditorImageSource source{QUuid::createUuid(), image, CaptureGeometry{Size{200, 400.0 / 3}, Size{300, 200}}};
-    return std::make_shared<EditorDocument>(source, SaveDraft{}, EditorSession(id, Rect(0, 0, 200, 100), DocumentOrigin::screenCapture), id);
+    return std::make_shared<EditorDocument>(source, SaveDraft{}, EditorSession(id, Rect(0, 0, 200, 100), DocumentOrigin::screenCapture));
 }
 
 } // namespace
@@ -58,11 +58,19 @@ TEST(DocumentRegistry, HoldsEachDocumentOnceUnderItsId)
     const auto second = newDocument();
     registry.insert(first);
     registry.insert(first);
-    EXPECT_EQ(registry.documents.size(), 1);
+    EXPECT_EQ(registry.size(), 1);
     registry.insert(second);
-    EXPECT_EQ(registry.documents.size(), 2);
-    EXPECT_EQ(registry.documents.value(first->id()), first);
-    EXPECT_EQ(registry.documents.value(second->id()), second);
+    EXPECT_EQ(registry.size(), 2);
+    EXPECT_EQ(registry.document(first->id()), first);
+    EXPECT_EQ(registry.document(second->id()), second);
+    EXPECT_EQ(registry.document(QUuid::createUuid()), nullptr);
     // The registry shares the document with whoever else shows it.
     EXPECT_EQ(first.use_count(), 2);
+
+    const QUuid firstID = first->id();
+    EXPECT_EQ(registry.removeWhere([&](const EditorDocument& d) { return d.id() == firstID; }), 1);
+    EXPECT_FALSE(registry.contains(firstID));
+    EXPECT_EQ(first.use_count(), 1);
+    registry.remove(second->id());
+    EXPECT_EQ(registry.size(), 0);
 }

@@ -3,8 +3,10 @@
 #include "app/editor/EditorDocument.h"
 
 #include <QHash>
+#include <QList>
 #include <QUuid>
 
+#include <functional>
 #include <memory>
 
 namespace vorlith {
@@ -17,7 +19,19 @@ public:
     // document under a registered id is a programming error.
     void insert(std::shared_ptr<EditorDocument> document);
 
-    QHash<QUuid, std::shared_ptr<EditorDocument>> documents;
+    // The document registered under the id, or null.
+    [[nodiscard]] std::shared_ptr<EditorDocument> document(const QUuid& id) const { return m_documents.value(id); }
+    [[nodiscard]] bool contains(const QUuid& id) const { return m_documents.contains(id); }
+    [[nodiscard]] qsizetype size() const { return m_documents.size(); }
+    // Every registered document, in no particular order.
+    [[nodiscard]] QList<std::shared_ptr<EditorDocument>> all() const { return m_documents.values(); }
+
+    void remove(const QUuid& id) { m_documents.remove(id); }
+    // Removes every document the predicate holds for; returns how many went.
+    qsizetype removeWhere(const std::function<bool(const EditorDocument&)>& predicate);
+
+private:
+    QHash<QUuid, std::shared_ptr<EditorDocument>> m_documents;
 };
 
 } // namespace vorlith

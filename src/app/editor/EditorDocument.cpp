@@ -2,10 +2,10 @@
 
 namespace vorlith {
 
-EditorDocument::EditorDocument(EditorImageSource source, SaveDraft saveDraft, EditorSession session, const QUuid& id)
+EditorDocument::EditorDocument(EditorImageSource source, SaveDraft saveDraft, EditorSession session)
     : session(std::move(session)),
       saveDraft(std::move(saveDraft)),
-      m_id(id),
+      m_id(this->session.documentID()),
       m_source(std::move(source)),
       m_compositor(m_source.image, m_source.geometry.size)
 {

@@ -23,8 +23,8 @@ namespace vorlith {
 // compositor never change.
 class EditorDocument {
 public:
-    // The caller passes the id its session was made with.
-    EditorDocument(EditorImageSource source, SaveDraft saveDraft, EditorSession session, const QUuid& id);
+    // The document's id is the one its session was made with.
+    EditorDocument(EditorImageSource source, SaveDraft saveDraft, EditorSession session);
     EditorDocument(const EditorDocument&) = delete;
     EditorDocument& operator=(const EditorDocument&) = delete;
 
