@@ -86,15 +86,15 @@ struct Annotation {
     friend bool operator==(const Annotation&, const Annotation&) = default;
 
     // A new number mark with a fresh id: the square of the diameter centred on center.
-    static Annotation numbered(int number, Point center, double diameter, const AnnotationStyle& style);
+    [[nodiscard]] static Annotation numbered(int number, Point center, double diameter, const AnnotationStyle& style);
 
     // The smallest box holding every point; (0, 0, 0, 0) without points.
-    Rect bounds() const;
-    Annotation moved(Size delta) const;
+    [[nodiscard]] Rect bounds() const;
+    [[nodiscard]] Annotation moved(Size delta) const;
     // Fitted to rect: points stretched into it; text refits its font, markers stay square.
-    Annotation resized(const Rect& rect, const TextMeasure& measureText) const;
+    [[nodiscard]] Annotation resized(const Rect& rect, const TextMeasure& measureText) const;
     // As the user drags one of the mark's eight handles to point.
-    Annotation resized(SelectionHandle handle, Point point, const CaptureGeometry& geometry,
+    [[nodiscard]] Annotation resized(SelectionHandle handle, Point point, const CaptureGeometry& geometry,
                        const TextMeasure& measureText) const;
     bool hitTest(Point point, double tolerance) const;
 

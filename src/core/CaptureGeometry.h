@@ -16,10 +16,10 @@ struct CaptureGeometry {
 
     friend bool operator==(const CaptureGeometry&, const CaptureGeometry&) = default;
 
-    Rect bounds() const { return Rect(0, 0, size.width, size.height); }
-    Point clamped(const Point& p) const;
-    Rect selection(const Point& from, const Point& to) const;
-    Rect moving(const Rect& rect, const Size& delta) const;
+    [[nodiscard]] Rect bounds() const { return Rect(0, 0, size.width, size.height); }
+    [[nodiscard]] Point clamped(const Point& p) const;
+    [[nodiscard]] Rect selection(const Point& from, const Point& to) const;
+    [[nodiscard]] Rect moving(const Rect& rect, const Size& delta) const;
     std::optional<Rect> pixels(const Rect& rect) const;
     std::optional<Rect> localRect(const Rect& globalTopLeft, const Point& displayOrigin) const;
 };

@@ -40,7 +40,7 @@ struct ContentChange {
     // The content at the other end of the step: after (forward) or before. The content must be
     // the one at the matching end; when it is too short for the step, that is a programming
     // error: debug builds stop, release builds return the content unchanged.
-    CaptureContent applying(const CaptureContent& content, bool forward) const;
+    [[nodiscard]] CaptureContent applying(const CaptureContent& content, bool forward) const;
 
     bool changesMarks() const { return !marks.empty(); }
 

@@ -21,11 +21,11 @@ public:
     friend bool operator==(const DocumentViewport&, const DocumentViewport&) = default;
 
     // Where the whole document rectangle is shown.
-    Rect screenRect() const;
-    Point screenPoint(const Point& fromDocument) const;
-    Point documentPoint(const Point& fromScreen) const;
-    Rect screenRect(const Rect& fromDocument) const;
-    Rect documentRect(const Rect& fromScreen) const;
+    [[nodiscard]] Rect screenRect() const;
+    [[nodiscard]] Point screenPoint(const Point& fromDocument) const;
+    [[nodiscard]] Point documentPoint(const Point& fromScreen) const;
+    [[nodiscard]] Rect screenRect(const Rect& fromDocument) const;
+    [[nodiscard]] Rect documentRect(const Rect& fromScreen) const;
 
     // The same document rectangle at scale, keeping the document point under aroundScreen fixed.
     std::optional<DocumentViewport> scaled(double scale, const Point& aroundScreen) const;

@@ -46,7 +46,7 @@ struct Rect {
 
     friend bool operator==(const Rect&, const Rect&) = default;
 
-    Rect standardized() const;
+    [[nodiscard]] Rect standardized() const;
     double minX() const { return std::min(origin.x, origin.x + size.width); }
     double minY() const { return std::min(origin.y, origin.y + size.height); }
     double maxX() const { return std::max(origin.x, origin.x + size.width); }
@@ -69,9 +69,9 @@ struct Rect {
     // The overlap of two standardized rectangles; absent when they do not overlap in area.
     std::optional<Rect> intersected(const Rect& other) const;
     bool intersects(const Rect& other) const { return intersected(other).has_value(); }
-    Rect united(const Rect& other) const;
-    Rect insetBy(double dx, double dy) const;
-    Rect offsetBy(double dx, double dy) const;
+    [[nodiscard]] Rect united(const Rect& other) const;
+    [[nodiscard]] Rect insetBy(double dx, double dy) const;
+    [[nodiscard]] Rect offsetBy(double dx, double dy) const;
 };
 
 inline QPointF toQPointF(const Point& p) { return {p.x, p.y}; }

@@ -294,10 +294,10 @@ TEST(ImageResourceStore, ReclaimsCachesOnceBeforeRefusing)
     Store store(100 * 1000);
     int reclaims = 0;
     qint64 freedTo = 0;
-    store.setOnReclaimCaches([&] {
+    store.onReclaimCaches = [&] {
         ++reclaims;
         store.setCacheBytes(freedTo);
-    });
+    };
 
     // Passing at once never reclaims.
     store.setCacheBytes(0);

@@ -153,8 +153,8 @@ void ImageResourceStore::requireFit(const std::function<bool()>& fits)
 {
     if (fits())
         return;
-    if (m_onReclaimCaches)
-        m_onReclaimCaches();
+    if (onReclaimCaches)
+        onReclaimCaches();
     if (!fits())
         throw Failure(Failure::budget);
 }

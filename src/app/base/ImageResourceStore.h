@@ -136,8 +136,9 @@ public:
     void setCacheBytes(qint64 bytes) { m_cacheBytes = bytes; }
     qint64 pinCount() const { return m_pinCount; }
     void setPinCount(qint64 count) { m_pinCount = count; }
-    // Frees what caches it can and pushes the new figures before it returns.
-    void setOnReclaimCaches(std::function<void()> reclaim) { m_onReclaimCaches = std::move(reclaim); }
+    // Called when a reservation does not fit: frees what caches it can and pushes the new
+    // figures before it returns. Absent: nothing is reclaimed.
+    std::function<void()> onReclaimCaches;
 
     const QHash<QUuid, Reservation>& reservations() const { return m_reservations; }
     const QHash<QUuid, CaptureReservation>& captures() const { return m_captures; }
@@ -163,7 +164,6 @@ private:
     qint64 m_documentBytes = 0;
     qint64 m_cacheBytes = 0;
     qint64 m_pinCount = 0;
-    std::function<void()> m_onReclaimCaches;
 };
 
 } // namespace vorlith

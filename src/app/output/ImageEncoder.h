@@ -23,11 +23,11 @@ public:
     static constexpr int jpegQuality = 92;
 
     // Throws ImageEncodingError.
-    static QByteArray encode(const QImage& image, ImageFormat format);
+    [[nodiscard]] static QByteArray encode(const QImage& image, ImageFormat format);
 
     // The 8-bit sRGB bitmap that is encoded: premultiplied ARGB (or an equivalent 32-bit
     // format the PNG writer reads as is) for PNG, opaque RGB over white for JPEG.
-    static QImage flattened(const QImage& image, ImageFormat format);
+    [[nodiscard]] static QImage flattened(const QImage& image, ImageFormat format);
 };
 
 } // namespace vorlith
