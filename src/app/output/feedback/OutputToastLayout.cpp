@@ -6,7 +6,9 @@ namespace vorlith::OutputToastLayout {
 
 double bodyWidth(const Content& content, double visibleWidth)
 {
-    const double extra = !content.hasButton ? 68 : content.failed ? 144 : 118;
+    // A failure always shows its close button; without an action button it still needs the
+    // close button's room (26), or the cross would sit on the end of the text.
+    const double extra = content.hasButton ? (content.failed ? 144 : 118) : (content.failed ? 94 : 68);
     double width = std::max(content.textWidth + extra, minimumBodyWidth);
     width = std::min(width, visibleWidth - 2 * frameMargin);
     return std::max(width, 0.0);
@@ -33,7 +35,7 @@ Rect bodyFrame(const Content& content, const Rect& visibleFrame, double vertical
 Subviews subviews(double bodyWidth, double panelHeight, bool hasButton, bool failed)
 {
     const double w = bodyWidth;
-    const double labelWidth = !hasButton ? w - 54 : failed ? w - 131 : w - 105;
+    const double labelWidth = hasButton ? (failed ? w - 131 : w - 105) : (failed ? w - 80 : w - 54);
     const double buttonX = failed ? w + shadowMargin - 83 : w + shadowMargin - 57;
     // Designed from the panel's bottom-left corner.
     const YUpSpace view = YUpSpace::ofView(panelHeight);

@@ -25,8 +25,8 @@ struct Content {
     bool failed = false;
 };
 
-// Text width + 144 (a button on a failure), + 118 (a button), + 68 (none); at least 150, at
-// most the visible frame's width - 16, never below 0.
+// Text width + 144 (a button on a failure), + 118 (a button), + 94 (a failure's close button
+// alone), + 68 (nothing); at least 150, at most the visible frame's width - 16, never below 0.
 [[nodiscard]] double bodyWidth(const Content& content, double visibleWidth);
 
 // The body in global y-down coordinates: centred on the visible frame, its centre 30 % of the
