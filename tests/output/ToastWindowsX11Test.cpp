@@ -4,6 +4,7 @@
 #include "platform/CapturePlatformFactory.h"
 #include "platform/x11/X11FloatingWindows.h"
 #include "support/TestSupport.h"
+#include "support/X11ClientStacking.h"
 #include "support/X11Environment.h"
 
 #include <QDialog>
@@ -44,19 +45,6 @@ bool exposed(QWidget* window)
 QString hex(QWidget* window)
 {
     return QStringLiteral("0x%1").arg(window->winId(), 0, 16);
-}
-
-// Our client windows in _NET_CLIENT_LIST_STACKING order, bottom first.
-std::vector<quint64> clientStacking()
-{
-    QByteArray out;
-    X11Environment::server()->run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}, &out);
-    std::vector<quint64> ids;
-    const QString text = QString::fromLatin1(out);
-    const int hash = text.indexOf(QLatin1Char('#'));
-    for (const QString& part : text.mid(hash + 1).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        ids.push_back(part.trimmed().toULongLong(nullptr, 16));
-    return ids;
 }
 
 class ToastWindowsX11 : public ::testing::Test {

@@ -52,13 +52,16 @@ void X11FloatingWindows::placeDialog(QWidget* dialog, QWidget* parent, WindowLev
     Q_ASSERT(dialog && dialog->isWindow());
     if (!dialog)
         return;
-    const std::optional<WindowLevel> parentLevel = parent ? m_order.level(parent) : std::nullopt;
+    const std::optional<WindowLevel> parentLevel = parent ? levelOf(parent) : std::nullopt;
     WindowLevel effective = level;
     if (parentLevel && windowLevel::rank(*parentLevel) > windowLevel::rank(level))
         effective = *parentLevel;
+    // The parent is restacked with its dialog, so it joins our windows if it was not one.
+    if (parent && !m_order.contains(parent))
+        m_order.add(parent, *parentLevel);
     // A dialog keeps its title bar when a window manager places it; only above the overlays
     // must it bypass the window manager.
-    Qt::WindowFlags flags = Qt::Dialog;
+    Qt::WindowFlags flags = dialog->windowFlags() | Qt::Dialog;
     if (windowLevel::bypassesWindowManager(effective))
         flags |= Qt::BypassWindowManagerHint;
     if (windowLevel::staysOnTop(effective))
@@ -69,6 +72,19 @@ void X11FloatingWindows::placeDialog(QWidget* dialog, QWidget* parent, WindowLev
     dialog->winId();
     if (parent && parent->windowHandle() && dialog->windowHandle())
         dialog->windowHandle()->setTransientParent(parent->windowHandle());
+}
+
+std::optional<WindowLevel> X11FloatingWindows::levelOf(QWidget* window) const
+{
+    if (const std::optional<WindowLevel> placed = m_order.level(window))
+        return placed;
+    // A window placed by its own flags: judge its level by them.
+    const Qt::WindowFlags flags = window->windowFlags();
+    if (flags.testFlag(Qt::BypassWindowManagerHint))
+        return WindowLevel::captureOverlay;
+    if (flags.testFlag(Qt::WindowStaysOnTopHint))
+        return WindowLevel::pin;
+    return WindowLevel::normal;
 }
 
 void X11FloatingWindows::show(QWidget* window)

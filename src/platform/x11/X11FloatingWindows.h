@@ -4,6 +4,7 @@
 #include "platform/WindowStackOrder.h"
 
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 
@@ -36,6 +37,7 @@ public:
     void refreshCompositor();
 
 private:
+    std::optional<WindowLevel> levelOf(QWidget* window) const;
     void watchCompositor();
     void drainEvents();
     void restack();
