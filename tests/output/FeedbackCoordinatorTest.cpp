@@ -33,6 +33,12 @@ protected:
         return id;
     }
     OutputToastRenderer& renderer(const QUuid& id) { return *coordinator->record(id)->renderer; }
+    void TearDown() override
+    {
+        // Panels fade out and renderers are released on later turns: let them go.
+        coordinator.reset();
+        spin(60ms);
+    }
     QString shownText(const QUuid& id)
     {
         const auto& p = renderer(id).presentation();

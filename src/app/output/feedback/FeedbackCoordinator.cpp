@@ -69,18 +69,15 @@ FeedbackCoordinator::Record::Record(const QUuid& id_, const QUuid& owner_, Outpu
 
 FeedbackCoordinator::Record::~Record()
 {
-    // A record that goes without remove() (dropped, or with its coordinator): its timer stops
-    // now; its panel closes and its lease returns on a later turn, and no onRemoval runs.
+    // A record that goes without remove() (dropped, or with its coordinator): its timer stops,
+    // its panel closes and its lease returns; no onRemoval runs. The renderer itself is
+    // released on a later turn, since this may run inside one of its own button actions.
     cleanup.cancel();
-    QTimer::singleShot(0, qApp, [renderer = QPointer(renderer), store = resources, lease = lease] {
-        if (renderer) {
-            renderer->dismiss();
-            renderer->deleteLater();
-        }
-        if (lease)
-            if (std::shared_ptr<ImageResourceStore> locked = store.lock())
-                locked->finishWork(*lease);
-    });
+    renderer->dismiss();
+    if (lease)
+        if (std::shared_ptr<ImageResourceStore> store = resources.lock())
+            store->finishWork(*lease);
+    renderer->deleteLater();
 }
 
 FeedbackCoordinator::FeedbackCoordinator(std::shared_ptr<ImageResourceStore> resources, ToastEnvironment environment)
