@@ -108,6 +108,40 @@ TEST_F(ToastWindowsX11, AClickOnASuccessToastReachesTheWindowBelow)
     EXPECT_TRUE(runUntil([&] { return below.presses == 1; })) << "the click went to the toast";
 }
 
+TEST_F(ToastWindowsX11, ClickThroughIsSwitchedOnTheShownPanel)
+{
+    Backdrop below(QColor(236, 240, 232));
+    below.setGeometry(screen->availableGeometry());
+    below.show();
+    ASSERT_TRUE(runUntil([&] { return exposed(&below); }));
+    spin(100ms);
+
+    // A progress toast takes clicks (it has "取消")...
+    const QUuid id = QUuid::createUuid();
+    ASSERT_TRUE(coordinator->begin(id, toast.owner, toPoint(QPointF(screen->geometry().center())), QStringLiteral("正在复制"), [] {}));
+    QWidget* panel = nullptr;
+    ASSERT_TRUE(runUntil([&] {
+        panel = coordinator->record(id)->renderer->panel();
+        return exposed(panel);
+    }));
+    spin(200ms);
+    const QPoint text = panel->geometry().topLeft() + QPoint(24 + 60, panel->height() / 2);
+    auto clickAt = [&](QPoint p) {
+        X11Environment::server()->run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(p.x()),
+                                                                  QString::number(p.y()), QStringLiteral("click"), QStringLiteral("1")});
+    };
+    clickAt(text);
+    spin(300ms);
+    EXPECT_EQ(below.presses, 0) << "the progress toast kept the click";
+    // ...and once the same panel shows success, clicks pass through it.
+    coordinator->success(id, QStringLiteral("已复制"));
+    ASSERT_EQ(coordinator->record(id)->renderer->panel(), panel) << "the panel is the same one";
+    spin(100ms);
+    clickAt(text);
+    EXPECT_TRUE(runUntil([&] { return below.presses == 1; }));
+    EXPECT_TRUE(panel->isVisible());
+}
+
 TEST_F(ToastWindowsX11, AToastStandsAboveAnOverrideRedirectFullScreenWindow)
 {
     // The toast comes first; the overlay, placed through the same service, is shown after it,
