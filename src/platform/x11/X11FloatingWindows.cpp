@@ -93,7 +93,7 @@ void X11FloatingWindows::show(QWidget* window)
         return;
     window->show();
     m_order.raised(window);
-    restack();
+    restack(window);
 }
 
 void X11FloatingWindows::raise(QWidget* window)
@@ -101,15 +101,21 @@ void X11FloatingWindows::raise(QWidget* window)
     if (!window)
         return;
     m_order.raised(window);
-    restack();
+    restack(window);
 }
 
-void X11FloatingWindows::restack()
+void X11FloatingWindows::restack(QWidget* subject)
 {
-    // Bottom first: each raise puts the window on top of everything raised before it.
-    for (QWidget* window : m_order.ordered())
-        if (window->isVisible())
-            window->raise();
+    // Bottom first: each raise puts the window on top of everything raised before it. Ordinary
+    // windows (settings, About) are left where the user put them, unless one is the window
+    // being shown or raised.
+    for (QWidget* window : m_order.ordered()) {
+        if (!window->isVisible())
+            continue;
+        if (window != subject && m_order.level(window) == WindowLevel::normal)
+            continue;
+        window->raise();
+    }
 }
 
 void X11FloatingWindows::setClickThrough(QWidget* window, bool clickThrough)

@@ -40,7 +40,7 @@ private:
     std::optional<WindowLevel> levelOf(QWidget* window) const;
     void watchCompositor();
     void drainEvents();
-    void restack();
+    void restack(QWidget* subject);
 
     WindowStackOrder m_order;
     std::unique_ptr<XcbConnection> m_xcb;
