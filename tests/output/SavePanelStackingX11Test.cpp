@@ -1,5 +1,6 @@
 #include "app/output/FileDialogSavePanel.h"
 #include "support/TestSupport.h"
+#include "support/X11ClientStacking.h"
 #include "support/X11Environment.h"
 
 #include <QGuiApplication>
@@ -79,5 +80,34 @@ TEST(SavePanelStacking, PanelAppearsAboveAnOverrideRedirectOverlay)
     X11Environment::server()->run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("abc")});
     EXPECT_TRUE(runUntil([&] { return panel.nameFieldText() == QStringLiteral("abc"); }))
         << panel.nameFieldText().toStdString();
+    panel.cancel();
+}
+
+TEST(SavePanelStacking, PanelOfAStayOnTopWindowIsStackedAboveIt)
+{
+    if (!X11Environment::server()->options().windowManager)
+        GTEST_SKIP() << "stacking of managed windows needs a window manager";
+    // A window that stays on top, as a pin does, placed by its own flags.
+    QWidget pin(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    pin.setGeometry(QGuiApplication::primaryScreen()->availableGeometry().adjusted(100, 100, -100, -100));
+    pin.show();
+    ASSERT_TRUE(runUntil([&] { return pin.windowHandle() && pin.windowHandle()->isExposed(); }));
+
+    QTemporaryDir folder;
+    FileDialogSavePanel panel;
+    SavePanel::Configuration configuration{QStringLiteral("保存截图"), QStringLiteral("保存"), QStringLiteral("名称："),
+                                           folder.path(), QStringLiteral("截图"), ImageFormat::png, false, &pin};
+    panel.open(configuration);
+    QFileDialog* dialog = panel.dialog();
+    ASSERT_TRUE(runUntil([&] { return dialog->windowHandle() && dialog->windowHandle()->isExposed(); }));
+    // The pin is clicked meanwhile and comes forward; its panel must not end up beneath it.
+    pin.raise();
+    spin(300ms);
+
+    const std::vector<quint64> stacking = clientStacking();
+    const auto at = [&](QWidget* w) { return std::find(stacking.begin(), stacking.end(), quint64(w->winId())) - stacking.begin(); };
+    ASSERT_LT(std::size_t(at(&pin)), stacking.size());
+    ASSERT_LT(std::size_t(at(dialog)), stacking.size());
+    EXPECT_GT(at(dialog), at(&pin)) << "the save panel is listed above its stay-on-top window";
     panel.cancel();
 }

@@ -1,6 +1,8 @@
 #include "app/output/FileDialogSavePanel.h"
 
 #include "app/base/QtTranslations.h"
+#include "platform/FloatingWindows.h"
+#include "platform/FloatingWindowsFactory.h"
 
 #include <QComboBox>
 #include <QCursor>
@@ -85,7 +87,8 @@ private:
 
 } // namespace
 
-FileDialogSavePanel::FileDialogSavePanel(QObject* parent) : SavePanel(parent)
+FileDialogSavePanel::FileDialogSavePanel(QObject* parent, std::shared_ptr<FloatingWindows> windows)
+    : SavePanel(parent), m_windows(std::move(windows))
 {
     installQtChineseTranslations();
 }
@@ -144,11 +147,23 @@ void FileDialogSavePanel::open(const Configuration& configuration)
     buildFormatRow(configuration.format);
     if (m_aboveOverlays)
         dialog->setWindowFlags(dialog->windowFlags() | overlayFlags);
+    else if (configuration.parentWindow)
+        placeAboveParent(configuration.parentWindow);
 
     connect(dialog, &QDialog::finished, this, [this](int result) { finish(result == QDialog::Accepted); });
     dialog->open();
     if (m_aboveOverlays)
         placeAboveOverlays();
+    else if (configuration.parentWindow && m_windows)
+        m_windows->raise(dialog);
+}
+
+void FileDialogSavePanel::placeAboveParent(QWidget* parentWindow)
+{
+    // A window that stays on top (a pin) would otherwise cover its own save panel.
+    if (!m_windows)
+        m_windows = FloatingWindowsFactory::make();
+    m_windows->placeDialog(m_dialog, parentWindow, WindowLevel::normal);
 }
 
 void FileDialogSavePanel::buildFormatRow(ImageFormat format)

@@ -2,6 +2,8 @@
 
 #include "app/output/SavePanel.h"
 
+#include <memory>
+
 #include <QFileDialog>
 #include <QPointer>
 
@@ -9,6 +11,8 @@ class QComboBox;
 class QLineEdit;
 
 namespace vorlith {
+
+class FloatingWindows;
 
 // The save panel as Qt's own file dialog (never the desktop's native one, so that tests can
 // drive it and it can stack above the capture overlays), with a format row of our own in
@@ -20,7 +24,9 @@ namespace vorlith {
 class FileDialogSavePanel final : public SavePanel {
     Q_OBJECT
 public:
-    explicit FileDialogSavePanel(QObject* parent = nullptr);
+    // `windows` stacks the panel above the window it is for; absent, the session's own is made
+    // when a panel first needs it.
+    explicit FileDialogSavePanel(QObject* parent = nullptr, std::shared_ptr<FloatingWindows> windows = nullptr);
     ~FileDialogSavePanel() override;
 
     void open(const Configuration& configuration) override;
@@ -47,8 +53,10 @@ public:
 private:
     void buildFormatRow(ImageFormat format);
     void placeAboveOverlays();
+    void placeAboveParent(QWidget* parentWindow);
     void finish(bool accepted);
 
+    std::shared_ptr<FloatingWindows> m_windows;
     QPointer<QFileDialog> m_dialog;
     QComboBox* m_formatPicker = nullptr;
     bool m_aboveOverlays = false;

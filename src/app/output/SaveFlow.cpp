@@ -95,6 +95,7 @@ void SaveFlow::begin(const QImage& image, const SaveDraft& draft, const QUuid& t
     configuration.name = draft.name;
     configuration.format = draft.format;
     configuration.aboveOverlays = parent && parent->window()->windowFlags().testFlag(Qt::BypassWindowManagerHint);
+    configuration.parentWindow = parent ? parent->window() : nullptr;
 
     panel->onFormatChanged = [self = QPointer(this)] {
         if (self)

@@ -3,6 +3,8 @@
 #include "app/output/ImageFormat.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <QString>
 
 #include <functional>
@@ -33,6 +35,8 @@ public:
         // Shown while override-redirect capture overlays are up: the panel must then stack
         // above them on its own, without a window manager.
         bool aboveOverlays = false;
+        // The window the save is for: the panel stands above it, also when it stays on top.
+        QPointer<QWidget> parentWindow;
     };
 
     using QObject::QObject;

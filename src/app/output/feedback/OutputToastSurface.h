@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace vorlith {
+
+class ShadowPainter;
+
+// The content of a toast panel: the rounded body with two soft shadows and a thin border, in
+// a panel 24 larger than the body on every side so the shadows have room.
+//
+// Without a compositor the panel is masked to the body and the shadows are left out, so the
+// translucent margin never shows as black.
+class OutputToastSurface : public QWidget {
+    Q_OBJECT
+public:
+    explicit OutputToastSurface(std::shared_ptr<ShadowPainter> shadows, QWidget* parent = nullptr);
+
+    bool failed = false;
+    // Whether the shadows are drawn (a compositor blends them with what is below).
+    bool drawsShadows = true;
+
+    // The body's outline in the surface's coordinates.
+    QRectF bodyRect() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::shared_ptr<ShadowPainter> m_shadows;
+};
+
+} // namespace vorlith

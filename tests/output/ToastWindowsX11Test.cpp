@@ -1,0 +1,236 @@
+#include "app/output/feedback/FeedbackCoordinator.h"
+#include "app/output/feedback/OutputToast.h"
+#include "app/output/feedback/OutputToastRenderer.h"
+#include "platform/CapturePlatformFactory.h"
+#include "platform/x11/X11FloatingWindows.h"
+#include "support/TestSupport.h"
+#include "support/X11ClientStacking.h"
+#include "support/X11Environment.h"
+
+#include <QDialog>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+using namespace vorlith;
+using namespace vorlith::test;
+
+namespace {
+
+// A plain window in one flat colour that counts the clicks it gets.
+class Backdrop : public QWidget {
+public:
+    explicit Backdrop(QColor colour, Qt::WindowFlags flags = Qt::Window) : QWidget(nullptr, flags), m_colour(colour) {}
+    int presses = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), m_colour); }
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+
+private:
+    QColor m_colour;
+};
+
+bool exposed(QWidget* window)
+{
+    return window && window->windowHandle() && window->windowHandle()->isExposed();
+}
+
+QString hex(QWidget* window)
+{
+    return QStringLiteral("0x%1").arg(window->winId(), 0, 16);
+}
+
+class ToastWindowsX11 : public ::testing::Test {
+protected:
+    std::shared_ptr<X11FloatingWindows> windows = std::make_shared<X11FloatingWindows>();
+    std::shared_ptr<FeedbackCoordinator> coordinator = std::make_shared<FeedbackCoordinator>(
+        nullptr, ToastEnvironment{windows, ScreenLookup::system(CapturePlatformFactory::make()), {}});
+    OutputToast toast{coordinator};
+    QScreen* screen = QGuiApplication::primaryScreen();
+
+    QWidget* showSuccess(const QString& message)
+    {
+        toast.showSuccess(message, toPoint(QPointF(screen->geometry().center())));
+        QWidget* panel = toast.current ? coordinator->record(*toast.current)->renderer->panel() : nullptr;
+        EXPECT_TRUE(runUntil([&] { return exposed(panel); }));
+        spin(250ms); // past the fade-in
+        return panel;
+    }
+    void TearDown() override { coordinator->shutdown(); }
+};
+
+} // namespace
+
+TEST_F(ToastWindowsX11, ShowingAToastLeavesTheFocusWhereItWas)
+{
+    Backdrop focused(QColor(236, 240, 232));
+    focused.setGeometry(200, 200, 400, 300);
+    focused.show();
+    focused.activateWindow();
+    ASSERT_TRUE(runUntil([&] { return QGuiApplication::focusWindow() == focused.windowHandle(); }));
+    QByteArray before;
+    X11Environment::server()->run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}, &before);
+
+    QWidget* panel = showSuccess(QStringLiteral("已复制到剪贴板"));
+    ASSERT_TRUE(panel);
+    const QUuid id = QUuid::createUuid();
+    ASSERT_TRUE(coordinator->begin(id, toast.owner, toPoint(QPointF(screen->geometry().center())), QStringLiteral("正在保存"), [] {}));
+    ASSERT_TRUE(runUntil([&] { return exposed(coordinator->record(id)->renderer->panel()); }));
+    spin(200ms);
+
+    EXPECT_EQ(QGuiApplication::focusWindow(), focused.windowHandle());
+    QByteArray after;
+    X11Environment::server()->run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}, &after);
+    EXPECT_EQ(after, before) << "the X input focus did not move";
+}
+
+TEST_F(ToastWindowsX11, AClickOnASuccessToastReachesTheWindowBelow)
+{
+    Backdrop below(QColor(236, 240, 232));
+    below.setGeometry(screen->availableGeometry());
+    below.show();
+    ASSERT_TRUE(runUntil([&] { return exposed(&below); }));
+    spin(100ms);
+
+    QWidget* panel = showSuccess(QStringLiteral("已保存"));
+    ASSERT_TRUE(panel);
+    const QPoint centre = panel->geometry().center();
+    X11Environment::server()->run(QStringLiteral("xdotool"),
+                                  {QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
+                                   QStringLiteral("click"), QStringLiteral("1")});
+    EXPECT_TRUE(runUntil([&] { return below.presses == 1; })) << "the click went to the toast";
+}
+
+TEST_F(ToastWindowsX11, ClickThroughIsSwitchedOnTheShownPanel)
+{
+    Backdrop below(QColor(236, 240, 232));
+    below.setGeometry(screen->availableGeometry());
+    below.show();
+    ASSERT_TRUE(runUntil([&] { return exposed(&below); }));
+    spin(100ms);
+
+    // A progress toast takes clicks (it has "取消")...
+    const QUuid id = QUuid::createUuid();
+    ASSERT_TRUE(coordinator->begin(id, toast.owner, toPoint(QPointF(screen->geometry().center())), QStringLiteral("正在复制"), [] {}));
+    QWidget* panel = nullptr;
+    ASSERT_TRUE(runUntil([&] {
+        panel = coordinator->record(id)->renderer->panel();
+        return exposed(panel);
+    }));
+    spin(200ms);
+    const QPoint text = panel->geometry().topLeft() + QPoint(24 + 60, panel->height() / 2);
+    auto clickAt = [&](QPoint p) {
+        X11Environment::server()->run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(p.x()),
+                                                                  QString::number(p.y()), QStringLiteral("click"), QStringLiteral("1")});
+    };
+    clickAt(text);
+    spin(300ms);
+    EXPECT_EQ(below.presses, 0) << "the progress toast kept the click";
+    // ...and once the same panel shows success, clicks pass through it.
+    coordinator->success(id, QStringLiteral("已复制"));
+    ASSERT_EQ(coordinator->record(id)->renderer->panel(), panel) << "the panel is the same one";
+    spin(100ms);
+    clickAt(text);
+    EXPECT_TRUE(runUntil([&] { return below.presses == 1; }));
+    EXPECT_TRUE(panel->isVisible());
+}
+
+TEST_F(ToastWindowsX11, AToastStandsAboveAnOverrideRedirectFullScreenWindow)
+{
+    // The toast comes first; the overlay, placed through the same service, is shown after it,
+    // and restacking puts the toast back on top.
+    QWidget* panel = showSuccess(QStringLiteral("已复制到剪贴板"));
+    ASSERT_TRUE(panel);
+    Backdrop overlay(QColor(255, 0, 255));
+    windows->place(&overlay, WindowLevel::captureOverlay, true);
+    overlay.setGeometry(screen->geometry());
+    windows->show(&overlay);
+    ASSERT_TRUE(runUntil([&] { return exposed(&overlay); }));
+    spin(300ms);
+    EXPECT_TRUE(overlay.windowFlags().testFlag(Qt::BypassWindowManagerHint));
+
+    const QImage desktop = screen->grabWindow(0).toImage();
+    saveTestImage(desktop, QStringLiteral("toast-above-overlay-%1").arg(windows->hasCompositor() ? "composited" : "plain"));
+    const QPoint inside = panel->geometry().center() - QPoint(panel->width() / 2 - 24 - 8, 0);
+    const QColor seen = desktop.pixelColor(inside);
+    EXPECT_GT(seen.green(), 200) << "the toast body is there, not the overlay: " << seen.name().toStdString();
+    EXPECT_EQ(desktop.pixelColor(5, 5), QColor(255, 0, 255));
+}
+
+TEST_F(ToastWindowsX11, ADialogOfAStayOnTopWindowIsStackedAboveIt)
+{
+    Backdrop pin(QColor(166, 181, 141));
+    windows->place(&pin, WindowLevel::pin, true);
+    pin.setGeometry(300, 200, 500, 400);
+    windows->show(&pin);
+    ASSERT_TRUE(runUntil([&] { return exposed(&pin); }));
+
+    QDialog dialog;
+    dialog.resize(300, 200);
+    windows->placeDialog(&dialog, &pin, WindowLevel::normal);
+    windows->show(&dialog);
+    ASSERT_TRUE(runUntil([&] { return exposed(&dialog); }));
+    // The pin is raised again (a click on it, say): its dialog must stay above it.
+    windows->raise(&pin);
+    spin(300ms);
+
+    const std::vector<quint64> stacking = clientStacking();
+    auto at = [&](QWidget* w) { return std::find(stacking.begin(), stacking.end(), quint64(w->winId())) - stacking.begin(); };
+    ASSERT_LT(std::size_t(at(&pin)), stacking.size()) << hex(&pin).toStdString();
+    ASSERT_LT(std::size_t(at(&dialog)), stacking.size()) << hex(&dialog).toStdString();
+    EXPECT_GT(at(&dialog), at(&pin)) << "the dialog is listed above the pin";
+}
+
+TEST_F(ToastWindowsX11, WithoutACompositorTheMarginIsNotBlack)
+{
+    Backdrop below(QColor(236, 240, 232));
+    below.setGeometry(screen->geometry());
+    below.show();
+    ASSERT_TRUE(runUntil([&] { return exposed(&below); }));
+    spin(100ms);
+    QWidget* panel = showSuccess(QStringLiteral("已复制到剪贴板"));
+    ASSERT_TRUE(panel);
+
+    const QImage desktop = screen->grabWindow(0).toImage();
+    saveTestImage(desktop.copy(panel->geometry().adjusted(-20, -20, 20, 20)),
+                  QStringLiteral("toast-on-desktop-%1").arg(windows->hasCompositor() ? "composited" : "plain"));
+    // Samples in the shadow margin, all round the body.
+    const QRect frame = panel->geometry();
+    const QPoint samples[] = {frame.topLeft() + QPoint(3, 3), frame.bottomRight() - QPoint(3, 3),
+                              QPoint(frame.center().x(), frame.bottom() - 6), QPoint(frame.left() + 10, frame.center().y())};
+    for (const QPoint& p : samples) {
+        const QColor c = desktop.pixelColor(p);
+        EXPECT_GT(qGray(c.rgb()), 150) << "margin at " << p.x() << "," << p.y() << " is " << c.name().toStdString();
+    }
+    // The body itself is drawn.
+    const QColor body = desktop.pixelColor(frame.left() + 24 + 6, frame.center().y());
+    EXPECT_GT(qGray(body.rgb()), 230) << body.name().toStdString();
+}
+
+TEST_F(ToastWindowsX11, CompositorThatComesAndGoesIsFollowed)
+{
+    const bool startedWithOne = X11Environment::server()->options().compositor;
+    EXPECT_EQ(windows->hasCompositor(), startedWithOne);
+    if (startedWithOne)
+        GTEST_SKIP() << "the other registration starts and stops one of its own";
+    int changes = 0;
+    QObject::connect(windows.get(), &FloatingWindows::compositorChanged, [&] { ++changes; });
+    QProcess compositor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), X11Environment::server()->display());
+    compositor.setProcessEnvironment(env);
+    compositor.start(QStringLiteral("xcompmgr"), {});
+    ASSERT_TRUE(compositor.waitForStarted());
+    EXPECT_TRUE(runUntil([&] { return windows->hasCompositor(); }));
+    compositor.terminate();
+    compositor.waitForFinished(3000);
+    EXPECT_TRUE(runUntil([&] { return !windows->hasCompositor(); }));
+    EXPECT_EQ(changes, 2);
+}

@@ -1,0 +1,66 @@
+#include "support/FakeFloatingWindows.h"
+
+namespace vorlith::test {
+
+FakeFloatingWindows::Placed* FakeFloatingWindows::find(const QWidget* window)
+{
+    for (Placed& each : m_placed)
+        if (each.window == window)
+            return &each;
+    return nullptr;
+}
+
+const FakeFloatingWindows::Placed* FakeFloatingWindows::placed(const QWidget* window) const
+{
+    for (const Placed& each : m_placed)
+        if (each.window == window)
+            return &each;
+    return nullptr;
+}
+
+void FakeFloatingWindows::place(QWidget* window, WindowLevel level, bool takesFocus)
+{
+    window->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    window->setAttribute(Qt::WA_ShowWithoutActivating, !takesFocus);
+    if (Placed* existing = find(window))
+        *existing = {window, level, takesFocus, existing->clickThrough, {}};
+    else
+        m_placed.push_back({window, level, takesFocus, false, {}});
+    m_order.add(window, level);
+}
+
+void FakeFloatingWindows::placeDialog(QWidget* dialog, QWidget* parent, WindowLevel level)
+{
+    m_placed.push_back({dialog, level, true, false, parent});
+    m_order.addDialog(dialog, parent, level);
+}
+
+void FakeFloatingWindows::show(QWidget* window)
+{
+    ++showCount;
+    window->show();
+    m_order.raised(window);
+}
+
+void FakeFloatingWindows::raise(QWidget* window)
+{
+    ++raiseCount;
+    m_order.raised(window);
+}
+
+void FakeFloatingWindows::setClickThrough(QWidget* window, bool clickThrough)
+{
+    if (Placed* entry = find(window))
+        entry->clickThrough = clickThrough;
+    window->setAttribute(Qt::WA_TransparentForMouseEvents, clickThrough);
+}
+
+void FakeFloatingWindows::setCompositor(bool running)
+{
+    if (running == m_compositor)
+        return;
+    m_compositor = running;
+    emit compositorChanged(running);
+}
+
+} // namespace vorlith::test

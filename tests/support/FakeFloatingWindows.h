@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/FloatingWindows.h"
+#include "platform/WindowStackOrder.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+namespace vorlith::test {
+
+// Floating windows without a window system's rules: windows are shown as Qt shows them on the
+// offscreen platform; levels, focus and click-through are recorded; the compositor is scripted.
+class FakeFloatingWindows final : public FloatingWindows {
+    Q_OBJECT
+public:
+    struct Placed {
+        QPointer<QWidget> window;
+        WindowLevel level = WindowLevel::normal;
+        bool takesFocus = true;
+        bool clickThrough = false;
+        QPointer<QWidget> parent; // for dialogs
+    };
+
+    void place(QWidget* window, WindowLevel level, bool takesFocus) override;
+    void placeDialog(QWidget* dialog, QWidget* parent, WindowLevel level) override;
+    void show(QWidget* window) override;
+    void raise(QWidget* window) override;
+    void setClickThrough(QWidget* window, bool clickThrough) override;
+    bool hasCompositor() const override { return m_compositor; }
+    bool reducesMotion() const override { return reduceMotion; }
+    bool reduceMotion = false;
+
+    // Starts or stops the scripted compositor, reporting the change as X11 does.
+    void setCompositor(bool running);
+
+    const Placed* placed(const QWidget* window) const;
+    // Our windows bottom first, as the last restack left them.
+    std::vector<QWidget*> stacking() const { return m_order.ordered(); }
+    int showCount = 0;
+    int raiseCount = 0;
+
+private:
+    Placed* find(const QWidget* window);
+
+    std::vector<Placed> m_placed;
+    WindowStackOrder m_order;
+    bool m_compositor = true;
+};
+
+} // namespace vorlith::test
