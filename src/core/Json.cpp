@@ -59,14 +59,16 @@ double toDouble(const Json& value, const char* what)
 
 std::int64_t toInteger(const Json& value, const char* what)
 {
-    if (value.is_number_integer())
-        return value.get<std::int64_t>();
+    // nlohmann counts unsigned numbers as integers too: ask about unsigned first, or a number
+    // above the signed range wraps around to a negative one.
     if (value.is_number_unsigned()) {
         const auto u = value.get<std::uint64_t>();
         if (u > std::uint64_t(std::numeric_limits<std::int64_t>::max()))
             fail(std::string(what) + ": integer out of range");
         return std::int64_t(u);
     }
+    if (value.is_number_integer())
+        return value.get<std::int64_t>();
     if (value.is_number_float()) {
         const double d = value.get<double>();
         if (std::isfinite(d) && std::trunc(d) == d && std::abs(d) < 9.0e18)
