@@ -1,5 +1,7 @@
 #include "core/EditorSession.h"
 
+#include "core/Utf8.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -92,6 +94,10 @@ void EditorSession::setAnnotations(std::vector<Annotation> annotations)
 {
     if (isOutputLocked() || !m_draft)
         return;
+    // Text enters the model here: keep it well formed, so that its byte estimate, its
+    // signature and its saved form agree.
+    for (Annotation& mark : annotations)
+        mark.text = wellFormedText(mark.text);
     m_draft->annotations = std::move(annotations);
 }
 

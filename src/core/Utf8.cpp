@@ -22,4 +22,20 @@ std::int64_t utf8Length(QStringView text)
     return bytes;
 }
 
+QString wellFormedText(const QString& text)
+{
+    QString out = text;
+    const qsizetype n = out.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = out[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(out[i + 1].unicode())) {
+            ++i;
+            continue;
+        }
+        if (QChar::isSurrogate(c))
+            out[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return out;
+}
+
 } // namespace vorlith

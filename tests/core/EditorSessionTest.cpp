@@ -474,3 +474,34 @@ TEST(EditorSession, AStepOverTheHistoryBudgetCannotBeUndone)
     session.undo();
     EXPECT_EQ(session.annotations().size(), 2u);
 }
+
+TEST(EditorSession, LoneSurrogatesInAMarkTextBecomeReplacementCharacters)
+{
+    const QChar high(char16_t(0xD83D)), low(char16_t(0xDE00));
+    const QString pair = QString(high) + low; // one emoji, kept whole
+    const QString replacement(QChar::ReplacementCharacter);
+    const struct {
+        QString typed;
+        QString kept;
+    } cases[] = {
+        {QStringLiteral("ab"), QStringLiteral("ab")},
+        {pair, pair},
+        {QString(high), replacement},
+        {QString(low) + QStringLiteral("x"), replacement + QStringLiteral("x")},
+        {QString(high) + QString(high) + low, replacement + pair},
+        {QString(low) + QString(high), replacement + replacement},
+    };
+    for (const auto& c : cases) {
+        EditorSession session = preselected();
+        Annotation mark;
+        mark.kind = Annotation::Kind::text;
+        mark.points = {Point{10, 10}, Point{60, 40}};
+        mark.text = c.typed;
+        session.setAnnotations({mark});
+        ASSERT_EQ(session.annotations().size(), 1u);
+        const QString kept = session.annotations().front().text;
+        EXPECT_EQ(kept, c.kept);
+        // One UTF-8 form: the byte estimate matches what the text encodes to.
+        EXPECT_EQ(session.annotations().front().estimatedBytes() - 192 - 32, kept.toUtf8().size());
+    }
+}
