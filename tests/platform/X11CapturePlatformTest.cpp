@@ -190,14 +190,24 @@ TEST(X11CapturePlatform, WindowListReadsOwnerLayerAlphaAndOrder)
     ColourWindow popup(Qt::darkRed, Qt::BypassWindowManagerHint | Qt::FramelessWindowHint);
     ColourWindow faded(Qt::darkYellow);
     ColourWindow unmapped(Qt::gray);
+    // Draws its own decorations, so it asks the window manager for none (as GTK does): an
+    // invisible shadow of 10 left and right, 5 above, 15 below.
+    ColourWindow decorated(Qt::darkCyan, Qt::FramelessWindowHint);
     faded.setWindowOpacity(0.5);
     int i = 0;
-    for (ColourWindow* w : {&normal, &onTop, &popup, &faded, &unmapped})
+    for (ColourWindow* w : {&normal, &onTop, &popup, &faded, &unmapped, &decorated})
         w->setGeometry(QRect(origin + QPoint(60 + 90 * i++, 500), QSize(80, 60)));
-    for (ColourWindow* w : {&normal, &onTop, &popup, &faded})
+    const QString decoratedID = QString::number(decorated.winId());
+    ASSERT_EQ(X11Environment::server()->run(QStringLiteral("xprop"),
+                                            {QStringLiteral("-id"), decoratedID, QStringLiteral("-f"),
+                                             QStringLiteral("_GTK_FRAME_EXTENTS"), QStringLiteral("32c"),
+                                             QStringLiteral("-set"), QStringLiteral("_GTK_FRAME_EXTENTS"),
+                                             QStringLiteral("10,10,5,15")}),
+              0);
+    for (ColourWindow* w : {&normal, &onTop, &popup, &faded, &decorated})
         w->show();
     unmapped.winId(); // a native window that is never mapped
-    for (ColourWindow* w : {&normal, &onTop, &popup, &faded})
+    for (ColourWindow* w : {&normal, &onTop, &popup, &faded, &decorated})
         ASSERT_TRUE(runUntil([&] { return w->windowHandle()->isExposed(); }, 10s));
     ForeignWindow foreign(QRect(nativeMonitor(1).x() + 50, 50, 60, 60), orange);
     ASSERT_TRUE(foreign.ready());
@@ -233,7 +243,8 @@ TEST(X11CapturePlatform, WindowListReadsOwnerLayerAlphaAndOrder)
         {&normal, X11WindowList::normalLayer, 1.0},
         {&onTop, X11WindowList::aboveLayer, 1.0},
         {&popup, X11WindowList::overrideRedirectLayer, 1.0},
-        {&faded, X11WindowList::normalLayer, 0.5},
+        // Without a compositing manager the window is drawn opaque whatever it asks for.
+        {&faded, X11WindowList::normalLayer, options().compositor ? 0.5 : 1.0},
     };
     for (const auto& e : expected) {
         SCOPED_TRACE(e.window->winId());
@@ -252,6 +263,13 @@ TEST(X11CapturePlatform, WindowListReadsOwnerLayerAlphaAndOrder)
         }
     }
     EXPECT_EQ(find(quint32(unmapped.winId())), nullptr);
+
+    const WindowListEntry* csd = find(quint32(decorated.winId()));
+    ASSERT_NE(csd, nullptr);
+    ASSERT_TRUE(csd->bounds);
+    const QRect drawn = nativeGeometry(decorated);
+    EXPECT_EQ(*csd->bounds, toRect(QRectF(drawn.adjusted(10, 5, -10, -15))));
+
     const WindowListEntry* other = find(foreign.id());
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->ownerPID, foreign.pid());

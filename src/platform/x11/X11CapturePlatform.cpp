@@ -58,13 +58,7 @@ std::vector<X11Monitor> X11CapturePlatform::monitors()
 bool X11CapturePlatform::hasCompositor()
 {
     XcbConnection* c = connection();
-    if (!c)
-        return false;
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(c->screenNumber());
-    const xcb_atom_t selection = c->atom(name.constData());
-    XcbReply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c->get(), xcb_get_selection_owner(c->get(), selection), nullptr));
-    return owner && owner->owner != XCB_WINDOW_NONE;
+    return c && c->hasCompositingManager();
 }
 
 QScreen* X11CapturePlatform::screenOf(const X11Monitor& monitor, const std::vector<X11Monitor>& all)

@@ -135,8 +135,23 @@ std::optional<qint32> processFromClientIds(xcb_connection_t* c, xcb_res_query_cl
     return std::nullopt;
 }
 
+// A client that draws its own decorations (GTK, browsers) paints an invisible shadow inside
+// its window and announces its width, as left, right, top, bottom: the visible window is the
+// rectangle within. Nonsense extents leave the bounds as they are.
+Rect withoutFrameExtents(const Rect& bounds, const std::vector<uint32_t>& extents)
+{
+    if (extents.size() != 4)
+        return bounds;
+    const double left = extents[0], right = extents[1], top = extents[2], bottom = extents[3];
+    const double width = bounds.size.width - left - right;
+    const double height = bounds.size.height - top - bottom;
+    if (!(width > 0) || !(height > 0))
+        return bounds;
+    return Rect(bounds.origin.x + left, bounds.origin.y + top, width, height);
+}
+
 struct Properties {
-    xcb_get_property_cookie_t pid, type, state, opacity, frameOpacity;
+    xcb_get_property_cookie_t pid, type, state, opacity, frameOpacity, frameExtents;
     std::optional<xcb_res_query_client_ids_cookie_t> clientIds;
 };
 
@@ -147,7 +162,9 @@ std::vector<WindowListEntry> X11WindowList::query(XcbConnection& connection)
     xcb_connection_t* c = connection.get();
     connection.preloadAtoms({"WM_STATE", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP",
                              "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_STATE",
-                             "_NET_WM_STATE_ABOVE", "_NET_WM_WINDOW_OPACITY"});
+                             "_NET_WM_STATE_ABOVE", "_NET_WM_WINDOW_OPACITY", "_GTK_FRAME_EXTENTS"});
+    // Without a compositing manager every window is drawn opaque, whatever opacity it asks for.
+    const bool compositing = connection.hasCompositingManager();
     std::vector<TopLevel> topLevels = viewableTopLevels(c, connection.root());
     findClients(c, connection.atom("WM_STATE"), topLevels);
 
@@ -161,6 +178,7 @@ std::vector<WindowListEntry> X11WindowList::query(XcbConnection& connection)
         p.state = askProperty(c, top.client, connection.atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 64);
         p.opacity = askProperty(c, top.client, connection.atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 1);
         p.frameOpacity = askProperty(c, top.frame, connection.atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 1);
+        p.frameExtents = askProperty(c, top.client, connection.atom("_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 4);
         if (clientIds) {
             xcb_res_client_id_spec_t spec{top.client, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
             p.clientIds = xcb_res_query_client_ids(c, 1, &spec);
@@ -177,6 +195,7 @@ std::vector<WindowListEntry> X11WindowList::query(XcbConnection& connection)
         const std::vector<uint32_t> states = values32(c, p.state);
         std::vector<uint32_t> opacity = values32(c, p.opacity);
         const std::vector<uint32_t> frameOpacity = values32(c, p.frameOpacity);
+        const std::vector<uint32_t> frameExtents = values32(c, p.frameExtents);
         const std::optional<qint32> resPid = p.clientIds ? processFromClientIds(c, *p.clientIds) : std::nullopt;
 
         const auto hasAtom = [&](const std::vector<uint32_t>& list, const char* name) {
@@ -203,8 +222,9 @@ std::vector<WindowListEntry> X11WindowList::query(XcbConnection& connection)
             entry.layer = normalLayer;
         if (opacity.empty())
             opacity = frameOpacity;
-        entry.alpha = opacity.empty() ? 1.0 : double(opacity.front()) / std::numeric_limits<uint32_t>::max();
-        entry.bounds = top.bounds;
+        entry.alpha = opacity.empty() || !compositing ? 1.0
+                                                      : double(opacity.front()) / std::numeric_limits<uint32_t>::max();
+        entry.bounds = withoutFrameExtents(top.bounds, frameExtents);
         entry.isOnscreen = true;
         // X11 has no per-window capture protection: every window can be read.
         entry.sharingState = sharingReadOnly;

@@ -68,6 +68,17 @@ bool XcbConnection::hasExtension(xcb_extension_t* extension) const
     return data && data->present;
 }
 
+bool XcbConnection::hasCompositingManager()
+{
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(m_screenNumber);
+    const xcb_atom_t selection = atom(name.constData());
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    XcbReply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, selection), nullptr));
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
 void XcbConnection::sync(xcb_connection_t* connection)
 {
     XcbReply<xcb_get_input_focus_reply_t> reply(

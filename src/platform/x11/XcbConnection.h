@@ -40,6 +40,8 @@ public:
     QString atomName(xcb_atom_t atom);
 
     bool hasExtension(xcb_extension_t* extension) const;
+    // Whether a compositing manager owns _NET_WM_CM_S<screen> now (one round trip).
+    bool hasCompositingManager();
     // A round trip: every request sent before it has been handled by the server.
     static void sync(xcb_connection_t* connection);
 
