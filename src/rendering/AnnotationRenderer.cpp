@@ -131,8 +131,10 @@ void drawText(const Annotation& mark, QPainter& painter)
     const QFontMetricsF metrics = FontFactory::designMetrics(font);
     const double lineHeight = textLineHeight(size);
     const QRectF inner = toQRectF(box.insetBy(textInsetX, textInsetY));
-    // Lines are not wrapped: whatever leaves the inner box is clipped.
-    painter.setClipRect(inner, Qt::IntersectClip);
+    // Lines are not wrapped and the box holds every line, so the clip cuts only what leaves
+    // the whole box. The insets are room for glyphs that reach past their advance (the tail
+    // of a leading "j", the hook of a trailing "f"): clipping at the inner box cut them.
+    painter.setClipRect(toQRectF(box), Qt::IntersectClip);
     painter.setFont(font);
     painter.setPen(drawnColor(mark.style.color));
     // Each line sits in the middle of its fixed-height slot.

@@ -420,11 +420,13 @@ TEST(AnnotationRendererTextMark, InkStaysInsideTheMeasuredBoxAndFillsIt)
             const QImage image = renderOnWhite({500, 400}, scale, {textMark(c.text, at, c.fontSize, black)});
             const Rect box = AnnotationRenderer::textBounds(c.text, at, c.fontSize);
             const QRect inner = *AnnotationRenderer::pixelBox(box.insetBy(6, 4), scale, scale, image.size());
+            const QRect outer = *AnnotationRenderer::pixelBox(box, scale, scale, image.size());
             const QRect ink = inkOnWhite(image);
             ASSERT_FALSE(ink.isEmpty());
-            EXPECT_TRUE(inner.contains(ink)) << "ink " << ink.x() << "," << ink.y() << " " << ink.width() << "x"
-                                             << ink.height() << " inner " << inner.x() << "," << inner.y() << " "
-                                             << inner.width() << "x" << inner.height();
+            // Glyphs may reach into the insets (side bearings), never past the box.
+            EXPECT_TRUE(outer.contains(ink)) << "ink " << ink.x() << "," << ink.y() << " " << ink.width() << "x"
+                                             << ink.height() << " box " << outer.x() << "," << outer.y() << " "
+                                             << outer.width() << "x" << outer.height();
             // The text reaches the measured width: the box is not sized with another font.
             const double size = FontFactory::textSize(c.fontSize);
             EXPECT_GT(ink.right() + 1, inner.right() + 1 - 0.2 * size * scale);
@@ -437,6 +439,22 @@ TEST(AnnotationRendererTextMark, InkStaysInsideTheMeasuredBoxAndFillsIt)
                 EXPECT_FALSE(inkOnWhite(image.copy(slotPixels)).isEmpty()) << "line " << i;
             }
         }
+    }
+}
+
+TEST(AnnotationRendererTextMark, GlyphsReachingPastTheirAdvanceAreDrawnWhole)
+{
+    // A leading "j" hangs left of its origin and a trailing "f" right of its advance.
+    const RGBA black{0, 0, 0, 1};
+    for (const double fontSize : {28.0, 72.0}) {
+        SCOPED_TRACE(fontSize);
+        const QImage image = renderOnWhite({400, 200}, 1.0, {textMark(QStringLiteral("jf"), {40, 20}, fontSize, black)});
+        const QRect ink = inkOnWhite(image);
+        const QFont font = FontFactory::textFont(FontFactory::textSize(fontSize), Bitmap::designDpi);
+        const QRectF glyphs = FontFactory::designMetrics(font).tightBoundingRect(QStringLiteral("jf"));
+        saveTestImage(image, QStringLiteral("text-jf-%1").arg(fontSize));
+        EXPECT_NEAR(ink.width(), glyphs.width(), 2.0);
+        EXPECT_NEAR(ink.height(), glyphs.height(), 2.0);
     }
 }
 
