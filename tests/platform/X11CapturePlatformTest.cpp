@@ -5,6 +5,7 @@
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11ScreenGrabber.h"
 #include "platform/x11/X11WindowList.h"
+#include "platform/x11/XcbConnection.h"
 #include "rendering/Bitmap.h"
 #include "support/MemoryLogSink.h"
 #include "support/TaskOutcome.h"
@@ -425,4 +426,65 @@ TEST(X11CapturePlatform, AGrabOutlivesThePlatformThatStartedIt)
     const auto outcome = finish(std::move(shot));
     ASSERT_TRUE(outcome.value.has_value());
     EXPECT_EQ(outcome.value->size(), QSize(options().width, options().height));
+}
+
+namespace {
+
+// Sets a property on a window with xprop, as another client would.
+void setProperty(const QWidget& window, const char* name, const char* format, const QString& value)
+{
+    ASSERT_EQ(X11Environment::server()->run(QStringLiteral("xprop"),
+                                            {QStringLiteral("-id"), QString::number(window.winId()),
+                                             QStringLiteral("-f"), QString::fromLatin1(name),
+                                             QString::fromLatin1(format), QStringLiteral("-set"),
+                                             QString::fromLatin1(name), value}),
+              0);
+}
+
+} // namespace
+
+TEST(X11CapturePlatform, WindowListReadsTypesBordersAndTheServersOwner)
+{
+    const QPoint origin = screenAt(0)->geometry().topLeft();
+    ColourWindow desktop(Qt::darkGray), dock(Qt::darkGreen), notification(Qt::darkBlue), lying(Qt::darkRed),
+        bordered(Qt::darkYellow);
+    int i = 0;
+    for (ColourWindow* w : {&desktop, &dock, &notification, &lying, &bordered})
+        w->setGeometry(QRect(origin + QPoint(60 + 90 * i++, 300), QSize(80, 60)));
+    setProperty(desktop, "_NET_WM_WINDOW_TYPE", "32a", QStringLiteral("_NET_WM_WINDOW_TYPE_DESKTOP"));
+    setProperty(dock, "_NET_WM_WINDOW_TYPE", "32a", QStringLiteral("_NET_WM_WINDOW_TYPE_DOCK"));
+    setProperty(notification, "_NET_WM_WINDOW_TYPE", "32a", QStringLiteral("_NET_WM_WINDOW_TYPE_NOTIFICATION"));
+    for (ColourWindow* w : {&desktop, &dock, &notification, &lying, &bordered})
+        w->show();
+    for (ColourWindow* w : {&desktop, &dock, &notification, &lying, &bordered})
+        ASSERT_TRUE(runUntil([&] { return w->windowHandle()->isExposed(); }, 10s));
+    // A window whose _NET_WM_PID names another process: the server knows better.
+    setProperty(lying, "_NET_WM_PID", "32c", QStringLiteral("1"));
+    // An X border widens the window by its width on every side.
+    auto connection = XcbConnection::open();
+    ASSERT_TRUE(connection);
+    const uint32_t border = 3;
+    xcb_configure_window(connection->get(), xcb_window_t(bordered.winId()), XCB_CONFIG_WINDOW_BORDER_WIDTH, &border);
+    XcbConnection::sync(connection->get());
+
+    X11CapturePlatform platform;
+    const std::vector<WindowListEntry> entries = platform.windowList();
+    const auto find = [&](const QWidget& w) -> const WindowListEntry* {
+        for (const WindowListEntry& e : entries)
+            if (e.number == quint32(w.winId()))
+                return &e;
+        return nullptr;
+    };
+    EXPECT_EQ(find(desktop), nullptr) << "desktop windows are left out";
+    ASSERT_NE(find(dock), nullptr);
+    EXPECT_EQ(find(dock)->layer, X11WindowList::dockLayer);
+    ASSERT_NE(find(notification), nullptr);
+    EXPECT_EQ(find(notification)->layer, X11WindowList::notificationLayer);
+    ASSERT_NE(find(lying), nullptr);
+    EXPECT_EQ(find(lying)->ownerPID, qint32(::getpid()));
+    if (!options().windowManager) { // a window manager resets its clients' borders
+        ASSERT_NE(find(bordered), nullptr);
+        const QRect inner = nativeGeometry(bordered);
+        EXPECT_EQ(*find(bordered)->bounds, toRect(QRectF(inner.x(), inner.y(), inner.width() + 6, inner.height() + 6)));
+    }
 }
