@@ -316,7 +316,7 @@ TEST_P(X11ScreenGrabberTest, ReadsTheSamePixelsAsQtAtAnyRectangle)
     X11ScreenGrabber grabber(GetParam());
     ASSERT_TRUE(grabber.isAvailable()) << "Xvfb shares memory with local clients";
     EXPECT_EQ(grabber.method(), GetParam()) << "Xvfb has shared pixmaps and RENDER";
-    for (const QRect& rect : {nativeMonitor(0), QRect(17, 33, 1001, 1031), QRect(5, 7, 3, 2)}) {
+    for (const QRect& rect : {nativeMonitor(0), QRect(17, 33, 1001, 1031), QRect(5, 7, 3, 2), QRect(9, 11, 37, 1)}) {
         SCOPED_TRACE(rect.width());
         // A window manager may still be redrawing its decorations: compare once the screen
         // holds still between Qt's grab and ours.
@@ -330,6 +330,20 @@ TEST_P(X11ScreenGrabberTest, ReadsTheSamePixelsAsQtAtAnyRectangle)
             return difference == QPoint(-1, -1);
         }, 5s);
         EXPECT_EQ(difference, QPoint(-1, -1));
+        // The comparison reads colours only: every pixel must also be opaque, on every row of
+        // every band, odd heights included.
+        const QImage image = grabber.grab(rect);
+        QPoint translucent(-1, -1);
+        for (int y = 0; y < image.height() && translucent.y() < 0; ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(row[x]) != 255) {
+                    translucent = QPoint(x, y);
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(translucent, QPoint(-1, -1));
     }
     EXPECT_TRUE(grabber.grab(QRect(100000, 0, 10, 10)).isNull()) << "outside the root";
 }
