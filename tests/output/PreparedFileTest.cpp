@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace vorlith;
@@ -136,4 +138,44 @@ TEST_F(PreparedFileTest, SystemErrorsBecomeShortChineseSentences)
         EXPECT_EQ(error.description(), QStringLiteral("已有同名的文件夹。"));
     }
     EXPECT_TRUE(QFileInfo(directory).isDir());
+}
+
+TEST_F(PreparedFileTest, AFileLargerThanOneWriteChunkArrivesByteForByte)
+{
+    // 9 MiB that never repeat, so a chunk written twice or skipped shows.
+    QByteArray data(9 * 1024 * 1024, Qt::Uninitialized);
+    quint32 state = 12345;
+    for (char& byte : data) {
+        state = state * 1664525u + 1013904223u;
+        byte = char(state >> 24);
+    }
+    const QString destination = folder.filePath(QStringLiteral("big.png"));
+    {
+        PreparedFile file(data, destination, lease(destination));
+        file.place();
+    }
+    EXPECT_TRUE(contents(destination) == data);
+    EXPECT_EQ(entries(folder.path()), QStringList{QStringLiteral("big.png")});
+}
+
+TEST_F(PreparedFileTest, AWriteThatFailsAfterStagingBeganLeavesNoStagingFile)
+{
+    // A file-size limit makes the write fail with EFBIG once the staging file exists.
+    struct rlimit previous {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousSignal = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 1024 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const QString destination = folder.filePath(QStringLiteral("too-big.png"));
+    bool failed = false;
+    try {
+        PreparedFile file(QByteArray(2 * 1024 * 1024, 'x'), destination, lease(destination));
+    } catch (const FileWriteError&) {
+        failed = true;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    ::signal(SIGXFSZ, previousSignal);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(entries(folder.path()), QStringList{});
 }
