@@ -239,3 +239,32 @@ TEST_F(OutputServiceCopyTest, WorkspaceIsFourTimesTheLargerSizePlus64KiB)
     EXPECT_EQ(OutputService::encodingWorkspace(image, std::numeric_limits<qint64>::max() / 2),
               std::numeric_limits<qint64>::max());
 }
+
+TEST_F(OutputServiceCopyTest, ACopyAfterACancelledOneSucceedsWhileTheFirstEncodeIsStillRunning)
+{
+    // The first encode is held until the second copy has finished; the late result of the
+    // first must then change nothing.
+    auto firstGate = std::make_shared<std::binary_semaphore>(0);
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    const OutputService::Encoder encoder = [firstGate, calls](const QImage& image, ImageFormat format) {
+        if (calls->fetch_add(1) == 0)
+            firstGate->acquire();
+        return OutputService::encode(image, format);
+    };
+    OutputService service(pasteboard, encoder);
+    service.setResources(storeHandle);
+    Completions first, second;
+    service.copy(sample(), std::nullopt, first.record(service));
+    ASSERT_TRUE(runUntil([&] { return calls->load() == 1; }));
+    service.cancel();
+    service.copy(sample(), std::nullopt, second.record(service));
+    ASSERT_TRUE(runUntil([&] { return !second.results.isEmpty(); }));
+    firstGate->release();
+    ASSERT_TRUE(runUntil([] { return SharedWorkQueues::outputEncoding().runningCount() == 0; }));
+    spin(30ms);
+
+    EXPECT_EQ(first.results, QList<OutputResult>{OutputResult::cancelled()});
+    EXPECT_EQ(second.results, QList<OutputResult>{OutputResult::success()});
+    EXPECT_EQ(pasteboard->writes.size(), 1) << "the clipboard is written once, by the second copy";
+    EXPECT_TRUE(runUntil([&] { return store.work().isEmpty(); }));
+}
