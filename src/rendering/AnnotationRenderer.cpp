@@ -104,11 +104,20 @@ void drawNumberBadge(const Annotation& mark, QPainter& painter)
         const RGBA& c = mark.style.color;
         const double luminance = (299 * c.red + 587 * c.green + 114 * c.blue) * 255 / 1000;
         const QColor digits = luminance > 160 ? QColor(17, 24, 39) : QColor(Qt::white);
-        const double width = metrics.horizontalAdvance(label);
+        // Digits stand on equal advances (the widest digit's), so 11 is as wide as 88 and a
+        // number does not shift as it counts up.
+        double cell = 0;
+        for (char digit = '0'; digit <= '9'; ++digit)
+            cell = std::max(cell, metrics.horizontalAdvance(QChar(QLatin1Char(digit))));
+        const double width = cell * double(label.size());
         const double top = box.midY() - metrics.height() / 2;
         painter.setFont(font);
         painter.setPen(digits);
-        painter.drawText(QPointF(box.midX() - width / 2, top + metrics.ascent()), label);
+        for (qsizetype i = 0; i < label.size(); ++i) {
+            const double advance = metrics.horizontalAdvance(label.at(i));
+            const double x = box.midX() - width / 2 + cell * double(i) + (cell - advance) / 2;
+            painter.drawText(QPointF(x, top + metrics.ascent()), QString(label.at(i)));
+        }
     }
     painter.restore();
 }

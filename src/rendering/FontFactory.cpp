@@ -10,7 +10,8 @@
 namespace vorlith {
 
 const char* const FontFactory::textFamily = "WenQuanYi Micro Hei";
-const char* const FontFactory::markerFamily = "DejaVu Sans";
+// Inter has a real SemiBold face; a family without one would be drawn Bold.
+const char* const FontFactory::markerFamily = "Inter";
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include "rendering/Mosaic.h"
 #include "support/TestSupport.h"
 
+#include <QFontInfo>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -129,8 +131,12 @@ TEST(AnnotationRendererText, FontsGiveTheSamePixelSizeOnEveryDevice)
     EXPECT_NEAR(FontFactory::designMetrics(onBitmap).horizontalAdvance(sample),
                 QFontMetricsF(onWidget, &widgetLike).horizontalAdvance(sample), 0.01);
     EXPECT_EQ(onBitmap.family(), QStringLiteral("WenQuanYi Micro Hei"));
-    EXPECT_EQ(FontFactory::markerFont(20, 72).family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(FontFactory::markerFont(20, 72).family(), QStringLiteral("Inter"));
     EXPECT_EQ(FontFactory::markerFont(20, 72).weight(), QFont::DemiBold);
+    // The face that draws them is a real semibold one, not Bold standing in for it.
+    const QFontInfo marker(FontFactory::markerFont(20, 72));
+    EXPECT_EQ(marker.family(), QStringLiteral("Inter"));
+    EXPECT_TRUE(marker.styleName().contains(QStringLiteral("Semi"))) << marker.styleName().toStdString();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -706,5 +712,52 @@ TEST(AnnotationRendererExtremes, ScalesAndCoordinatesFarOutOfRangeStayDefined)
         QImage result;
         EXPECT_NO_THROW(result = AnnotationRenderer::render(source, c.logical, allKinds(c.unit, c.far)));
         EXPECT_EQ(result.size(), source.size());
+    }
+}
+
+TEST(AnnotationRendererMarker, DigitsShrinkAtTwoAndThreeDigitNumbers)
+{
+    // The digits' height follows the number's length: 0.58, 0.48 and 0.38 of the diameter.
+    const double diameter = 80;
+    const auto digitHeight = [&](int number) {
+        const QImage source = solidImage(QSize(200, 200), Qt::black);
+        const QImage image = AnnotationRenderer::render(source, {200, 200}, {marker(number, {100, 100}, diameter)});
+        saveTestImage(image, QStringLiteral("marker-digits-%1").arg(number));
+        // White digits on a red badge over black: only the digits are green.
+        return double(pixelsWhere(image, [](QRgb p) { return qGreen(p) > 180; }).height());
+    };
+    const double nine = digitHeight(9), ten = digitHeight(10), ninetyNine = digitHeight(99),
+                 hundred = digitHeight(100);
+    EXPECT_NEAR(ten / nine, 0.48 / 0.58, 0.05);
+    EXPECT_NEAR(ninetyNine, ten, 1.0);
+    EXPECT_NEAR(hundred / ninetyNine, 0.38 / 0.48, 0.05);
+}
+
+TEST(AnnotationRendererMarker, DigitsStandOnEqualAdvances)
+{
+    // Every digit stands in a cell as wide as the widest digit's advance, so the two ones of
+    // 11 stand one such cell apart, as the two eights of 88 do.
+    const QFont font = FontFactory::markerFont(0.48 * 80, Bitmap::designDpi);
+    const QFontMetricsF metrics = FontFactory::designMetrics(font);
+    double cell = 0;
+    for (char digit = '0'; digit <= '9'; ++digit)
+        cell = std::max(cell, metrics.horizontalAdvance(QLatin1Char(digit)));
+    for (const int number : {11, 88}) {
+        SCOPED_TRACE(number);
+        const QImage source = solidImage(QSize(200, 200), Qt::black);
+        const QImage image = AnnotationRenderer::render(source, {200, 200}, {marker(number, {100, 100}, 80)});
+        // Left edges of the runs of columns holding digit ink.
+        std::vector<int> starts;
+        bool inRun = false;
+        for (int x = 0; x < image.width(); ++x) {
+            bool ink = false;
+            for (int y = 0; y < image.height() && !ink; ++y)
+                ink = qGreen(image.pixel(x, y)) > 180;
+            if (ink && !inRun)
+                starts.push_back(x);
+            inRun = ink;
+        }
+        ASSERT_EQ(starts.size(), 2u);
+        EXPECT_NEAR(starts[1] - starts[0], cell, 1.5);
     }
 }

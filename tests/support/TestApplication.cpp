@@ -14,7 +14,7 @@ bool checkTestFonts()
 {
     const QStringList families = QFontDatabase::families();
     bool ok = true;
-    for (const char* family : {"WenQuanYi Micro Hei", "DejaVu Sans"}) {
+    for (const char* family : {"WenQuanYi Micro Hei", "Inter"}) {
         if (!families.contains(QString::fromLatin1(family))) {
             std::fprintf(stderr, "test setup: font family \"%s\" is missing (scripts/install-deps)\n", family);
             ok = false;
