@@ -1,28 +1,12 @@
 #include "app/base/Diagnostics.h"
 
-#include <QMutex>
+#include "app/base/JournalSink.h"
 
-#include <syslog.h>
+#include <QMutex>
 
 namespace vorlith {
 
 namespace {
-
-class SyslogSink final : public LogSink {
-public:
-    SyslogSink()
-    {
-        // openlog keeps the pointer: the identifier is a literal that lives for the process.
-        openlog(Diagnostics::subsystem, LOG_PID | LOG_NDELAY, LOG_USER);
-    }
-    void write(const QString&, const QString&, const QString& text) override
-    {
-        const QByteArray bytes = text.toUtf8();
-        // The default level; syslog() hands the record to the journal socket without waiting
-        // for its readers.
-        syslog(LOG_NOTICE, "%s", bytes.constData());
-    }
-};
 
 QMutex& sinkMutex()
 {
@@ -32,7 +16,7 @@ QMutex& sinkMutex()
 
 std::shared_ptr<LogSink>& currentSink()
 {
-    static std::shared_ptr<LogSink> sink = std::make_shared<SyslogSink>();
+    static std::shared_ptr<LogSink> sink = std::make_shared<JournalSink>();
     return sink;
 }
 
@@ -53,7 +37,7 @@ std::shared_ptr<LogSink> Diagnostics::setSink(std::shared_ptr<LogSink> sink)
 {
     QMutexLocker lock(&sinkMutex());
     if (!sink)
-        sink = std::make_shared<SyslogSink>();
+        sink = std::make_shared<JournalSink>();
     std::swap(currentSink(), sink);
     return sink;
 }

@@ -6,8 +6,8 @@
 
 namespace vorlith {
 
-// Where event records go. The application writes to syslog (journald); tests install a sink
-// that keeps the records in memory.
+// Where event records go. The application writes to the systemd journal (JournalSink); tests
+// install a sink that keeps the records in memory.
 class LogSink {
 public:
     virtual ~LogSink() = default;
@@ -23,7 +23,7 @@ public:
 
     static void event(const QString& name);
 
-    // Replaces the sink (nullptr restores syslog). Returns the previous one.
+    // Replaces the sink (nullptr restores the journal). Returns the previous one.
     static std::shared_ptr<LogSink> setSink(std::shared_ptr<LogSink> sink);
 };
 
