@@ -2,9 +2,17 @@
 // same run and interleaved iteration by iteration, reported as speedup_vs_qscreen_warm (our
 // grabber kept between grabs) and speedup_vs_qscreen_cold (a new grabber, connection and
 // shared segment for every grab). The warm figure is also taken for the GetImage fallback, as
-// speedup_vs_qscreen_warm_getimage. Starts its own Xvfb.
+// speedup_vs_qscreen_warm_getimage. ratio_vs_shm_floor sets our warm grab against the least any
+// shared-memory grab costs: one plain xcb_shm_get_image of the same rectangle into a segment
+// that is already attached, nothing else (ours / floor). Starts its own Xvfb.
 #include "platform/x11/X11ScreenGrabber.h"
 #include "support/XvfbServer.h"
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <QGuiApplication>
 #include <QImage>
@@ -120,9 +128,92 @@ void BM_ScreenGrabCold(benchmark::State& state)
     }, "speedup_vs_qscreen_cold");
 }
 
+// The floor: the server's own copy of the rectangle into shared memory.
+class ShmFloor {
+public:
+    ShmFloor()
+    {
+        m_connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(m_connection))
+            return;
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+        const std::size_t bytes = std::size_t(screenWidth) * screenHeight * 4;
+        m_id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        if (m_id < 0)
+            return;
+        m_memory = shmat(m_id, nullptr, 0);
+        shmctl(m_id, IPC_RMID, nullptr);
+        m_segment = xcb_generate_id(m_connection);
+        xcb_generic_error_t* error =
+            xcb_request_check(m_connection, xcb_shm_attach_checked(m_connection, m_segment, uint32_t(m_id), 0));
+        m_ready = !error && m_memory != reinterpret_cast<void*>(-1);
+        std::free(error);
+        if (m_ready) // touch every page once, as a warm grab's segment is
+            std::fill_n(static_cast<char*>(m_memory), bytes, 0);
+    }
+    ~ShmFloor()
+    {
+        if (m_ready)
+            xcb_shm_detach(m_connection, m_segment);
+        if (m_memory && m_memory != reinterpret_cast<void*>(-1))
+            shmdt(m_memory);
+        xcb_disconnect(m_connection);
+    }
+    bool ready() const { return m_ready; }
+    bool grab()
+    {
+        xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(
+            m_connection,
+            xcb_shm_get_image(m_connection, m_root, 0, 0, screenWidth, screenHeight, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                              m_segment, 0),
+            nullptr);
+        const bool ok = reply != nullptr;
+        std::free(reply);
+        return ok;
+    }
+
+private:
+    xcb_connection_t* m_connection = nullptr;
+    xcb_window_t m_root = 0;
+    int m_id = -1;
+    void* m_memory = nullptr;
+    xcb_shm_seg_t m_segment = 0;
+    bool m_ready = false;
+};
+
+void BM_ScreenGrabVsShmFloor(benchmark::State& state)
+{
+    vorlith::X11ScreenGrabber grabber;
+    ShmFloor floor;
+    if (!grabber.isAvailable() || grabber.grab(screenRect()).isNull() || !floor.ready()) {
+        state.SkipWithError("MIT-SHM is not available");
+        return;
+    }
+    std::vector<double> floors;
+    std::vector<double> ours;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        if (!floor.grab()) {
+            state.SkipWithError("the plain grab failed");
+            return;
+        }
+        floors.push_back(seconds(Clock::now() - start));
+
+        start = Clock::now();
+        QImage image = grabber.grab(screenRect());
+        ours.push_back(seconds(Clock::now() - start));
+        benchmark::DoNotOptimize(image.constBits());
+        state.SetIterationTime(ours.back());
+    }
+    state.counters["floor_median_ms"] = median(floors) * 1000;
+    state.counters["ours_median_ms"] = median(ours) * 1000;
+    state.counters["ratio_vs_shm_floor"] = median(ours) / median(floors);
+}
+
 BENCHMARK(BM_ScreenGrabWarm)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ScreenGrabWarmGetImage)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ScreenGrabCold)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ScreenGrabVsShmFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 
