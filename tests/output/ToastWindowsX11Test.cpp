@@ -49,9 +49,17 @@ QString hex(QWidget* window)
 
 class ToastWindowsX11 : public ::testing::Test {
 protected:
+    // A success toast that outlives the test even on a loaded machine: the tests hold its panel.
+    static ToastEnvironment::Timing longLived()
+    {
+        ToastEnvironment::Timing timing;
+        timing.successLifetime = std::chrono::minutes(5);
+        return timing;
+    }
+
     std::shared_ptr<X11FloatingWindows> windows = std::make_shared<X11FloatingWindows>();
     std::shared_ptr<FeedbackCoordinator> coordinator = std::make_shared<FeedbackCoordinator>(
-        nullptr, ToastEnvironment{windows, ScreenLookup::system(CapturePlatformFactory::make()), {}});
+        nullptr, ToastEnvironment{windows, ScreenLookup::system(CapturePlatformFactory::make()), longLived()});
     OutputToast toast{coordinator};
     QScreen* screen = QGuiApplication::primaryScreen();
 
