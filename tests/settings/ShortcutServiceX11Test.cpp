@@ -1,5 +1,6 @@
 #include "app/settings/HotKeyError.h"
 #include "app/settings/ShortcutService.h"
+#include "platform/HotKeyRegistrarFactory.h"
 #include "platform/x11/X11HotKeyRegistrar.h"
 #include "platform/x11/X11KeyCodes.h"
 #include "platform/x11/XcbConnection.h"
@@ -133,7 +134,7 @@ TEST(ShortcutServiceX11, ChordWorksWithCapsLockAndNumLockOn)
 {
     X11Fixture f;
     f.bind({122, ShortcutSpec::command, QStringLiteral("⌘F1")}, f2);
-    EXPECT_NE(f.registrar->inner().numLockMask(), 0);
+    EXPECT_EQ(f.registrar->inner().numLockMask(), XCB_MOD_MASK_2) << "read from the modifier map";
     xdotool({"key", "Caps_Lock", "Num_Lock"});
     xdotool({"key", "ctrl+F1"});
     xdotool({"key", "F2"});
@@ -233,4 +234,20 @@ TEST(ShortcutServiceX11, KeySymbolFallbackAndMappingChange)
     xdotool({"key", "F1"});
     ASSERT_TRUE(runUntil([&] { return f.count(ShortcutAction::capture) == 1; }));
     EXPECT_EQ(OtherClient().grab(xF1, 0), 0) << "the old key is no longer ours";
+}
+
+TEST(ShortcutServiceX11, FactoryChoosesBySession)
+{
+    QProcessEnvironment x11;
+    EXPECT_TRUE(dynamic_cast<X11HotKeyRegistrar*>(HotKeyRegistrarFactory::make(x11, QStringLiteral("xcb")).get()));
+    QProcessEnvironment wayland;
+    wayland.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-0"));
+    auto refusing = HotKeyRegistrarFactory::make(wayland, QStringLiteral("wayland"));
+    ShortcutService service(refusing);
+    try {
+        service.registerActions({{ShortcutAction::capture, f1}});
+        ADD_FAILURE() << "no error";
+    } catch (const HotKeyError& e) {
+        EXPECT_EQ(e.code(), -1);
+    }
 }

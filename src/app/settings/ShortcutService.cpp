@@ -2,6 +2,7 @@
 
 #include "app/base/Diagnostics.h"
 #include "app/settings/HotKeyError.h"
+#include "platform/HotKeyRegistrarFactory.h"
 
 #include <QStringList>
 #include <QTimer>
@@ -10,9 +11,9 @@
 
 namespace vorlith {
 
-ShortcutService::ShortcutService(std::shared_ptr<HotKeyRegistering> registrar) : m_registrar(std::move(registrar))
+ShortcutService::ShortcutService(std::shared_ptr<HotKeyRegistering> registrar)
+    : m_registrar(registrar ? std::move(registrar) : HotKeyRegistrarFactory::make())
 {
-    Q_ASSERT(m_registrar);
     // The back end outlives no service: the service clears the callback when it goes.
     m_registrar->onEvent = [this](quint32 id, bool pressed) { receive(id, pressed); };
 }

@@ -39,7 +39,8 @@ public:
     // How often a resumed action's key is polled until it is up.
     static constexpr int releasePollMilliseconds = 30;
 
-    explicit ShortcutService(std::shared_ptr<HotKeyRegistering> registrar);
+    // Without a registrar, the session's own (HotKeyRegistrarFactory::make()).
+    explicit ShortcutService(std::shared_ptr<HotKeyRegistering> registrar = nullptr);
     ~ShortcutService() override;
     ShortcutService(const ShortcutService&) = delete;
     ShortcutService& operator=(const ShortcutService&) = delete;
