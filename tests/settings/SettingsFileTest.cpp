@@ -1,7 +1,6 @@
 #include "app/settings/SettingsFile.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -159,19 +158,16 @@ TEST(SettingsFile, BackupNamesAndInfo)
               QByteArray(R"({"sha256":"3ed910e5a323fb7808a005819baea0c4d65d5d396f7847b8101573bbd9ba3f34","sourceSchemaVersion":2})"));
 }
 
-// An object of many keys reads in time proportional to its size: the ordered JSON type
-// would spend seconds on the same file.
-TEST(SettingsFile, ManyKeysReadQuickly)
+// An object of many keys near the size limit still reads (bench_settings_parse times it
+// against the ordered JSON type, which spends seconds on such a file).
+TEST(SettingsFile, ManyKeysNearTheLimitRead)
 {
     QByteArray bytes = "{";
     for (int i = 0; bytes.size() < settingsFile::maximumSize - 64; ++i)
         bytes += "\"k" + QByteArray::number(i) + "\":0,";
     bytes += "\"schemaVersion\":3}";
     FileFixture f;
-    QElapsedTimer timer;
-    timer.start();
     EXPECT_EQ(f.readBytes(bytes).outcome, Outcome::current);
-    EXPECT_LT(timer.elapsed(), 3000);
 }
 
 TEST(SettingsFile, DeepNestingIsUnreadableNotACrash)
