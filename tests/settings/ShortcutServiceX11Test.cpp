@@ -251,3 +251,26 @@ TEST(ShortcutServiceX11, FactoryChoosesBySession)
         EXPECT_EQ(e.code(), -1);
     }
 }
+
+// The capture road: the press suspends the hot keys from inside the callback while F1 is still
+// down; resuming then waits for the release, and the next press starts the next capture.
+TEST(ShortcutServiceX11, SuspendFromThePressThenResume)
+{
+    X11Fixture f;
+    f.bind();
+    f.service->onActionPressed = [&](ShortcutAction a) {
+        f.pressed.push_back(a);
+        f.service->setSuspended(true, {ShortcutAction::capture, ShortcutAction::pin});
+    };
+    xdotool({"keydown", "F1"});
+    ASSERT_TRUE(runUntil([&] { return f.pressed.size() == 1; }));
+    EXPECT_TRUE(f.service->registrations().empty());
+    f.service->setSuspended(false, {ShortcutAction::capture, ShortcutAction::pin});
+    EXPECT_TRUE(f.service->releasePollRunning()) << "F1 is still down";
+    EXPECT_TRUE(f.service->registrations().contains(ShortcutAction::pin));
+    xdotool({"keyup", "F1"});
+    ASSERT_TRUE(runUntil([&] { return f.service->registrations().contains(ShortcutAction::capture); }, 1s));
+    f.service->onActionPressed = [&](ShortcutAction a) { f.pressed.push_back(a); };
+    xdotool({"key", "F1"});
+    ASSERT_TRUE(runUntil([&] { return f.pressed.size() == 2; }));
+}
