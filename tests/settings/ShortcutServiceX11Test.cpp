@@ -8,6 +8,8 @@
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
 
+#include <QScopeGuard>
+
 #include <gtest/gtest.h>
 
 using namespace vorlith;
@@ -226,6 +228,16 @@ TEST(ShortcutServiceX11, KeySymbolFallbackAndMappingChange)
 {
     X11Fixture f;
     f.bind();
+    // The two keys' present lines, to put back for whatever runs next on this server.
+    QByteArray table;
+    X11Environment::server()->run(QStringLiteral("xmodmap"), {"-pke"}, &table);
+    QStringList restore;
+    for (const QByteArray& line : table.split('\n')) {
+        const QByteArray simplified = line.simplified();
+        if (simplified.startsWith("keycode 67 =") || simplified.startsWith("keycode 200 ="))
+            restore << "-e" << QString::fromLatin1(simplified);
+    }
+    auto putBack = qScopeGuard([&] { X11Environment::server()->run(QStringLiteral("xmodmap"), restore); });
     ASSERT_EQ(X11Environment::server()->run(QStringLiteral("xmodmap"),
                                             {"-e", "keycode 67 = F24", "-e", "keycode 200 = F1"}),
               0);
