@@ -21,21 +21,24 @@ Json number(double value, const char* what)
     return Json(value);
 }
 
-const Json& requireObject(const Json& value, const char* what)
+template<class J>
+const J& requireObject(const J& value, const char* what)
 {
     if (!value.is_object())
         fail(std::string(what) + ": expected an object");
     return value;
 }
 
-const Json& requireArray(const Json& value, const char* what)
+template<class J>
+const J& requireArray(const J& value, const char* what)
 {
     if (!value.is_array())
         fail(std::string(what) + ": expected an array");
     return value;
 }
 
-const Json& requireKey(const Json& object, const char* key)
+template<class J>
+const J& requireKey(const J& object, const char* key)
 {
     requireObject(object, key);
     const auto it = object.find(key);
@@ -44,53 +47,82 @@ const Json& requireKey(const Json& object, const char* key)
     return *it;
 }
 
-bool isAbsent(const Json& object, const char* key)
+template<class J>
+bool isAbsent(const J& object, const char* key)
 {
     const auto it = object.find(key);
     return it == object.end() || it->is_null();
 }
 
-double toDouble(const Json& value, const char* what)
+template<class J>
+double toDouble(const J& value, const char* what)
 {
     if (!value.is_number())
         fail(std::string(what) + ": expected a number");
-    return value.get<double>();
+    return value.template get<double>();
 }
 
-std::int64_t toInteger(const Json& value, const char* what)
+template<class J>
+std::int64_t toInteger(const J& value, const char* what)
 {
     // nlohmann counts unsigned numbers as integers too: ask about unsigned first, or a number
     // above the signed range wraps around to a negative one.
     if (value.is_number_unsigned()) {
-        const auto u = value.get<std::uint64_t>();
+        const auto u = value.template get<std::uint64_t>();
         if (u > std::uint64_t(std::numeric_limits<std::int64_t>::max()))
             fail(std::string(what) + ": integer out of range");
         return std::int64_t(u);
     }
     if (value.is_number_integer())
-        return value.get<std::int64_t>();
+        return value.template get<std::int64_t>();
     if (value.is_number_float()) {
-        const double d = value.get<double>();
+        const double d = value.template get<double>();
         if (std::isfinite(d) && std::trunc(d) == d && std::abs(d) < 9.0e18)
             return std::int64_t(d);
     }
     fail(std::string(what) + ": expected an integer");
 }
 
-std::string toString(const Json& value, const char* what)
+template<class J>
+std::string toString(const J& value, const char* what)
 {
     if (!value.is_string())
         fail(std::string(what) + ": expected a string");
-    return value.get<std::string>();
+    return value.template get<std::string>();
 }
 
-Json parse(const std::string& text)
+namespace {
+template<class J>
+J parseAs(const std::string& text)
 {
     try {
-        return Json::parse(text);
+        return J::parse(text);
     } catch (const nlohmann::json::exception& e) {
         fail(std::string("malformed JSON: ") + e.what());
     }
 }
+} // namespace
+
+Json parse(const std::string& text)
+{
+    return parseAs<Json>(text);
+}
+
+PlainJson parsePlain(const std::string& text)
+{
+    return parseAs<PlainJson>(text);
+}
+
+#define VORLITH_JSON_READERS(J)                                             \
+    template const J& requireObject<J>(const J&, const char*);              \
+    template const J& requireArray<J>(const J&, const char*);               \
+    template const J& requireKey<J>(const J&, const char*);                 \
+    template bool isAbsent<J>(const J&, const char*);                       \
+    template double toDouble<J>(const J&, const char*);                     \
+    template std::int64_t toInteger<J>(const J&, const char*);              \
+    template std::string toString<J>(const J&, const char*);
+VORLITH_JSON_READERS(Json)
+VORLITH_JSON_READERS(PlainJson)
+#undef VORLITH_JSON_READERS
 
 } // namespace vorlith::json
