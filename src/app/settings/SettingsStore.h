@@ -30,12 +30,12 @@ public:
     static constexpr const char* unreadableMessage = "设置读取失败，暂时使用默认值。原设置文件未被修改。";
     static constexpr const char* loginItemFailurePrefix = "登录启动未开启：";
 
-    // Absent arguments: the default file ("Vorlith/settings.json" in the XDG config folder),
+    // Absent arguments: the default file ("Tolvane/settings.json" in the XDG config folder),
     // the default write (folders made, then an atomic replace), folders reached by their paths.
     explicit SettingsStore(std::optional<QString> fileURL = std::nullopt, WriteData writeData = {},
                            std::shared_ptr<FolderAccess> folderAccess = {});
 
-    // $XDG_CONFIG_HOME/Vorlith/settings.json.
+    // $XDG_CONFIG_HOME/Tolvane/settings.json.
     static QString defaultFileURL();
     // Makes the file's folder with every missing parent, then writes atomically: a staging
     // file beside the target that replaces it in one rename.
