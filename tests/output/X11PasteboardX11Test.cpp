@@ -285,7 +285,9 @@ TEST(X11Pasteboard, CopiesSucceedBesideAManagerThatRefillsAnEmptyClipboard)
         ASSERT_EQ(copyAndWait(service, image), OutputResult::success());
     }
     EXPECT_EQ(manager.refills(), 0) << "never left without owner";
-    EXPECT_EQ(paste(QStringLiteral("image/png")), png);
+    const QByteArray pasted = paste(QStringLiteral("image/png"));
+    EXPECT_EQ(pasted, png);
+    saveTestImage(QImage::fromData(pasted), QStringLiteral("clipboard-after-ten-copies-beside-a-manager"));
 }
 
 // An owner that is stopped answers nothing. The copy must keep the event loop running, give up
