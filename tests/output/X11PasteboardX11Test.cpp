@@ -365,3 +365,18 @@ TEST(X11Pasteboard, SlowPiecesAreReadWholeAndAStalledTypeIsUnreadable)
     EXPECT_EQ(paste(QStringLiteral("image/png")), image);
     EXPECT_EQ(paste(), QByteArray("caption"));
 }
+
+// Qt's own clipboard (a text field's paste, its context menu) reads what we serve as any other
+// client does, waiting on the main thread for the answer: our owner must answer all the same.
+TEST(X11Pasteboard, QtInThisProcessReadsWhatWeServeAtOnce)
+{
+    auto pasteboard = std::make_shared<X11Pasteboard>();
+    PasteboardItem item;
+    item.setData(PasteboardType::plainText(), QByteArray("#ABCDEF"));
+    ASSERT_TRUE(commit(pasteboard, PasteboardTransaction::defaultWriter, item).isSuccess());
+    ASSERT_TRUE(runUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); }));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("#ABCDEF"));
+    EXPECT_LT(elapsed.elapsed(), 1000);
+}

@@ -59,11 +59,17 @@ void X11Pasteboard::connectToServer()
         return;
     xcb_connection_t* connection = m_xcb->get();
     m_connection = connection;
-    m_xcb->preloadAtoms({"CLIPBOARD", "TARGETS", "TIMESTAMP", "INCR", "VORLITH_SELECTION", "VORLITH_TIMESTAMP",
-                         "UTF8_STRING", "text/plain;charset=utf-8", "text/plain", "TEXT"});
+    m_xcb->preloadAtoms({"CLIPBOARD", "TARGETS", "INCR", "VORLITH_SELECTION", "UTF8_STRING", "text/plain;charset=utf-8",
+                         "text/plain", "STRING", "TEXT"});
     m_clipboardAtom = m_xcb->atom("CLIPBOARD");
     m_reader = std::make_unique<X11SelectionReader>(*m_xcb, m_clipboardAtom, noProgressTimeout);
-    m_owner = std::make_unique<X11SelectionOwner>(*m_xcb, m_clipboardAtom, [this] { drainEvents(true); });
+    m_owner = X11SelectionOwner::open("CLIPBOARD");
+    if (!m_owner) {
+        m_reader.reset();
+        m_xcb.reset();
+        m_connection = nullptr;
+        return;
+    }
 
     // Events are read as they come; replies we wait for can leave events queued inside xcb
     // without waking the socket, so the queue is also emptied before the event loop sleeps.
@@ -78,7 +84,11 @@ void X11Pasteboard::connectToServer()
             xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 1, 0), nullptr));
         if (version) {
             m_xfixesEventBase = extension->first_event;
-            xcb_xfixes_select_selection_input(connection, m_owner->window(), m_clipboardAtom,
+            // Selection events need a window to be reported to; an unmapped input-only one will do.
+            const xcb_window_t window = xcb_generate_id(connection);
+            xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, m_xcb->root(), 0, 0, 1, 1, 0,
+                              XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+            xcb_xfixes_select_selection_input(connection, window, m_clipboardAtom,
                                               XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
                                                   XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
                                                   XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
@@ -111,9 +121,7 @@ void X11Pasteboard::dispatch(const xcb_generic_event_t* event)
             ++m_changeCount;
         return;
     }
-    // Errors (a requestor window that vanished during a transfer) need no answer.
-    if (!m_owner->handle(event))
-        m_reader->handle(event);
+    m_reader->handle(event);
 }
 
 qint64 X11Pasteboard::changeCount()
@@ -209,7 +217,7 @@ QCoro::Task<PasteboardRead> X11Pasteboard::readData(int item, QString type, std:
     if (item != 0 || owner == XCB_WINDOW_NONE)
         co_return PasteboardRead::unreadableType();
     if (owner == m_owner->window()) {
-        const QList<PasteboardItem>& contents = m_owner->contents();
+        const QList<PasteboardItem> contents = m_owner->contents();
         const std::optional<QByteArray> data = contents.isEmpty() ? std::nullopt : contents.first().data(type);
         co_return data ? PasteboardRead::bytes(*data) : PasteboardRead::unreadableType();
     }

@@ -19,7 +19,9 @@ class X11SelectionReader;
 
 // The CLIPBOARD selection on a connection of our own: reads through `X11SelectionReader` (never
 // waiting for the owner on the event loop), writes through `X11SelectionOwner` (served from
-// this process, taken over from the previous owner in one step with a current server time).
+// this process by a thread of its own, taken over from the previous owner in one step with a
+// current server time). A read task uses the pasteboard after it suspends: its caller keeps
+// the pasteboard alive (the shared_ptr the seam is held by).
 //
 // The change count counts XFixes selection-owner events (ours included), read as they come.
 //
