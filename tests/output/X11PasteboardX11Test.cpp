@@ -2,6 +2,7 @@
 #include "app/output/OutputService.h"
 #include "app/output/PasteboardTransaction.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "support/RenderingFixtures.h"
 #include "support/TaskOutcome.h"
 #include "support/TestSupport.h"
 #include "support/X11ClipboardPeer.h"
@@ -13,7 +14,6 @@
 #include <QImageReader>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTimer>
 
 #include <csignal>
@@ -219,19 +219,6 @@ TEST(X11Pasteboard, FailedWritePutsAnotherProgramsImageBackAsItWas)
 
 namespace {
 
-// Noise compresses badly: its PNG is large enough to travel in INCR pieces.
-QImage noise(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    QRandomGenerator random(7);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = random.generate() | 0xFF000000u;
-    }
-    return image;
-}
-
 // Counts how late a 50 ms timer fires while the event loop runs: a blocked loop shows as a gap.
 class LoopWatch {
 public:
@@ -276,7 +263,7 @@ TEST(X11Pasteboard, CopiesSucceedBesideAManagerThatRefillsAnEmptyClipboard)
     ASSERT_TRUE(manager.start(X11Environment::server()->display()));
     auto pasteboard = std::make_shared<X11Pasteboard>();
     OutputService service(pasteboard);
-    const QImage image = noise(300, 300);
+    const QImage image = noiseImage(QSize(300, 300)); // noise compresses badly: the PNG is large
     const QByteArray png = ImageEncoder::encode(image, ImageFormat::png);
     ASSERT_GT(png.size(), 256 * 1024) << "large enough to be served in INCR pieces";
 

@@ -78,22 +78,9 @@ void X11Pasteboard::connectToServer()
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { drainEvents(false); });
 
-    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_xfixes_id);
-    if (extension && extension->present) {
-        XcbReply<xcb_xfixes_query_version_reply_t> version(
-            xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 1, 0), nullptr));
-        if (version) {
-            m_xfixesEventBase = extension->first_event;
-            // Selection events need a window to be reported to; an unmapped input-only one will do.
-            const xcb_window_t window = xcb_generate_id(connection);
-            xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, m_xcb->root(), 0, 0, 1, 1, 0,
-                              XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-            xcb_xfixes_select_selection_input(connection, window, m_clipboardAtom,
-                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-            m_observing = true;
-        }
+    if (const std::optional<uint8_t> eventBase = m_xcb->watchSelectionOwner(m_clipboardAtom)) {
+        m_xfixesEventBase = *eventBase;
+        m_observing = true;
     }
     drainEvents(true);
     m_changeCount = 0;

@@ -43,12 +43,8 @@ X11SelectionOwner::X11SelectionOwner(std::unique_ptr<XcbConnection> xcb, xcb_ato
       m_timestamp(m_xcb->atom("TIMESTAMP")),
       m_incr(m_xcb->atom("INCR"))
 {
-    xcb_connection_t* connection = m_xcb->get();
-    m_window = xcb_generate_id(connection);
-    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, m_window, m_xcb->root(), 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-    xcb_flush(connection);
+    m_window = m_xcb->createHiddenWindow(XCB_EVENT_MASK_PROPERTY_CHANGE);
+    xcb_flush(m_xcb->get());
 }
 
 X11SelectionOwner::~X11SelectionOwner()

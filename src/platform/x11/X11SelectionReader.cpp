@@ -89,10 +89,7 @@ QCoro::Task<X11SelectionReader::Answer> X11SelectionReader::convert(xcb_atom_t t
     xcb_connection_t* connection = m_xcb.get();
     auto request = std::make_shared<Request>();
     request->reader = this;
-    request->window = xcb_generate_id(connection);
-    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, request->window, m_xcb.root(), 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    request->window = m_xcb.createHiddenWindow(XCB_EVENT_MASK_PROPERTY_CHANGE);
     xcb_convert_selection(connection, request->window, m_selection, target, m_property, XCB_CURRENT_TIME);
     xcb_flush(connection);
     m_requests.insert(request->window, request);
