@@ -137,24 +137,10 @@ void X11FloatingWindows::watchCompositor()
     xcb_connection_t* c = m_xcb->get();
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(m_xcb->screenNumber());
     m_selection = m_xcb->atom(name.constData());
-    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_xfixes_id);
-    if (extension && extension->present) {
-        XcbReply<xcb_xfixes_query_version_reply_t> version(
-            xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 1, 0), nullptr));
-        if (version) {
-            m_xfixesEventBase = extension->first_event;
-            // Selection events are reported to a window; an unmapped input-only one will do.
-            const xcb_window_t window = xcb_generate_id(c);
-            xcb_create_window(c, XCB_COPY_FROM_PARENT, window, m_xcb->root(), 0, 0, 1, 1, 0,
-                              XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-            xcb_xfixes_select_selection_input(c, window, m_selection,
-                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-            xcb_flush(c);
-            m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
-            connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { drainEvents(); });
-        }
+    if (const std::optional<uint8_t> eventBase = m_xcb->watchSelectionOwner(m_selection)) {
+        m_xfixesEventBase = *eventBase;
+        m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
+        connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { drainEvents(); });
     }
     refreshCompositor();
 }

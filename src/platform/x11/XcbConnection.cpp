@@ -1,5 +1,7 @@
 #include "platform/x11/XcbConnection.h"
 
+#include <xcb/xfixes.h>
+
 namespace vorlith {
 
 std::unique_ptr<XcbConnection> XcbConnection::open()
@@ -66,6 +68,31 @@ bool XcbConnection::hasExtension(xcb_extension_t* extension) const
 {
     const xcb_query_extension_reply_t* data = xcb_get_extension_data(m_connection, extension);
     return data && data->present;
+}
+
+xcb_window_t XcbConnection::createHiddenWindow(uint32_t eventMask)
+{
+    const xcb_window_t window = xcb_generate_id(m_connection);
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, eventMask ? uint32_t(XCB_CW_EVENT_MASK) : 0u, eventMask ? &eventMask : nullptr);
+    return window;
+}
+
+std::optional<uint8_t> XcbConnection::watchSelectionOwner(xcb_atom_t selection)
+{
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
+    if (!extension || !extension->present)
+        return std::nullopt;
+    XcbReply<xcb_xfixes_query_version_reply_t> version(
+        xcb_xfixes_query_version_reply(m_connection, xcb_xfixes_query_version(m_connection, 1, 0), nullptr));
+    if (!version)
+        return std::nullopt;
+    xcb_xfixes_select_selection_input(m_connection, createHiddenWindow(), selection,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_flush(m_connection);
+    return extension->first_event;
 }
 
 bool XcbConnection::hasCompositingManager()

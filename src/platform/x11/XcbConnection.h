@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vorlith {
@@ -40,6 +41,12 @@ public:
     QString atomName(xcb_atom_t atom);
 
     bool hasExtension(xcb_extension_t* extension) const;
+    // An unmapped 1x1 input-only window on the root, for properties and events only.
+    xcb_window_t createHiddenWindow(uint32_t eventMask = 0);
+    // Asks XFixes to report every change of the selection's owner (a new owner, the owner's
+    // window destroyed or its client gone) on this connection, to a hidden window. The first
+    // XFixes event code, or nothing when the server has no XFixes.
+    std::optional<uint8_t> watchSelectionOwner(xcb_atom_t selection);
     // Whether a compositing manager owns _NET_WM_CM_S<screen> now (one round trip).
     bool hasCompositingManager();
     // A round trip: every request sent before it has been handled by the server.
