@@ -1,5 +1,6 @@
 #include "app/capture/CaptureFailure.h"
 #include "app/capture/CaptureService.h"
+#include "core/Async.h"
 #include "platform/CapturePlatformFactory.h"
 #include "platform/UnavailableCapturePlatform.h"
 #include "platform/x11/X11CapturePlatform.h"
@@ -25,6 +26,9 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <unistd.h>
 
@@ -501,4 +505,55 @@ TEST(X11CapturePlatform, WindowListReadsTypesBordersAndTheServersOwner)
         const QRect inner = nativeGeometry(bordered);
         EXPECT_EQ(*find(bordered)->bounds, toRect(QRectF(inner.x(), inner.y(), inner.width() + 6, inner.height() + 6)));
     }
+}
+
+// The server is asked for the window list once per capture: the shareable windows and the
+// candidates come from the same reading.
+TEST(X11CapturePlatform, ACaptureReadsTheWindowListOnce)
+{
+    ForeignWindow foreign(QRect(nativeMonitor(0).x() + 80, 90, 120, 100), orange);
+    ASSERT_TRUE(foreign.ready());
+    auto platform = std::make_shared<X11CapturePlatform>();
+    CaptureService service(platform);
+    for (int capture = 1; capture <= 2; ++capture) {
+        SCOPED_TRACE(capture);
+        const std::vector<FrozenDisplay> frames = captureAll(service);
+        ASSERT_EQ(int(frames.size()), options().monitors);
+        EXPECT_EQ(platform->windowListReads(), capture);
+        const FrozenDisplay* frame = frameOf(frames, screenAt(0));
+        ASSERT_NE(frame, nullptr);
+        EXPECT_TRUE(std::any_of(frame->candidates.begin(), frame->candidates.end(),
+                                [&](const WindowCandidate& c) { return c.owner == foreign.pid(); }));
+    }
+    // Outside a capture the list is read afresh.
+    const std::vector<WindowListEntry> entries = platform->windowList();
+    EXPECT_EQ(platform->windowListReads(), 3);
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(),
+                            [&](const WindowListEntry& e) { return e.number == foreign.id(); }));
+}
+
+// The screen is left to redraw only after a window of ours was taken off it, and only on the
+// display that window was on.
+TEST(X11CapturePlatform, WaitsForTheRedrawOnlyWhenAWindowWasHidden)
+{
+    std::vector<std::chrono::milliseconds> waits;
+    auto platform = std::make_shared<X11CapturePlatform>([&waits](std::chrono::milliseconds duration) {
+        waits.push_back(duration);
+        return sleepFor(duration, {});
+    });
+    CaptureService service(platform);
+    ASSERT_EQ(int(captureAll(service).size()), options().monitors);
+    EXPECT_TRUE(waits.empty()) << "nothing of ours was on the screen";
+
+    ColourWindow ours(magenta);
+    ours.setGeometry(QRect(screenAt(0)->geometry().topLeft() + QPoint(100, 120), QSize(200, 140)));
+    ours.show();
+    ASSERT_TRUE(shownAndDrawn(ours, magenta));
+    const std::vector<FrozenDisplay> frames = captureAll(service);
+    const FrozenDisplay* frame = frameOf(frames, screenAt(0));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_NE(frame->image.pixel(nativeGeometry(ours).center() - nativeMonitor(0).topLeft()), magenta);
+    const auto settle = options().compositor ? X11CapturePlatform::compositorSettle : X11CapturePlatform::exposeSettle;
+    EXPECT_EQ(waits, std::vector<std::chrono::milliseconds>{settle}) << "one wait, for the first display only";
+    EXPECT_TRUE(shownAndDrawn(ours, magenta));
 }
