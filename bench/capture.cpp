@@ -5,11 +5,12 @@
 // capture over the median pair of grabs (ours / Qt's: at most 1 means the window list, the
 // candidates and the protection check cost nothing Qt's grab alone does not already exceed).
 // Starts its own Xvfb; VORLITH_XVFB adds to its configuration ("wm=openbox,compositor=1").
+// VORLITH_BENCH_FRAMES names a folder to keep the last capture's frames in, to look at.
 #include "app/capture/CaptureService.h"
 #include "platform/x11/X11CapturePlatform.h"
 #include "support/TaskOutcome.h"
 #include "support/TestSupport.h"
-#include "support/XvfbServer.h"
+#include "X11Bench.h"
 
 #include <QApplication>
 #include <QImage>
@@ -50,6 +51,7 @@ void BM_CaptureVsQScreenGrab(benchmark::State& state)
     std::vector<double> qt;
     std::vector<double> ours;
     std::size_t candidates = 0;
+    std::vector<vorlith::FrozenDisplay> last;
     for (auto _ : state) {
         auto start = Clock::now();
         for (QScreen* screen : screens) {
@@ -69,6 +71,11 @@ void BM_CaptureVsQScreenGrab(benchmark::State& state)
         for (const vorlith::FrozenDisplay& frame : *outcome.value)
             candidates += frame.candidates.size();
         state.SetIterationTime(ours.back());
+        last = *outcome.value;
+    }
+    if (const char* folder = std::getenv("VORLITH_BENCH_FRAMES"); folder && *folder) {
+        for (std::size_t i = 0; i < last.size(); ++i)
+            last[i].image.save(QStringLiteral("%1/capture-display%2.png").arg(QString::fromLocal8Bit(folder)).arg(i + 1));
     }
     state.counters["qscreen_median_ms"] = median(qt) * 1000;
     state.counters["ours_median_ms"] = median(ours) * 1000;
@@ -86,13 +93,8 @@ int main(int argc, char** argv)
     std::string configuration = "monitors=2,width=3840,height=2160";
     if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
         configuration += std::string(",") + extra;
-    if (!xvfb.start(vorlith::test::XvfbOptions::parse(configuration))) {
-        std::fprintf(stderr, "bench_capture: could not start Xvfb\n");
+    if (!vorlith::bench::startXvfb(xvfb, vorlith::test::XvfbOptions::parse(configuration), "bench_capture"))
         return EXIT_FAILURE;
-    }
-    setenv("DISPLAY", xvfb.display().toLocal8Bit().constData(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    unsetenv("QT_SCALE_FACTOR");
     int result = EXIT_SUCCESS;
     {
         int qtArgc = 1;
@@ -103,12 +105,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_capture: the window crowd did not come up\n");
             return EXIT_FAILURE;
         }
-        benchmark::Initialize(&argc, argv);
-        if (benchmark::ReportUnrecognizedArguments(argc, argv))
-            result = EXIT_FAILURE;
-        else
-            benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
+        result = vorlith::bench::runBenchmarks(argc, argv);
         crowd.closeWriteChannel();
         if (!crowd.waitForFinished(3000))
             crowd.kill();

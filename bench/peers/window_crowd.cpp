@@ -4,13 +4,13 @@
 // Usage: window_crowd COUNT
 // Prints "ready" once every window is mapped and exposed, then stays until its standard input
 // closes or it is killed.
-#include <xcb/xcb.h>
+#include "support/XcbPeer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <poll.h>
 #include <unistd.h>
 #include <vector>
 
@@ -20,7 +20,7 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name)
 {
     xcb_intern_atom_reply_t* reply =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
 }
@@ -34,14 +34,11 @@ int main(int argc, char** argv)
         return 2;
     }
     const int count = std::atoi(argv[1]);
-    int screenNumber = 0;
-    xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(c))
+    const vorlith::peer::Connection peer = vorlith::peer::connect();
+    if (!peer.connection)
         return 1;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber; ++i)
-        xcb_screen_next(&it);
-    xcb_screen_t* screen = it.data;
+    xcb_connection_t* c = peer.connection;
+    xcb_screen_t* screen = peer.screen;
     const xcb_atom_t wmState = intern(c, "WM_STATE");
     const xcb_atom_t netWmPid = intern(c, "_NET_WM_PID");
 
@@ -83,35 +80,16 @@ int main(int argc, char** argv)
     xcb_flush(c);
 
     std::vector<xcb_window_t> exposed;
-    bool reported = false;
-    pollfd fds[2] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-    for (;;) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            if ((event->response_type & 0x7f) == XCB_EXPOSE) {
-                const xcb_window_t window = reinterpret_cast<xcb_expose_event_t*>(event)->window;
-                bool seen = false;
-                for (xcb_window_t w : exposed)
-                    seen = seen || w == window;
-                if (!seen)
-                    exposed.push_back(window);
-            }
-            std::free(event);
-        }
-        if (!reported && int(exposed.size()) == count) {
+    return vorlith::peer::serve(c, [&](xcb_generic_event_t* event) {
+        if ((event->response_type & 0x7f) != XCB_EXPOSE)
+            return;
+        const xcb_window_t window = reinterpret_cast<xcb_expose_event_t*>(event)->window;
+        if (std::find(exposed.begin(), exposed.end(), window) != exposed.end())
+            return;
+        exposed.push_back(window);
+        if (int(exposed.size()) == count) {
             std::printf("ready\n");
             std::fflush(stdout);
-            reported = true;
         }
-        if (xcb_connection_has_error(c))
-            return 1;
-        if (poll(fds, 2, -1) < 0)
-            return 1;
-        if (fds[1].revents & (POLLIN | POLLHUP)) {
-            char buffer[64];
-            if (read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
-                break;
-        }
-    }
-    xcb_disconnect(c);
-    return 0;
+    });
 }
