@@ -557,3 +557,44 @@ TEST(X11CapturePlatform, WaitsForTheRedrawOnlyWhenAWindowWasHidden)
     EXPECT_EQ(waits, std::vector<std::chrono::milliseconds>{settle}) << "one wait, for the first display only";
     EXPECT_TRUE(shownAndDrawn(ours, magenta));
 }
+
+// A frame that no window manager lists among its clients: the client carrying WM_STATE is
+// searched for below it, here two levels down, and the frame's bounds are the window's.
+TEST(X11CapturePlatform, WindowListFindsTheClientDeepInsideAnUnlistedFrame)
+{
+    auto connection = XcbConnection::open();
+    ASSERT_TRUE(connection);
+    xcb_connection_t* c = connection->get();
+    const QRect frameRect(nativeMonitor(0).x() + 400, 300, 300, 200);
+    const auto create = [&](xcb_window_t parent, const QRect& rect, bool overrideRedirect) {
+        const xcb_window_t window = xcb_generate_id(c);
+        const uint32_t values[] = {0x336699u, overrideRedirect ? 1u : 0u};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, parent, int16_t(rect.x()), int16_t(rect.y()),
+                          uint16_t(rect.width()), uint16_t(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        return window;
+    };
+    // Override-redirect, so that a window manager leaves the frame as it is.
+    const xcb_window_t frame = create(connection->root(), frameRect, true);
+    const xcb_window_t decoration = create(frame, QRect(0, 0, 300, 20), false);
+    const xcb_window_t inner = create(frame, QRect(0, 20, 300, 180), false);
+    const xcb_window_t client = create(inner, QRect(0, 0, 300, 180), false);
+    const xcb_atom_t wmState = connection->atom("WM_STATE");
+    const uint32_t state[] = {1, XCB_WINDOW_NONE};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, client, wmState, wmState, 32, 2, state);
+    for (xcb_window_t window : {client, inner, decoration, frame})
+        xcb_map_window(c, window);
+    XcbConnection::sync(c);
+
+    X11CapturePlatform platform;
+    const std::vector<WindowListEntry> entries = platform.windowList();
+    const auto entry = std::find_if(entries.begin(), entries.end(),
+                                    [&](const WindowListEntry& e) { return e.number == quint32(client); });
+    ASSERT_NE(entry, entries.end());
+    EXPECT_EQ(entry->bounds, std::optional<Rect>(toRect(QRectF(frameRect))));
+    EXPECT_EQ(entry->ownerPID, qint32(::getpid())) << "the server knows the creator";
+    EXPECT_TRUE(std::none_of(entries.begin(), entries.end(),
+                             [&](const WindowListEntry& e) { return e.number == quint32(frame); }));
+    xcb_destroy_window(c, frame);
+    XcbConnection::sync(c);
+}

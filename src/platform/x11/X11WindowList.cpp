@@ -2,6 +2,8 @@
 
 #include "platform/x11/XcbConnection.h"
 
+#include <QHash>
+
 #include <xcb/res.h>
 
 #include <algorithm>
@@ -13,29 +15,35 @@ namespace vorlith {
 // every request it can before it reads the first reply, and a window's geometry, attributes,
 // properties and owner are all asked in the same step as its place in the tree.
 //
-// 1. The root's children, with the compositing manager's selection and the XRes version.
+// 1. The root's children, with the compositing manager's selection, the XRes version and the
+//    window manager's list of the clients it manages (_NET_CLIENT_LIST).
 // 2. For each child: attributes, geometry, WM_STATE, its children, and everything read of a
-//    client (which it is without a window manager, and whose opacity counts for a frame).
-// 3. Below each frame without WM_STATE, one level at a time: WM_STATE, then the children of
-//    the windows whose frame is still without a client.
-// 4. Everything read of a client, for the clients found below their frames.
+//    client (which it is without a window manager, and whose opacity counts for a frame). For
+//    each managed client: WM_STATE, its parent, and everything read of a client. A frame whose
+//    child is a managed client carrying WM_STATE has found its client here.
+// 3. Below each frame still without a client, one level at a time: WM_STATE, then the children
+//    of the windows whose frame is still without a client. A frame holds dozens of decoration
+//    windows beside its client, so this is what step 2 spares under a window manager.
+// 4. Everything read of a client, for the clients found in step 3.
 
 namespace {
 
 // Frames that a window manager wraps several times still hold their client within a few levels.
 constexpr int clientSearchDepth = 3;
+constexpr uint32_t maximumManagedClients = 1 << 16;
 
 struct Atoms {
-    xcb_atom_t wmState, pid, type, state, opacity, frameExtents;
+    xcb_atom_t wmState, clientList, pid, type, state, opacity, frameExtents;
     xcb_atom_t desktop, dock, notification, above;
 };
 
 Atoms atomsOf(XcbConnection& connection)
 {
-    connection.preloadAtoms({"WM_STATE", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP",
+    connection.preloadAtoms({"WM_STATE", "_NET_CLIENT_LIST", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP",
                              "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_STATE",
                              "_NET_WM_STATE_ABOVE", "_NET_WM_WINDOW_OPACITY", "_GTK_FRAME_EXTENTS"});
     return Atoms{connection.atom("WM_STATE"),
+                 connection.atom("_NET_CLIENT_LIST"),
                  connection.atom("_NET_WM_PID"),
                  connection.atom("_NET_WM_WINDOW_TYPE"),
                  connection.atom("_NET_WM_STATE"),
@@ -136,15 +144,18 @@ struct TopLevel {
 
 struct RootAnswers {
     std::vector<xcb_window_t> children;
+    std::vector<xcb_window_t> managed; // the window manager's clients, when it lists them
     bool compositing = false;
     bool clientIds = false;
 };
 
 // Step 1.
-RootAnswers askRoot(XcbConnection& connection)
+RootAnswers askRoot(XcbConnection& connection, const Atoms& atoms)
 {
     xcb_connection_t* c = connection.get();
     const xcb_query_tree_cookie_t tree = xcb_query_tree(c, connection.root());
+    const xcb_get_property_cookie_t managed =
+        xcb_get_property(c, 0, connection.root(), atoms.clientList, XCB_ATOM_WINDOW, 0, maximumManagedClients);
     const QByteArray selectionName = "_NET_WM_CM_S" + QByteArray::number(connection.screenNumber());
     const xcb_atom_t selection = connection.atom(selectionName.constData());
     std::optional<xcb_get_selection_owner_cookie_t> owner;
@@ -156,6 +167,7 @@ RootAnswers askRoot(XcbConnection& connection)
 
     RootAnswers answers;
     answers.children = childrenOf(c, tree);
+    answers.managed = values32(c, managed);
     if (owner) {
         XcbReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(c, *owner, nullptr));
         // Without a compositing manager every window is drawn opaque, whatever opacity it asks for.
@@ -186,6 +198,18 @@ std::vector<TopLevel> viewableTopLevels(xcb_connection_t* c, const Atoms& atoms,
                             xcb_get_property(c, 0, child, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
                             xcb_query_tree(c, child), askClient(c, atoms, child, root.clientIds)});
     }
+    struct ManagedRequests {
+        xcb_get_property_cookie_t wmState;
+        xcb_query_tree_cookie_t tree;
+        ClientRequests client;
+    };
+    std::vector<ManagedRequests> managedRequests;
+    managedRequests.reserve(root.managed.size());
+    for (xcb_window_t window : root.managed) {
+        managedRequests.push_back({xcb_get_property(c, 0, window, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+                                   xcb_query_tree(c, window), askClient(c, atoms, window, root.clientIds)});
+    }
+
     std::vector<TopLevel> out;
     for (std::size_t i = 0; i < requests.size(); ++i) {
         const Requests& r = requests[i];
@@ -207,6 +231,32 @@ std::vector<TopLevel> viewableTopLevels(xcb_connection_t* c, const Atoms& atoms,
         if (!isClient)
             top.children = std::move(children);
         out.push_back(std::move(top));
+    }
+
+    // A managed client that carries WM_STATE, by the frame that holds it.
+    QHash<xcb_window_t, std::vector<std::pair<xcb_window_t, Client>>> managedByParent;
+    for (std::size_t k = 0; k < managedRequests.size(); ++k) {
+        const ManagedRequests& r = managedRequests[k];
+        const bool isClient = hasProperty(c, r.wmState);
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, r.tree, nullptr));
+        Client client = readClient(c, r.client);
+        if (isClient && tree)
+            managedByParent[tree->parent].emplace_back(root.managed[k], std::move(client));
+    }
+    for (TopLevel& top : out) {
+        const auto held = managedByParent.constFind(top.frame);
+        if (top.children.empty() || held == managedByParent.constEnd())
+            continue;
+        // The first in the frame's own order, as the search below would find it.
+        for (xcb_window_t child : top.children) {
+            const auto match = std::find_if(held->begin(), held->end(), [&](const auto& m) { return m.first == child; });
+            if (match != held->end()) {
+                top.client = match->first;
+                top.found = match->second;
+                top.children.clear();
+                break;
+            }
+        }
     }
     return out;
 }
@@ -312,7 +362,7 @@ std::vector<WindowListEntry> X11WindowList::query(XcbConnection& connection)
 {
     xcb_connection_t* c = connection.get();
     const Atoms atoms = atomsOf(connection);
-    const RootAnswers root = askRoot(connection);
+    const RootAnswers root = askRoot(connection, atoms);
     std::vector<TopLevel> topLevels = viewableTopLevels(c, atoms, root);
     const std::vector<std::size_t> found = findClients(c, atoms, topLevels);
 
