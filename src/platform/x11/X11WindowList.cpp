@@ -181,38 +181,55 @@ RootAnswers askRoot(XcbConnection& connection, const Atoms& atoms)
     return answers;
 }
 
-// Step 2: the viewable InputOutput children of the root, bottom to top as the tree lists them.
-std::vector<TopLevel> viewableTopLevels(xcb_connection_t* c, const Atoms& atoms, const RootAnswers& root)
+// Step 2, asked of each child of the root.
+struct TopLevelRequests {
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_get_geometry_cookie_t geometry;
+    xcb_get_property_cookie_t wmState;
+    xcb_query_tree_cookie_t tree;
+    ClientRequests client;
+};
+
+// Step 2, asked of each client the window manager lists.
+struct ManagedRequests {
+    xcb_get_property_cookie_t wmState;
+    xcb_query_tree_cookie_t tree;
+    ClientRequests client;
+};
+
+// The listed clients that carry WM_STATE, by the window that holds them.
+using ManagedClients = QHash<xcb_window_t, std::vector<std::pair<xcb_window_t, Client>>>;
+
+std::vector<TopLevelRequests> askTopLevels(xcb_connection_t* c, const Atoms& atoms, const RootAnswers& root)
 {
-    struct Requests {
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_get_geometry_cookie_t geometry;
-        xcb_get_property_cookie_t wmState;
-        xcb_query_tree_cookie_t tree;
-        ClientRequests client;
-    };
-    std::vector<Requests> requests;
+    std::vector<TopLevelRequests> requests;
     requests.reserve(root.children.size());
     for (xcb_window_t child : root.children) {
         requests.push_back({xcb_get_window_attributes(c, child), xcb_get_geometry(c, child),
                             xcb_get_property(c, 0, child, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
                             xcb_query_tree(c, child), askClient(c, atoms, child, root.clientIds)});
     }
-    struct ManagedRequests {
-        xcb_get_property_cookie_t wmState;
-        xcb_query_tree_cookie_t tree;
-        ClientRequests client;
-    };
-    std::vector<ManagedRequests> managedRequests;
-    managedRequests.reserve(root.managed.size());
-    for (xcb_window_t window : root.managed) {
-        managedRequests.push_back({xcb_get_property(c, 0, window, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
-                                   xcb_query_tree(c, window), askClient(c, atoms, window, root.clientIds)});
-    }
+    return requests;
+}
 
+std::vector<ManagedRequests> askManaged(xcb_connection_t* c, const Atoms& atoms, const RootAnswers& root)
+{
+    std::vector<ManagedRequests> requests;
+    requests.reserve(root.managed.size());
+    for (xcb_window_t window : root.managed) {
+        requests.push_back({xcb_get_property(c, 0, window, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+                            xcb_query_tree(c, window), askClient(c, atoms, window, root.clientIds)});
+    }
+    return requests;
+}
+
+// The viewable InputOutput children of the root, bottom to top as the tree lists them.
+std::vector<TopLevel> readTopLevels(xcb_connection_t* c, const RootAnswers& root,
+                                    const std::vector<TopLevelRequests>& requests)
+{
     std::vector<TopLevel> out;
     for (std::size_t i = 0; i < requests.size(); ++i) {
-        const Requests& r = requests[i];
+        const TopLevelRequests& r = requests[i];
         // Every reply is read, also of the windows left out, so none stays queued.
         XcbReply<xcb_get_window_attributes_reply_t> attr(xcb_get_window_attributes_reply(c, r.attributes, nullptr));
         XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, r.geometry, nullptr));
@@ -232,22 +249,31 @@ std::vector<TopLevel> viewableTopLevels(xcb_connection_t* c, const Atoms& atoms,
             top.children = std::move(children);
         out.push_back(std::move(top));
     }
+    return out;
+}
 
-    // A managed client that carries WM_STATE, by the frame that holds it.
-    QHash<xcb_window_t, std::vector<std::pair<xcb_window_t, Client>>> managedByParent;
-    for (std::size_t k = 0; k < managedRequests.size(); ++k) {
-        const ManagedRequests& r = managedRequests[k];
+ManagedClients readManaged(xcb_connection_t* c, const RootAnswers& root, const std::vector<ManagedRequests>& requests)
+{
+    ManagedClients byParent;
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+        const ManagedRequests& r = requests[k];
         const bool isClient = hasProperty(c, r.wmState);
         XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, r.tree, nullptr));
         Client client = readClient(c, r.client);
         if (isClient && tree)
-            managedByParent[tree->parent].emplace_back(root.managed[k], std::move(client));
+            byParent[tree->parent].emplace_back(root.managed[k], std::move(client));
     }
-    for (TopLevel& top : out) {
-        const auto held = managedByParent.constFind(top.frame);
-        if (top.children.empty() || held == managedByParent.constEnd())
+    return byParent;
+}
+
+// A frame without WM_STATE whose child is a listed client has found it: the first in the
+// frame's own order, as the search would find it.
+void takeListedClients(std::vector<TopLevel>& topLevels, const ManagedClients& managed)
+{
+    for (TopLevel& top : topLevels) {
+        const auto held = managed.constFind(top.frame);
+        if (top.children.empty() || held == managed.constEnd())
             continue;
-        // The first in the frame's own order, as the search below would find it.
         for (xcb_window_t child : top.children) {
             const auto match = std::find_if(held->begin(), held->end(), [&](const auto& m) { return m.first == child; });
             if (match != held->end()) {
@@ -258,7 +284,6 @@ std::vector<TopLevel> viewableTopLevels(xcb_connection_t* c, const Atoms& atoms,
             }
         }
     }
-    return out;
 }
 
 // Step 3: the client of each frame without WM_STATE is the window below it carrying it,
@@ -363,7 +388,11 @@ std::vector<WindowListEntry> X11WindowList::query(XcbConnection& connection)
     xcb_connection_t* c = connection.get();
     const Atoms atoms = atomsOf(connection);
     const RootAnswers root = askRoot(connection, atoms);
-    std::vector<TopLevel> topLevels = viewableTopLevels(c, atoms, root);
+    // Step 2.
+    const std::vector<TopLevelRequests> topLevelRequests = askTopLevels(c, atoms, root);
+    const std::vector<ManagedRequests> managedRequests = askManaged(c, atoms, root);
+    std::vector<TopLevel> topLevels = readTopLevels(c, root, topLevelRequests);
+    takeListedClients(topLevels, readManaged(c, root, managedRequests));
     const std::vector<std::size_t> found = findClients(c, atoms, topLevels);
 
     // Step 4.
