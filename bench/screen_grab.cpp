@@ -6,7 +6,7 @@
 // shared-memory grab costs: one plain xcb_shm_get_image of the same rectangle into a segment
 // that is already attached, nothing else (ours / floor). Starts its own Xvfb.
 #include "platform/x11/X11ScreenGrabber.h"
-#include "support/XvfbServer.h"
+#include "X11Bench.h"
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
@@ -223,13 +223,8 @@ int main(int argc, char** argv)
     vorlith::test::XvfbOptions options;
     options.width = screenWidth;
     options.height = screenHeight;
-    if (!xvfb.start(options)) {
-        std::fprintf(stderr, "bench_screen_grab: could not start Xvfb\n");
+    if (!vorlith::bench::startXvfb(xvfb, options, "bench_screen_grab"))
         return EXIT_FAILURE;
-    }
-    setenv("DISPLAY", xvfb.display().toLocal8Bit().constData(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    unsetenv("QT_SCALE_FACTOR");
     int result = EXIT_SUCCESS;
     {
         int qtArgc = 1;
@@ -242,13 +237,7 @@ int main(int argc, char** argv)
             usleep(10000);
         }
         QCoreApplication::processEvents();
-
-        benchmark::Initialize(&argc, argv);
-        if (benchmark::ReportUnrecognizedArguments(argc, argv))
-            result = EXIT_FAILURE;
-        else
-            benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
+        result = vorlith::bench::runBenchmarks(argc, argv);
     }
     return result;
 }

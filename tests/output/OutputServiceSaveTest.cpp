@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <semaphore>
+
 #include <sys/stat.h>
 
 using namespace vorlith;
@@ -324,4 +327,77 @@ TEST_F(OutputServiceSaveTest, PanelStacksAboveOverrideRedirectParents)
     save(&ordinary);
     EXPECT_FALSE(panel->configuration.aboveOverlays);
     service.cancel();
+}
+
+TEST_F(OutputServiceSaveTest, ASaveAfterACancelledOneSucceedsWhileTheFirstEncodeIsStillRunning)
+{
+    // The cancelled save's encode ends late: after the second save has finished, or while the
+    // second is still encoding. Its bytes differ from the second's, so a late write of the
+    // first would show in the file.
+    for (const bool firstEndsFirst : {false, true}) {
+        SCOPED_TRACE(firstEndsFirst ? "first ends while the second encodes" : "first ends after the second");
+        QTemporaryDir into;
+        draft.directory = into.path();
+        std::vector<std::shared_ptr<std::binary_semaphore>> gates;
+        for (int k = 0; k < 2; ++k)
+            gates.push_back(std::make_shared<std::binary_semaphore>(0));
+        auto calls = std::make_shared<std::atomic<int>>(0);
+        const bool holdSecond = firstEndsFirst;
+        const OutputService::Encoder encoder = [gates, calls, holdSecond](const QImage& image, ImageFormat format) {
+            const int call = calls->fetch_add(1);
+            if (call == 0 || holdSecond)
+                gates[std::min(call, 1)]->acquire();
+            if (call == 0)
+                return QByteArray("bytes of the cancelled save");
+            return OutputService::encode(image, format);
+        };
+        OutputService saver(std::make_shared<FakePasteboard>(), encoder);
+        saver.setResources(storeHandle);
+        saver.setFolderAccess(access);
+        saver.setSavePanelFactory([this] { return panel = new FakeSavePanel; });
+        SaveOutcome first, second;
+        const auto saveInto = [&](SaveOutcome& outcome) {
+            saver.save(sample(), draft, std::nullopt, nullptr, [&outcome] { ++outcome.writing; },
+                       [&outcome](const OutputResult& result, const SaveDraft& returned) {
+                           outcome.results << result;
+                           outcome.drafts << returned;
+                       });
+            panel->nameField = QStringLiteral("shot.png");
+            panel->confirm();
+        };
+
+        saveInto(first);
+        ASSERT_TRUE(runUntil([&] { return calls->load() == 1; }));
+        saver.cancel();
+        saveInto(second);
+        if (firstEndsFirst) {
+            ASSERT_TRUE(runUntil([&] { return calls->load() == 2; }));
+            gates[0]->release();
+            ASSERT_TRUE(runUntil([] { return SharedWorkQueues::outputEncoding().runningCount() == 1; }));
+            spin(30ms); // the first's late result reaches the main thread
+            gates[1]->release();
+            ASSERT_TRUE(runUntil([&] { return !second.results.isEmpty(); }));
+        } else {
+            ASSERT_TRUE(runUntil([&] { return !second.results.isEmpty(); }));
+            gates[0]->release();
+        }
+        const QString destination = into.filePath(QStringLiteral("shot.png"));
+        const QByteArray written = contents(destination);
+        ASSERT_TRUE(runUntil([] {
+            return SharedWorkQueues::outputEncoding().runningCount() == 0 &&
+                   SharedWorkQueues::outputFiles().runningCount() == 0;
+        }));
+        spin(30ms);
+
+        EXPECT_EQ(first.results, QList<OutputResult>{OutputResult::cancelled()});
+        EXPECT_EQ(second.results, QList<OutputResult>{OutputResult::success()});
+        EXPECT_EQ(first.writing, 1);
+        EXPECT_EQ(second.writing, 1);
+        EXPECT_TRUE(written.startsWith("\x89PNG")) << "the second save's own bytes";
+        EXPECT_EQ(contents(destination), written) << "the file is written once, by the second save";
+        EXPECT_EQ(entries(into.path()), QStringList{QStringLiteral("shot.png")}) << "no staging file left";
+        EXPECT_FALSE(saver.isBusy());
+        EXPECT_TRUE(runUntil([&] { return store.work().isEmpty(); }));
+        EXPECT_TRUE(runUntil([&] { return access->open().isEmpty(); })) << access->log().join(", ").toStdString();
+    }
 }

@@ -2,13 +2,10 @@
 // Usage: colour_window X Y WIDTH HEIGHT RRGGBB
 // Prints "<window id> <x> <y>" (root coordinates of its top-left corner) once it is mapped
 // and exposed, then stays until its standard input closes or it is killed.
-#include <xcb/xcb.h>
+#include "support/XcbPeer.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <poll.h>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -16,14 +13,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: colour_window X Y WIDTH HEIGHT RRGGBB\n");
         return 2;
     }
-    int screenNumber = 0;
-    xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(c))
+    const vorlith::peer::Connection peer = vorlith::peer::connect();
+    if (!peer.connection)
         return 1;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber; ++i)
-        xcb_screen_next(&it);
-    xcb_screen_t* screen = it.data;
+    xcb_connection_t* c = peer.connection;
+    xcb_screen_t* screen = peer.screen;
 
     const int16_t x = int16_t(std::atoi(argv[1]));
     const int16_t y = int16_t(std::atoi(argv[2]));
@@ -50,29 +44,14 @@ int main(int argc, char** argv)
     xcb_flush(c);
 
     bool reported = false;
-    pollfd fds[2] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-    for (;;) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            if ((event->response_type & 0x7f) == XCB_EXPOSE && !reported) {
-                xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(
-                    c, xcb_translate_coordinates(c, window, screen->root, 0, 0), nullptr);
-                std::printf("%u %d %d\n", window, at ? at->dst_x : x, at ? at->dst_y : y);
-                std::fflush(stdout);
-                std::free(at);
-                reported = true;
-            }
-            std::free(event);
-        }
-        if (xcb_connection_has_error(c))
-            return 1;
-        if (poll(fds, 2, -1) < 0)
-            return 1;
-        if (fds[1].revents & (POLLIN | POLLHUP)) {
-            char buffer[64];
-            if (read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
-                break;
-        }
-    }
-    xcb_disconnect(c);
-    return 0;
+    return vorlith::peer::serve(c, [&](xcb_generic_event_t* event) {
+        if ((event->response_type & 0x7f) != XCB_EXPOSE || reported)
+            return;
+        xcb_translate_coordinates_reply_t* at =
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, screen->root, 0, 0), nullptr);
+        std::printf("%u %d %d\n", window, at ? at->dst_x : x, at ? at->dst_y : y);
+        std::fflush(stdout);
+        std::free(at);
+        reported = true;
+    });
 }

@@ -1,5 +1,6 @@
 #include "app/capture/CaptureFailure.h"
 #include "app/capture/CaptureService.h"
+#include "core/Async.h"
 #include "platform/CapturePlatformFactory.h"
 #include "platform/UnavailableCapturePlatform.h"
 #include "platform/x11/X11CapturePlatform.h"
@@ -25,6 +26,9 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <unistd.h>
 
@@ -501,4 +505,96 @@ TEST(X11CapturePlatform, WindowListReadsTypesBordersAndTheServersOwner)
         const QRect inner = nativeGeometry(bordered);
         EXPECT_EQ(*find(bordered)->bounds, toRect(QRectF(inner.x(), inner.y(), inner.width() + 6, inner.height() + 6)));
     }
+}
+
+// The server is asked for the window list once per capture: the shareable windows and the
+// candidates come from the same reading.
+TEST(X11CapturePlatform, ACaptureReadsTheWindowListOnce)
+{
+    ForeignWindow foreign(QRect(nativeMonitor(0).x() + 80, 90, 120, 100), orange);
+    ASSERT_TRUE(foreign.ready());
+    auto platform = std::make_shared<X11CapturePlatform>();
+    CaptureService service(platform);
+    for (int capture = 1; capture <= 2; ++capture) {
+        SCOPED_TRACE(capture);
+        const std::vector<FrozenDisplay> frames = captureAll(service);
+        ASSERT_EQ(int(frames.size()), options().monitors);
+        EXPECT_EQ(platform->windowListReads(), capture);
+        const FrozenDisplay* frame = frameOf(frames, screenAt(0));
+        ASSERT_NE(frame, nullptr);
+        EXPECT_TRUE(std::any_of(frame->candidates.begin(), frame->candidates.end(),
+                                [&](const WindowCandidate& c) { return c.owner == foreign.pid(); }));
+    }
+    // Outside a capture the list is read afresh.
+    const std::vector<WindowListEntry> entries = platform->windowList();
+    EXPECT_EQ(platform->windowListReads(), 3);
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(),
+                            [&](const WindowListEntry& e) { return e.number == foreign.id(); }));
+}
+
+// The screen is left to redraw only after a window of ours was taken off it, and only on the
+// display that window was on.
+TEST(X11CapturePlatform, WaitsForTheRedrawOnlyWhenAWindowWasHidden)
+{
+    std::vector<std::chrono::milliseconds> waits;
+    auto platform = std::make_shared<X11CapturePlatform>([&waits](std::chrono::milliseconds duration) {
+        waits.push_back(duration);
+        return sleepFor(duration, {});
+    });
+    CaptureService service(platform);
+    ASSERT_EQ(int(captureAll(service).size()), options().monitors);
+    EXPECT_TRUE(waits.empty()) << "nothing of ours was on the screen";
+
+    ColourWindow ours(magenta);
+    ours.setGeometry(QRect(screenAt(0)->geometry().topLeft() + QPoint(100, 120), QSize(200, 140)));
+    ours.show();
+    ASSERT_TRUE(shownAndDrawn(ours, magenta));
+    const std::vector<FrozenDisplay> frames = captureAll(service);
+    const FrozenDisplay* frame = frameOf(frames, screenAt(0));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_NE(frame->image.pixel(nativeGeometry(ours).center() - nativeMonitor(0).topLeft()), magenta);
+    const auto settle = options().compositor ? X11CapturePlatform::compositorSettle : X11CapturePlatform::exposeSettle;
+    EXPECT_EQ(waits, std::vector<std::chrono::milliseconds>{settle}) << "one wait, for the first display only";
+    EXPECT_TRUE(shownAndDrawn(ours, magenta));
+}
+
+// A frame that no window manager lists among its clients: the client carrying WM_STATE is
+// searched for below it, here two levels down, and the frame's bounds are the window's.
+TEST(X11CapturePlatform, WindowListFindsTheClientDeepInsideAnUnlistedFrame)
+{
+    auto connection = XcbConnection::open();
+    ASSERT_TRUE(connection);
+    xcb_connection_t* c = connection->get();
+    const QRect frameRect(nativeMonitor(0).x() + 400, 300, 300, 200);
+    const auto create = [&](xcb_window_t parent, const QRect& rect, bool overrideRedirect) {
+        const xcb_window_t window = xcb_generate_id(c);
+        const uint32_t values[] = {0x336699u, overrideRedirect ? 1u : 0u};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, parent, int16_t(rect.x()), int16_t(rect.y()),
+                          uint16_t(rect.width()), uint16_t(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        return window;
+    };
+    // Override-redirect, so that a window manager leaves the frame as it is.
+    const xcb_window_t frame = create(connection->root(), frameRect, true);
+    const xcb_window_t decoration = create(frame, QRect(0, 0, 300, 20), false);
+    const xcb_window_t inner = create(frame, QRect(0, 20, 300, 180), false);
+    const xcb_window_t client = create(inner, QRect(0, 0, 300, 180), false);
+    const xcb_atom_t wmState = connection->atom("WM_STATE");
+    const uint32_t state[] = {1, XCB_WINDOW_NONE};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, client, wmState, wmState, 32, 2, state);
+    for (xcb_window_t window : {client, inner, decoration, frame})
+        xcb_map_window(c, window);
+    XcbConnection::sync(c);
+
+    X11CapturePlatform platform;
+    const std::vector<WindowListEntry> entries = platform.windowList();
+    const auto entry = std::find_if(entries.begin(), entries.end(),
+                                    [&](const WindowListEntry& e) { return e.number == quint32(client); });
+    ASSERT_NE(entry, entries.end());
+    EXPECT_EQ(entry->bounds, std::optional<Rect>(toRect(QRectF(frameRect))));
+    EXPECT_EQ(entry->ownerPID, qint32(::getpid())) << "the server knows the creator";
+    EXPECT_TRUE(std::none_of(entries.begin(), entries.end(),
+                             [&](const WindowListEntry& e) { return e.number == quint32(frame); }));
+    xcb_destroy_window(c, frame);
+    XcbConnection::sync(c);
 }

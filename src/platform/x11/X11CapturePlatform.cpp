@@ -33,9 +33,12 @@ void syncQtConnection()
 
 } // namespace
 
-X11CapturePlatform::X11CapturePlatform() : m_grabbing(std::make_shared<Grabbing>())
+X11CapturePlatform::X11CapturePlatform(Sleeper sleeper)
+    : m_grabbing(std::make_shared<Grabbing>()), m_sleeper(std::move(sleeper))
 {
     m_grabbing->grabber = std::make_shared<X11ScreenGrabber>();
+    if (!m_sleeper)
+        m_sleeper = [](std::chrono::milliseconds duration) { return sleepFor(duration, {}); };
 }
 
 X11CapturePlatform::~X11CapturePlatform() = default;
@@ -83,21 +86,36 @@ QCoro::Task<ShareableContent> X11CapturePlatform::shareableContent()
         content.displayIDs.push_back(monitor.id);
     if (content.displayIDs.empty())
         fail(CaptureStreamError::noDisplayList);
+    std::vector<WindowListEntry> windows = readWindowList();
     std::set<qint32> owners{processID()};
-    for (const WindowListEntry& window : X11WindowList::query(*c)) {
+    for (const WindowListEntry& window : windows) {
         if (window.number)
             content.windowIDs.push_back(*window.number);
         if (window.ownerPID)
             owners.insert(*window.ownerPID);
     }
     content.applicationProcessIDs.assign(owners.begin(), owners.end());
+    m_contentWindows = std::move(windows);
     co_return content;
 }
 
 std::vector<WindowListEntry> X11CapturePlatform::windowList()
 {
+    if (m_contentWindows) {
+        std::vector<WindowListEntry> windows = std::move(*m_contentWindows);
+        m_contentWindows.reset();
+        return windows;
+    }
+    return readWindowList();
+}
+
+std::vector<WindowListEntry> X11CapturePlatform::readWindowList()
+{
     XcbConnection* c = connection();
-    return c ? X11WindowList::query(*c) : std::vector<WindowListEntry>{};
+    if (!c)
+        return {};
+    ++m_windowListReads;
+    return X11WindowList::query(*c);
 }
 
 Rect X11CapturePlatform::displayBounds(quint32 displayID)
@@ -148,7 +166,7 @@ QCoro::Task<QImage> X11CapturePlatform::screenshot(ScreenshotRequest request)
         OwnWindowConcealment concealment(area, request.exceptedWindowIDs);
         if (!concealment.isEmpty()) {
             syncQtConnection();
-            QCoro::Task<> settle = sleepFor(hasCompositor() ? compositorSettle : exposeSettle, {});
+            QCoro::Task<> settle = m_sleeper(hasCompositor() ? compositorSettle : exposeSettle);
             co_await settle;
         }
         const std::shared_ptr<X11ScreenGrabber> grabber = grabbing->grabber;

@@ -6,6 +6,7 @@
 #include "core/WorkerPool.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,10 +25,16 @@ class X11ScreenGrabber;
 // readable. CapturePlatformFactory chooses it only in an X11 session.
 class X11CapturePlatform final : public CapturePlatform {
 public:
-    X11CapturePlatform();
+    // Waits on the main thread without blocking it (the default is a timer); tests count.
+    using Sleeper = std::function<QCoro::Task<>(std::chrono::milliseconds)>;
+
+    explicit X11CapturePlatform(Sleeper sleeper = {});
     ~X11CapturePlatform() override;
 
     bool preflightScreenCaptureAccess() override { return true; }
+    // Reads the window list for the shareable windows and keeps it: the next windowList() hands
+    // out that same list, so a capture asks the server once and its shareable ids and window
+    // entries agree.
     QCoro::Task<ShareableContent> shareableContent() override;
     std::vector<WindowListEntry> windowList() override;
     Rect displayBounds(quint32 displayID) override;
@@ -40,10 +47,14 @@ public:
     static constexpr std::chrono::milliseconds compositorSettle{100};
     static constexpr std::chrono::milliseconds exposeSettle{30};
 
+    // How often the server was asked for the window list.
+    int windowListReads() const { return m_windowListReads; }
+
 private:
     XcbConnection* connection();
     std::vector<X11Monitor> monitors();
     bool hasCompositor();
+    std::vector<WindowListEntry> readWindowList();
     static QScreen* screenOf(const X11Monitor& monitor, const std::vector<X11Monitor>& all);
 
     // What a screenshot still uses after it has suspended. The task holds its own reference,
@@ -56,6 +67,10 @@ private:
     std::unique_ptr<XcbConnection> m_connection;
     bool m_connectionTried = false;
     std::shared_ptr<Grabbing> m_grabbing;
+    Sleeper m_sleeper;
+    // The list the last shareable content was read from, until windowList() takes it.
+    std::optional<std::vector<WindowListEntry>> m_contentWindows;
+    int m_windowListReads = 0;
 };
 
 } // namespace vorlith

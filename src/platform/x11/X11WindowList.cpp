@@ -2,6 +2,8 @@
 
 #include "platform/x11/XcbConnection.h"
 
+#include <QHash>
+
 #include <xcb/res.h>
 
 #include <algorithm>
@@ -9,99 +11,48 @@
 
 namespace vorlith {
 
-namespace {
+// The list costs a handful of round trips whatever the number of windows: each step sends
+// every request it can before it reads the first reply, and a window's geometry, attributes,
+// properties and owner are all asked in the same step as its place in the tree.
+//
+// 1. The root's children, with the compositing manager's selection, the XRes version and the
+//    window manager's list of the clients it manages (_NET_CLIENT_LIST).
+// 2. For each child: attributes, geometry, WM_STATE, its children, and everything read of a
+//    client (which it is without a window manager, and whose opacity counts for a frame). For
+//    each managed client: WM_STATE, its parent, and everything read of a client. A frame whose
+//    child is a managed client carrying WM_STATE has found its client here.
+// 3. Below each frame still without a client, one level at a time: WM_STATE, then the children
+//    of the windows whose frame is still without a client. A frame holds dozens of decoration
+//    windows beside its client, so this is what step 2 spares under a window manager.
+// 4. Everything read of a client, for the clients found in step 3.
 
-// A viewable child of the root: the window manager's frame, or the window itself when no
-// window manager reparents it.
-struct TopLevel {
-    xcb_window_t frame = 0;
-    xcb_window_t client = 0;
-    bool overrideRedirect = false;
-    Rect bounds;
-};
+namespace {
 
 // Frames that a window manager wraps several times still hold their client within a few levels.
 constexpr int clientSearchDepth = 3;
+constexpr uint32_t maximumManagedClients = 1 << 16;
 
-// Every request of a batch is sent before the first reply is read, so a batch costs one round
-// trip whatever its size.
-std::vector<TopLevel> viewableTopLevels(xcb_connection_t* c, xcb_window_t root)
-{
-    std::vector<TopLevel> out;
-    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
-    if (!tree)
-        return out;
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    const int count = xcb_query_tree_children_length(tree.get());
-    std::vector<xcb_get_window_attributes_cookie_t> attributes(count);
-    std::vector<xcb_get_geometry_cookie_t> geometries(count);
-    for (int i = 0; i < count; ++i) {
-        attributes[i] = xcb_get_window_attributes(c, children[i]);
-        geometries[i] = xcb_get_geometry(c, children[i]);
-    }
-    for (int i = 0; i < count; ++i) {
-        XcbReply<xcb_get_window_attributes_reply_t> attr(xcb_get_window_attributes_reply(c, attributes[i], nullptr));
-        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometries[i], nullptr));
-        if (!attr || !geometry || attr->map_state != XCB_MAP_STATE_VIEWABLE ||
-            attr->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
-            continue;
-        const double border = geometry->border_width;
-        out.push_back(TopLevel{children[i], children[i], attr->override_redirect != 0,
-                               Rect(geometry->x, geometry->y, geometry->width + 2 * border,
-                                    geometry->height + 2 * border)});
-    }
-    std::reverse(out.begin(), out.end()); // the tree lists bottom to top
-    return out;
-}
+struct Atoms {
+    xcb_atom_t wmState, clientList, pid, type, state, opacity, frameExtents;
+    xcb_atom_t desktop, dock, notification, above;
+};
 
-// The client of each frame is the window carrying WM_STATE, searched breadth-first below it;
-// a frame without one is its own client (override-redirect windows, no window manager).
-void findClients(xcb_connection_t* c, xcb_atom_t wmState, std::vector<TopLevel>& topLevels)
+Atoms atomsOf(XcbConnection& connection)
 {
-    if (wmState == XCB_ATOM_NONE)
-        return;
-    std::vector<std::pair<std::size_t, xcb_window_t>> level; // top-level index, window to look at
-    for (std::size_t i = 0; i < topLevels.size(); ++i)
-        level.emplace_back(i, topLevels[i].frame);
-    std::vector<bool> found(topLevels.size(), false);
-    for (int depth = 0; depth <= clientSearchDepth && !level.empty(); ++depth) {
-        std::vector<xcb_get_property_cookie_t> cookies;
-        for (const auto& entry : level)
-            cookies.push_back(xcb_get_property(c, 0, entry.second, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0));
-        std::vector<std::pair<std::size_t, xcb_window_t>> unresolved;
-        for (std::size_t k = 0; k < level.size(); ++k) {
-            XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookies[k], nullptr));
-            const std::size_t index = level[k].first;
-            if (found[index])
-                continue;
-            if (reply && reply->type != XCB_ATOM_NONE) {
-                found[index] = true;
-                topLevels[index].client = level[k].second;
-            } else {
-                unresolved.push_back(level[k]);
-            }
-        }
-        if (depth == clientSearchDepth)
-            break;
-        std::vector<xcb_query_tree_cookie_t> trees;
-        for (const auto& entry : unresolved)
-            trees.push_back(xcb_query_tree(c, entry.second));
-        level.clear();
-        for (std::size_t k = 0; k < unresolved.size(); ++k) {
-            XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, trees[k], nullptr));
-            if (!tree)
-                continue;
-            const xcb_window_t* children = xcb_query_tree_children(tree.get());
-            for (int j = 0; j < xcb_query_tree_children_length(tree.get()); ++j)
-                level.emplace_back(unresolved[k].first, children[j]);
-        }
-    }
-}
-
-xcb_get_property_cookie_t askProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property,
-                                      xcb_atom_t type, uint32_t length)
-{
-    return xcb_get_property(c, 0, window, property, type, 0, length);
+    connection.preloadAtoms({"WM_STATE", "_NET_CLIENT_LIST", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP",
+                             "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_STATE",
+                             "_NET_WM_STATE_ABOVE", "_NET_WM_WINDOW_OPACITY", "_GTK_FRAME_EXTENTS"});
+    return Atoms{connection.atom("WM_STATE"),
+                 connection.atom("_NET_CLIENT_LIST"),
+                 connection.atom("_NET_WM_PID"),
+                 connection.atom("_NET_WM_WINDOW_TYPE"),
+                 connection.atom("_NET_WM_STATE"),
+                 connection.atom("_NET_WM_WINDOW_OPACITY"),
+                 connection.atom("_GTK_FRAME_EXTENTS"),
+                 connection.atom("_NET_WM_WINDOW_TYPE_DESKTOP"),
+                 connection.atom("_NET_WM_WINDOW_TYPE_DOCK"),
+                 connection.atom("_NET_WM_WINDOW_TYPE_NOTIFICATION"),
+                 connection.atom("_NET_WM_STATE_ABOVE")};
 }
 
 std::vector<uint32_t> values32(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
@@ -113,14 +64,19 @@ std::vector<uint32_t> values32(xcb_connection_t* c, xcb_get_property_cookie_t co
     return std::vector<uint32_t>(data, data + xcb_get_property_value_length(reply.get()) / 4);
 }
 
-bool hasClientIdRequests(XcbConnection& connection)
+bool hasProperty(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
 {
-    if (!connection.hasExtension(&xcb_res_id))
-        return false;
-    xcb_connection_t* c = connection.get();
-    XcbReply<xcb_res_query_version_reply_t> version(
-        xcb_res_query_version_reply(c, xcb_res_query_version(c, 1, 2), nullptr));
-    return version && (version->server_major > 1 || (version->server_major == 1 && version->server_minor >= 2));
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
+    return reply && reply->type != XCB_ATOM_NONE;
+}
+
+std::vector<xcb_window_t> childrenOf(xcb_connection_t* c, xcb_query_tree_cookie_t cookie)
+{
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookie, nullptr));
+    if (!tree)
+        return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return std::vector<xcb_window_t>(children, children + xcb_query_tree_children_length(tree.get()));
 }
 
 std::optional<qint32> processFromClientIds(xcb_connection_t* c, xcb_res_query_client_ids_cookie_t cookie)
@@ -133,6 +89,246 @@ std::optional<qint32> processFromClientIds(xcb_connection_t* c, xcb_res_query_cl
             return qint32(*xcb_res_client_id_value_value(it.data));
     }
     return std::nullopt;
+}
+
+// What is read of a client window, asked before any of it is awaited.
+struct ClientRequests {
+    xcb_get_property_cookie_t pid, type, state, opacity, frameExtents;
+    std::optional<xcb_res_query_client_ids_cookie_t> clientIds;
+};
+
+struct Client {
+    std::vector<uint32_t> pid, types, states, opacity, frameExtents;
+    std::optional<qint32> serverPid; // XRes: the process the server knows, which a property cannot fake
+};
+
+ClientRequests askClient(xcb_connection_t* c, const Atoms& atoms, xcb_window_t window, bool clientIds)
+{
+    ClientRequests r;
+    r.pid = xcb_get_property(c, 0, window, atoms.pid, XCB_ATOM_CARDINAL, 0, 1);
+    r.type = xcb_get_property(c, 0, window, atoms.type, XCB_ATOM_ATOM, 0, 32);
+    r.state = xcb_get_property(c, 0, window, atoms.state, XCB_ATOM_ATOM, 0, 64);
+    r.opacity = xcb_get_property(c, 0, window, atoms.opacity, XCB_ATOM_CARDINAL, 0, 1);
+    r.frameExtents = xcb_get_property(c, 0, window, atoms.frameExtents, XCB_ATOM_CARDINAL, 0, 4);
+    if (clientIds) {
+        xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        r.clientIds = xcb_res_query_client_ids(c, 1, &spec);
+    }
+    return r;
+}
+
+Client readClient(xcb_connection_t* c, const ClientRequests& r)
+{
+    Client client;
+    client.pid = values32(c, r.pid);
+    client.types = values32(c, r.type);
+    client.states = values32(c, r.state);
+    client.opacity = values32(c, r.opacity);
+    client.frameExtents = values32(c, r.frameExtents);
+    if (r.clientIds)
+        client.serverPid = processFromClientIds(c, *r.clientIds);
+    return client;
+}
+
+// A viewable child of the root: the window manager's frame, or the window itself when no
+// window manager reparents it.
+struct TopLevel {
+    xcb_window_t frame = 0;
+    xcb_window_t client = 0;
+    bool overrideRedirect = false;
+    Rect bounds;
+    Client framed;                 // what the frame says of itself
+    std::optional<Client> found;   // the client below the frame, once one is found there
+    std::vector<xcb_window_t> children; // where the search below a frame without WM_STATE starts
+};
+
+struct RootAnswers {
+    std::vector<xcb_window_t> children;
+    std::vector<xcb_window_t> managed; // the window manager's clients, when it lists them
+    bool compositing = false;
+    bool clientIds = false;
+};
+
+// Step 1.
+RootAnswers askRoot(XcbConnection& connection, const Atoms& atoms)
+{
+    xcb_connection_t* c = connection.get();
+    const xcb_query_tree_cookie_t tree = xcb_query_tree(c, connection.root());
+    const xcb_get_property_cookie_t managed =
+        xcb_get_property(c, 0, connection.root(), atoms.clientList, XCB_ATOM_WINDOW, 0, maximumManagedClients);
+    const QByteArray selectionName = "_NET_WM_CM_S" + QByteArray::number(connection.screenNumber());
+    const xcb_atom_t selection = connection.atom(selectionName.constData());
+    std::optional<xcb_get_selection_owner_cookie_t> owner;
+    if (selection != XCB_ATOM_NONE)
+        owner = xcb_get_selection_owner(c, selection);
+    std::optional<xcb_res_query_version_cookie_t> version;
+    if (connection.hasExtension(&xcb_res_id))
+        version = xcb_res_query_version(c, 1, 2);
+
+    RootAnswers answers;
+    answers.children = childrenOf(c, tree);
+    answers.managed = values32(c, managed);
+    if (owner) {
+        XcbReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(c, *owner, nullptr));
+        // Without a compositing manager every window is drawn opaque, whatever opacity it asks for.
+        answers.compositing = reply && reply->owner != XCB_WINDOW_NONE;
+    }
+    if (version) {
+        XcbReply<xcb_res_query_version_reply_t> reply(xcb_res_query_version_reply(c, *version, nullptr));
+        answers.clientIds =
+            reply && (reply->server_major > 1 || (reply->server_major == 1 && reply->server_minor >= 2));
+    }
+    return answers;
+}
+
+// Step 2, asked of each child of the root.
+struct TopLevelRequests {
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_get_geometry_cookie_t geometry;
+    xcb_get_property_cookie_t wmState;
+    xcb_query_tree_cookie_t tree;
+    ClientRequests client;
+};
+
+// Step 2, asked of each client the window manager lists.
+struct ManagedRequests {
+    xcb_get_property_cookie_t wmState;
+    xcb_query_tree_cookie_t tree;
+    ClientRequests client;
+};
+
+// The listed clients that carry WM_STATE, by the window that holds them.
+using ManagedClients = QHash<xcb_window_t, std::vector<std::pair<xcb_window_t, Client>>>;
+
+std::vector<TopLevelRequests> askTopLevels(xcb_connection_t* c, const Atoms& atoms, const RootAnswers& root)
+{
+    std::vector<TopLevelRequests> requests;
+    requests.reserve(root.children.size());
+    for (xcb_window_t child : root.children) {
+        requests.push_back({xcb_get_window_attributes(c, child), xcb_get_geometry(c, child),
+                            xcb_get_property(c, 0, child, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+                            xcb_query_tree(c, child), askClient(c, atoms, child, root.clientIds)});
+    }
+    return requests;
+}
+
+std::vector<ManagedRequests> askManaged(xcb_connection_t* c, const Atoms& atoms, const RootAnswers& root)
+{
+    std::vector<ManagedRequests> requests;
+    requests.reserve(root.managed.size());
+    for (xcb_window_t window : root.managed) {
+        requests.push_back({xcb_get_property(c, 0, window, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+                            xcb_query_tree(c, window), askClient(c, atoms, window, root.clientIds)});
+    }
+    return requests;
+}
+
+// The viewable InputOutput children of the root, bottom to top as the tree lists them.
+std::vector<TopLevel> readTopLevels(xcb_connection_t* c, const RootAnswers& root,
+                                    const std::vector<TopLevelRequests>& requests)
+{
+    std::vector<TopLevel> out;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        const TopLevelRequests& r = requests[i];
+        // Every reply is read, also of the windows left out, so none stays queued.
+        XcbReply<xcb_get_window_attributes_reply_t> attr(xcb_get_window_attributes_reply(c, r.attributes, nullptr));
+        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, r.geometry, nullptr));
+        const bool isClient = hasProperty(c, r.wmState);
+        std::vector<xcb_window_t> children = childrenOf(c, r.tree);
+        Client client = readClient(c, r.client);
+        if (!attr || !geometry || attr->map_state != XCB_MAP_STATE_VIEWABLE ||
+            attr->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
+            continue;
+        const double border = geometry->border_width;
+        TopLevel top;
+        top.frame = top.client = root.children[i];
+        top.overrideRedirect = attr->override_redirect != 0;
+        top.bounds = Rect(geometry->x, geometry->y, geometry->width + 2 * border, geometry->height + 2 * border);
+        top.framed = std::move(client);
+        if (!isClient)
+            top.children = std::move(children);
+        out.push_back(std::move(top));
+    }
+    return out;
+}
+
+ManagedClients readManaged(xcb_connection_t* c, const RootAnswers& root, const std::vector<ManagedRequests>& requests)
+{
+    ManagedClients byParent;
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+        const ManagedRequests& r = requests[k];
+        const bool isClient = hasProperty(c, r.wmState);
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, r.tree, nullptr));
+        Client client = readClient(c, r.client);
+        if (isClient && tree)
+            byParent[tree->parent].emplace_back(root.managed[k], std::move(client));
+    }
+    return byParent;
+}
+
+// A frame without WM_STATE whose child is a listed client has found it: the first in the
+// frame's own order, as the search would find it.
+void takeListedClients(std::vector<TopLevel>& topLevels, const ManagedClients& managed)
+{
+    for (TopLevel& top : topLevels) {
+        const auto held = managed.constFind(top.frame);
+        if (top.children.empty() || held == managed.constEnd())
+            continue;
+        for (xcb_window_t child : top.children) {
+            const auto match = std::find_if(held->begin(), held->end(), [&](const auto& m) { return m.first == child; });
+            if (match != held->end()) {
+                top.client = match->first;
+                top.found = match->second;
+                top.children.clear();
+                break;
+            }
+        }
+    }
+}
+
+// Step 3: the client of each frame without WM_STATE is the window below it carrying it,
+// searched breadth-first; a frame without one is its own client (override-redirect windows, no
+// window manager). A level's WM_STATE is asked first, and the next level only below the frames
+// still unresolved: a window manager's frame holds dozens of decoration windows beside its
+// client, and their trees are not worth asking for. Returns the top-levels whose client was found.
+std::vector<std::size_t> findClients(xcb_connection_t* c, const Atoms& atoms, std::vector<TopLevel>& topLevels)
+{
+    std::vector<std::size_t> found;
+    if (atoms.wmState == XCB_ATOM_NONE)
+        return found;
+    std::vector<std::pair<std::size_t, xcb_window_t>> level; // top-level index, window to look at
+    for (std::size_t i = 0; i < topLevels.size(); ++i)
+        for (xcb_window_t child : topLevels[i].children)
+            level.emplace_back(i, child);
+    std::vector<bool> resolved(topLevels.size(), false);
+    for (int depth = 1; depth <= clientSearchDepth && !level.empty(); ++depth) {
+        std::vector<xcb_get_property_cookie_t> states;
+        states.reserve(level.size());
+        for (const auto& entry : level)
+            states.push_back(xcb_get_property(c, 0, entry.second, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0));
+        for (std::size_t k = 0; k < level.size(); ++k) {
+            const bool isClient = hasProperty(c, states[k]);
+            const std::size_t index = level[k].first;
+            if (isClient && !resolved[index]) {
+                resolved[index] = true;
+                topLevels[index].client = level[k].second;
+                found.push_back(index);
+            }
+        }
+        if (depth == clientSearchDepth)
+            break;
+        std::erase_if(level, [&](const auto& entry) { return resolved[entry.first]; });
+        std::vector<xcb_query_tree_cookie_t> trees;
+        trees.reserve(level.size());
+        for (const auto& entry : level)
+            trees.push_back(xcb_query_tree(c, entry.second));
+        std::vector<std::pair<std::size_t, xcb_window_t>> next;
+        for (std::size_t k = 0; k < level.size(); ++k)
+            for (xcb_window_t child : childrenOf(c, trees[k]))
+                next.emplace_back(level[k].first, child);
+        level = std::move(next);
+    }
+    return found;
 }
 
 // A client that draws its own decorations (GTK, browsers) paints an invisible shadow inside
@@ -150,86 +346,67 @@ Rect withoutFrameExtents(const Rect& bounds, const std::vector<uint32_t>& extent
     return Rect(bounds.origin.x + left, bounds.origin.y + top, width, height);
 }
 
-struct Properties {
-    xcb_get_property_cookie_t pid, type, state, opacity, frameOpacity, frameExtents;
-    std::optional<xcb_res_query_client_ids_cookie_t> clientIds;
-};
+bool contains(const std::vector<uint32_t>& list, xcb_atom_t atom)
+{
+    return atom != XCB_ATOM_NONE && std::find(list.begin(), list.end(), atom) != list.end();
+}
+
+std::optional<WindowListEntry> entryOf(const TopLevel& top, const Atoms& atoms, bool compositing)
+{
+    const Client& client = top.found ? *top.found : top.framed;
+    if (contains(client.types, atoms.desktop))
+        return std::nullopt;
+    WindowListEntry entry;
+    entry.number = top.client;
+    if (client.serverPid)
+        entry.ownerPID = client.serverPid;
+    else if (!client.pid.empty())
+        entry.ownerPID = qint32(client.pid.front());
+    if (top.overrideRedirect)
+        entry.layer = X11WindowList::overrideRedirectLayer;
+    else if (contains(client.types, atoms.notification))
+        entry.layer = X11WindowList::notificationLayer;
+    else if (contains(client.types, atoms.dock))
+        entry.layer = X11WindowList::dockLayer;
+    else if (contains(client.states, atoms.above))
+        entry.layer = X11WindowList::aboveLayer;
+    else
+        entry.layer = X11WindowList::normalLayer;
+    const std::vector<uint32_t>& opacity = client.opacity.empty() ? top.framed.opacity : client.opacity;
+    entry.alpha = opacity.empty() || !compositing ? 1.0 : double(opacity.front()) / std::numeric_limits<uint32_t>::max();
+    entry.bounds = withoutFrameExtents(top.bounds, client.frameExtents);
+    entry.isOnscreen = true;
+    // X11 has no per-window capture protection: every window can be read.
+    entry.sharingState = sharingReadOnly;
+    return entry;
+}
 
 } // namespace
 
 std::vector<WindowListEntry> X11WindowList::query(XcbConnection& connection)
 {
     xcb_connection_t* c = connection.get();
-    connection.preloadAtoms({"WM_STATE", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP",
-                             "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_STATE",
-                             "_NET_WM_STATE_ABOVE", "_NET_WM_WINDOW_OPACITY", "_GTK_FRAME_EXTENTS"});
-    // Without a compositing manager every window is drawn opaque, whatever opacity it asks for.
-    const bool compositing = connection.hasCompositingManager();
-    std::vector<TopLevel> topLevels = viewableTopLevels(c, connection.root());
-    findClients(c, connection.atom("WM_STATE"), topLevels);
+    const Atoms atoms = atomsOf(connection);
+    const RootAnswers root = askRoot(connection, atoms);
+    // Step 2.
+    const std::vector<TopLevelRequests> topLevelRequests = askTopLevels(c, atoms, root);
+    const std::vector<ManagedRequests> managedRequests = askManaged(c, atoms, root);
+    std::vector<TopLevel> topLevels = readTopLevels(c, root, topLevelRequests);
+    takeListedClients(topLevels, readManaged(c, root, managedRequests));
+    const std::vector<std::size_t> found = findClients(c, atoms, topLevels);
 
-    const bool clientIds = hasClientIdRequests(connection);
-    std::vector<Properties> properties;
-    properties.reserve(topLevels.size());
-    for (const TopLevel& top : topLevels) {
-        Properties p;
-        p.pid = askProperty(c, top.client, connection.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 1);
-        p.type = askProperty(c, top.client, connection.atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32);
-        p.state = askProperty(c, top.client, connection.atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 64);
-        p.opacity = askProperty(c, top.client, connection.atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 1);
-        p.frameOpacity = askProperty(c, top.frame, connection.atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 1);
-        p.frameExtents = askProperty(c, top.client, connection.atom("_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 4);
-        if (clientIds) {
-            xcb_res_client_id_spec_t spec{top.client, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            p.clientIds = xcb_res_query_client_ids(c, 1, &spec);
-        }
-        properties.push_back(p);
-    }
-
+    // Step 4.
+    std::vector<ClientRequests> requests;
+    requests.reserve(found.size());
+    for (std::size_t index : found)
+        requests.push_back(askClient(c, atoms, topLevels[index].client, root.clientIds));
+    for (std::size_t k = 0; k < found.size(); ++k)
+        topLevels[found[k]].found = readClient(c, requests[k]);
     std::vector<WindowListEntry> entries;
-    for (std::size_t i = 0; i < topLevels.size(); ++i) {
-        const TopLevel& top = topLevels[i];
-        const Properties& p = properties[i];
-        const std::vector<uint32_t> pid = values32(c, p.pid);
-        const std::vector<uint32_t> types = values32(c, p.type);
-        const std::vector<uint32_t> states = values32(c, p.state);
-        std::vector<uint32_t> opacity = values32(c, p.opacity);
-        const std::vector<uint32_t> frameOpacity = values32(c, p.frameOpacity);
-        const std::vector<uint32_t> frameExtents = values32(c, p.frameExtents);
-        const std::optional<qint32> resPid = p.clientIds ? processFromClientIds(c, *p.clientIds) : std::nullopt;
-
-        const auto hasAtom = [&](const std::vector<uint32_t>& list, const char* name) {
-            return std::find(list.begin(), list.end(), connection.atom(name)) != list.end();
-        };
-        if (hasAtom(types, "_NET_WM_WINDOW_TYPE_DESKTOP"))
-            continue;
-
-        WindowListEntry entry;
-        entry.number = top.client;
-        if (resPid)
-            entry.ownerPID = resPid;
-        else if (!pid.empty())
-            entry.ownerPID = qint32(pid.front());
-        if (top.overrideRedirect)
-            entry.layer = overrideRedirectLayer;
-        else if (hasAtom(types, "_NET_WM_WINDOW_TYPE_NOTIFICATION"))
-            entry.layer = notificationLayer;
-        else if (hasAtom(types, "_NET_WM_WINDOW_TYPE_DOCK"))
-            entry.layer = dockLayer;
-        else if (hasAtom(states, "_NET_WM_STATE_ABOVE"))
-            entry.layer = aboveLayer;
-        else
-            entry.layer = normalLayer;
-        if (opacity.empty())
-            opacity = frameOpacity;
-        entry.alpha = opacity.empty() || !compositing ? 1.0
-                                                      : double(opacity.front()) / std::numeric_limits<uint32_t>::max();
-        entry.bounds = withoutFrameExtents(top.bounds, frameExtents);
-        entry.isOnscreen = true;
-        // X11 has no per-window capture protection: every window can be read.
-        entry.sharingState = sharingReadOnly;
-        entries.push_back(entry);
-    }
+    entries.reserve(topLevels.size());
+    for (auto top = topLevels.rbegin(); top != topLevels.rend(); ++top) // the tree lists bottom to top
+        if (std::optional<WindowListEntry> entry = entryOf(*top, atoms, root.compositing))
+            entries.push_back(std::move(*entry));
     return entries;
 }
 

@@ -1,0 +1,39 @@
+#pragma once
+
+// What the benchmarks on an X server share: the harness's private Xvfb with Qt pointed at it,
+// and the run of the registered benchmarks.
+
+#include "support/XvfbServer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace vorlith::bench {
+
+// Starts the server and points Qt (and every child process) at it; says why when it cannot.
+inline bool startXvfb(test::XvfbServer& xvfb, const test::XvfbOptions& options, const char* program)
+{
+    if (!xvfb.start(options)) {
+        std::fprintf(stderr, "%s: could not start Xvfb\n", program);
+        return false;
+    }
+    setenv("DISPLAY", xvfb.display().toLocal8Bit().constData(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    unsetenv("QT_SCALE_FACTOR");
+    return true;
+}
+
+// Runs the benchmarks the command line selects; the program's exit status.
+inline int runBenchmarks(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return EXIT_FAILURE;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return EXIT_SUCCESS;
+}
+
+} // namespace vorlith::bench
