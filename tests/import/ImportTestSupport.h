@@ -9,6 +9,20 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
+
+// Readable failure messages for the texts the import reports.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace vorlith {
+inline void PrintTo(const ImageImportService::Failure& failure, std::ostream* out)
+{
+    *out << "(" << failure.name.toStdString() << ", " << failure.reason.toStdString() << ")";
+}
+} // namespace vorlith
 
 namespace vorlith::test {
 
