@@ -40,6 +40,12 @@ QImage pattern()
 
 class ClipboardImportX11 : public ::testing::Test {
 protected:
+    Service::Result paste()
+    {
+        auto batch = m_service.pasteBatch(m_pasteboard, m_accepted.function());
+        return finishBatch(std::move(batch));
+    }
+
     std::shared_ptr<ImageResourceStore> m_store = std::make_shared<ImageResourceStore>(qint64(256) << 20);
     std::shared_ptr<X11Pasteboard> m_pasteboard = std::make_shared<X11Pasteboard>();
     Service m_service{m_store};
@@ -53,8 +59,7 @@ TEST_F(ClipboardImportX11, AnImageCopiedByAnotherProgramImports)
     const QImage image = pattern();
     copyElsewhere(*m_pasteboard, QStringLiteral("image/png"), pngBytes(image));
 
-    auto batch = m_service.pasteBatch(m_pasteboard, m_accepted.function());
-    const Service::Result result = finishBatch(std::move(batch));
+    const Service::Result result = paste();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->status, Service::BatchStatus::completed());
     EXPECT_TRUE(result->failures.isEmpty());
@@ -79,8 +84,7 @@ TEST_F(ClipboardImportX11, AFileListCopiedAsAFileManagerDoesImportsTheFiles)
     copyElsewhere(*m_pasteboard, QStringLiteral("x-special/gnome-copied-files"),
                   "copy\n" + QUrl::fromLocalFile(path).toEncoded());
 
-    auto batch = m_service.pasteBatch(m_pasteboard, m_accepted.function());
-    const Service::Result result = finishBatch(std::move(batch));
+    const Service::Result result = paste();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->status, Service::BatchStatus::completed());
     EXPECT_TRUE(result->failures.isEmpty());
@@ -94,8 +98,7 @@ TEST_F(ClipboardImportX11, AListOfWebLinksAloneIsNeitherAFileNorAnImage)
 {
     // A browser's "copy image" may offer the page's link beside the image.
     copyElsewhere(*m_pasteboard, QStringLiteral("text/uri-list"), "https://example.com/picture.png\r\n");
-    auto batch = m_service.pasteBatch(m_pasteboard, m_accepted.function());
-    const Service::Result result = finishBatch(std::move(batch));
+    const Service::Result result = paste();
     ASSERT_TRUE(result);
     // xclip offers one type: no image data, so nothing to pin, and no file reference either.
     EXPECT_EQ(result->failures, (QList<Service::Failure>{{QStringLiteral("置顶图片"),

@@ -1,5 +1,6 @@
 #include "app/import/ImageImportService.h"
 
+#include "app/base/WorkReservationLease.h"
 #include "app/import/ClipboardFileList.h"
 #include "app/import/ClipboardReader.h"
 #include "app/import/ImageFileInput.h"
@@ -75,25 +76,6 @@ private:
     QString m_path;
 };
 
-// A work reservation finished when it goes out of scope, whatever way the step ends.
-class WorkScope {
-public:
-    WorkScope(std::weak_ptr<ImageResourceStore> store, ImageResourceStore::WorkReservation reservation)
-        : m_store(std::move(store)), m_reservation(reservation)
-    {
-    }
-    ~WorkScope()
-    {
-        if (const auto store = m_store.lock())
-            store->finishWork(m_reservation);
-    }
-    WorkScope(const WorkScope&) = delete;
-    WorkScope& operator=(const WorkScope&) = delete;
-
-private:
-    std::weak_ptr<ImageResourceStore> m_store;
-    ImageResourceStore::WorkReservation m_reservation;
-};
 
 // The clipboard types image data is tried under, in order: PNG, TIFF, then every type the
 // decoder reads. Vector types are left out: they have no pixel size of their own.
@@ -328,7 +310,7 @@ QCoro::Task<ImageImportService::Result> ImageImportService::importFiles(QList<QU
             const qint64 size = input->byteCount();
             if (size > std::numeric_limits<qint64>::max() / 2)
                 throw ImageResourceStore::Failure(ImageResourceStore::Failure::budget);
-            WorkScope work(m_resources, m_resources->reserveWork(2 * size, WorkKind::input, 0));
+            WorkReservationLease work(m_resources, m_resources->reserveWork(2 * size, WorkKind::input, 0));
 
             auto reading = SharedWorkQueues::imageImport().run(
                 stop, [input](std::stop_token jobStop) { return input->read(jobStop); });
@@ -486,7 +468,7 @@ QCoro::Task<ImageImportService::Result> ImageImportService::importClipboardImage
         }
         ReceiveOutcome outcome;
         {
-            WorkScope finished(m_resources, *work);
+            WorkReservationLease finished(m_resources, *work);
             auto receiving = receive(std::move(*data), false, name, DocumentOrigin::clipboardImage, valid, accept, stop);
             outcome = co_await receiving;
         }
