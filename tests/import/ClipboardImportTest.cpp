@@ -45,6 +45,17 @@ protected:
         file.write(bytes);
         return QUrl::fromLocalFile(file.fileName());
     }
+    // Pastes what is offered and expects that many images pinned, nothing reported.
+    void pasteExpecting(qsizetype images)
+    {
+        m_accepted.images.clear();
+        const Service::Result result = paste();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, Status::completed());
+        EXPECT_TRUE(result->failures.isEmpty());
+        EXPECT_EQ(m_accepted.images.size(), images);
+        expectNothingHalfMade(*m_store, *result);
+    }
     void countReads()
     {
         m_pasteboard->onRead = [this](FakePasteboard&) { ++m_reads; };
@@ -119,11 +130,7 @@ TEST_F(ClipboardImport, ABrokenRepresentationGivesWayToOneThatDecodes)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         offer(c.entries);
-        m_accepted.images.clear();
-        const Service::Result result = paste();
-        ASSERT_TRUE(result);
-        EXPECT_EQ(result->status, Status::completed());
-        EXPECT_TRUE(result->failures.isEmpty());
+        pasteExpecting(1);
         ASSERT_EQ(m_accepted.images.size(), 1);
         const QRgb got = m_accepted.images[0].source.image.pixel(2, 2);
         EXPECT_LE(std::abs(qRed(got) - qRed(c.pixel)) + std::abs(qGreen(got) - qGreen(c.pixel)) +
@@ -208,16 +215,11 @@ TEST_F(ClipboardImport, FilesOnTheClipboardWinOverItsImageData)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         offer(c.entries);
-        m_accepted.images.clear();
-        const Service::Result result = paste();
-        ASSERT_TRUE(result);
-        EXPECT_EQ(result->status, Status::completed());
-        EXPECT_TRUE(result->failures.isEmpty());
+        pasteExpecting(2);
         ASSERT_EQ(m_accepted.images.size(), 2);
         EXPECT_EQ(m_accepted.images[0].origin, DocumentOrigin::localFile);
         EXPECT_EQ(m_accepted.images[0].source.image.size(), QSize(7, 5));
         EXPECT_EQ(m_accepted.images[1].source.image.size(), QSize(3, 2));
-        expectNothingHalfMade(*m_store, *result);
     }
 }
 
@@ -225,9 +227,7 @@ TEST_F(ClipboardImport, WebLinksAreNoFilesAndTheImageDataIsTried)
 {
     offer({{QStringLiteral("text/uri-list"), QByteArray("https://example.com/cat.png\r\n")},
            {QStringLiteral("image/png"), pngBytes(filled(qRgb(0, 0, 0), 4, 4))}});
-    const Service::Result result = paste();
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(result->failures.isEmpty());
+    pasteExpecting(1);
     ASSERT_EQ(m_accepted.images.size(), 1);
     EXPECT_EQ(m_accepted.images[0].origin, DocumentOrigin::clipboardImage);
 }
