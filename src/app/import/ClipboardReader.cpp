@@ -5,26 +5,31 @@
 
 namespace vorlith {
 
-QStringList ClipboardReader::types(Pasteboard& pasteboard)
+namespace {
+
+void throwIfStopped(const std::stop_token& stop)
 {
+    if (stop.stop_requested())
+        throw CancellationError();
+}
+
+} // namespace
+
+QCoro::Task<QStringList> ClipboardReader::types(Pasteboard& pasteboard, std::stop_token stop)
+{
+    throwIfStopped(stop);
     QStringList out;
     for (int item = 0; item < pasteboard.itemCount(); ++item)
         for (const QString& type : pasteboard.types(item))
             if (!out.contains(type))
                 out << type;
-    return out;
-}
-
-bool ClipboardReader::offers(Pasteboard& pasteboard, const QString& type)
-{
-    return types(pasteboard).contains(type);
+    co_return out;
 }
 
 QCoro::Task<std::optional<QByteArray>> ClipboardReader::data(Pasteboard& pasteboard, QString type,
                                                              std::stop_token stop)
 {
-    if (stop.stop_requested())
-        throw CancellationError();
+    throwIfStopped(stop);
     for (int item = 0; item < pasteboard.itemCount(); ++item) {
         if (pasteboard.types(item).contains(type))
             co_return pasteboard.data(item, type);

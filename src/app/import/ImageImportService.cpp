@@ -376,12 +376,16 @@ QCoro::Task<ImageImportService::Result> ImageImportService::pasteBatch(std::shar
         return changed;
     };
 
+    QStringList offered;
     try {
+        auto listing = ClipboardReader::types(*pasteboard, stop);
+        offered = co_await listing;
+
         // File references first: the plain URI list, else the file managers' own list.
         ClipboardFileList files;
         const QStringList fileListTypes{ClipboardFileList::uriListType(), ClipboardFileList::copiedFilesType()};
         for (const QString& type : fileListTypes) {
-            if (!files.files.isEmpty() || !ClipboardReader::offers(*pasteboard, type))
+            if (!files.files.isEmpty() || !offered.contains(type))
                 continue;
             auto reading = ClipboardReader::data(*pasteboard, type, stop);
             const std::optional<QByteArray> data = co_await reading;
@@ -412,14 +416,14 @@ QCoro::Task<ImageImportService::Result> ImageImportService::pasteBatch(std::shar
         co_return emptyResult(BatchStatus::cancelled());
     }
 
-    auto image = importClipboardImage(std::move(pasteboard), startCount, std::move(accept), stop);
+    auto image = importClipboardImage(std::move(pasteboard), startCount, offered, std::move(accept), stop);
     Result result = co_await image;
     co_return result;
 }
 
 QCoro::Task<ImageImportService::Result> ImageImportService::importClipboardImage(std::shared_ptr<Pasteboard> pasteboard,
-                                                                                  qint64 startCount, Accept accept,
-                                                                                  std::stop_token stop)
+                                                                                  qint64 startCount, QStringList offered,
+                                                                                  Accept accept, std::stop_token stop)
 {
     const auto valid = [pasteboard, startCount] { return pasteboard->changeCount() == startCount; };
     const auto changedResult = [this] {
@@ -436,7 +440,7 @@ QCoro::Task<ImageImportService::Result> ImageImportService::importClipboardImage
         if (tried.contains(type))
             continue;
         tried.insert(type);
-        if (!ClipboardReader::offers(*pasteboard, type))
+        if (!offered.contains(type))
             continue;
         if (stop.stop_requested())
             co_return emptyResult(BatchStatus::cancelled());
