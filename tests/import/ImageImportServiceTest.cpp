@@ -2,6 +2,7 @@
 #include "import/ImportFixtures.h"
 #include "import/ImportTestSupport.h"
 #include "support/FakeFolderAccess.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include <thread>
 
 using namespace vorlith;
 using namespace vorlith::test;
@@ -190,6 +193,13 @@ TEST_F(ImportBatch, TheBookkeepingIsReleasedOnceByHandOrWhenTheResultGoes)
     EXPECT_EQ(m_store->work().size(), 1);
     dropped.reset();
     EXPECT_TRUE(m_store->work().isEmpty());
+
+    // The last reference may go on another thread: the budget is still settled on this one.
+    Service::Result elsewhere = run({url(QStringLiteral("a.png"))});
+    ASSERT_TRUE(elsewhere && elsewhere->metadata);
+    std::thread([result = std::move(elsewhere)]() mutable { result.reset(); }).join();
+    EXPECT_EQ(m_store->work().size(), 1) << "settled off the main thread";
+    EXPECT_TRUE(runUntil([&] { return m_store->work().isEmpty(); }));
 }
 
 TEST_F(ImportBatch, ASecondBatchWhileOneRunsIsBusyAndLeavesTheFirstAlone)
