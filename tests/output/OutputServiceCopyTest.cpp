@@ -209,24 +209,64 @@ TEST_F(OutputServiceCopyTest, CompletionMayStartTheNextCopyAtOnce)
     EXPECT_EQ(pasteboard->writes.size(), 2);
 }
 
-TEST_F(OutputServiceCopyTest, TextCopyCompletesInsideTheCallThroughTheSameTransaction)
+TEST_F(OutputServiceCopyTest, TextCopyRunsTheSameTransaction)
 {
     OutputService service(pasteboard);
     Completions done;
     service.copy(QStringLiteral("#1A2B3C"), done.record(service));
-    ASSERT_EQ(done.results, QList<OutputResult>{OutputResult::success()});
+    EXPECT_TRUE(done.results.isEmpty()) << "the previous contents are read first, without blocking";
+    EXPECT_TRUE(service.isBusy());
+    ASSERT_TRUE(runUntil([&] { return done.results.size() == 1; }));
+    EXPECT_EQ(done.results[0], OutputResult::success());
+    EXPECT_EQ(done.busyWhenCalled, QList<bool>{false});
     EXPECT_EQ(pasteboard->items[0][0].type, QStringLiteral("text/plain"));
     EXPECT_EQ(pasteboard->items[0][0].data, QByteArray("#1A2B3C"));
 
     // A failing write puts the previous contents back, as for images.
     pasteboard->failingWrites = 1;
     service.copy(QStringLiteral("#000000"), done.record(service));
-    ASSERT_EQ(done.results.size(), 2);
+    ASSERT_TRUE(runUntil([&] { return done.results.size() == 2; }));
     EXPECT_EQ(done.results[1].message, QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。"));
     EXPECT_EQ(pasteboard->items[0][0].data, QByteArray("#1A2B3C"));
 
     service.copy(QString(), done.record(service));
-    EXPECT_EQ(done.results.last().message, QStringLiteral("无法准备剪贴板文字，请重试。"));
+    EXPECT_EQ(done.results.last().message, QStringLiteral("无法准备剪贴板文字，请重试。")) << "refused before any read";
+}
+
+// While the snapshot waits for a slow owner the operation can be withdrawn (cancelled, or
+// cancelled and replaced by a new copy): the waiting transaction must then write nothing.
+TEST_F(OutputServiceCopyTest, AWithdrawnCopyWritesNothingOnceTheSnapshotArrives)
+{
+    FakePasteboard::Item slow = FakePasteboard::item({{"text/plain", "before"}, {"image/png", "slow"}});
+    slow[1].stalls = true;
+    pasteboard->items = {slow};
+    pasteboard->stallFor = 150ms;
+    OutputService service(pasteboard);
+    service.setResources(storeHandle);
+
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced by a new copy" : "cancelled");
+        pasteboard->writes.clear();
+        const int readsBefore = pasteboard->reads;
+        Completions first, second;
+        service.copy(QStringLiteral("#111111"), first.record(service));
+        ASSERT_TRUE(runUntil([&] { return pasteboard->reads >= readsBefore + 2; })) << "waiting on the slow type";
+        service.cancel();
+        EXPECT_EQ(first.results, QList<OutputResult>{OutputResult::cancelled()});
+        if (replaced) {
+            pasteboard->items = {FakePasteboard::item({{"text/plain", "before"}})};
+            service.copy(QStringLiteral("#222222"), second.record(service));
+            ASSERT_TRUE(runUntil([&] { return !second.results.isEmpty(); }));
+            EXPECT_EQ(second.results, QList<OutputResult>{OutputResult::success()});
+        }
+        spin(250ms);
+        EXPECT_EQ(first.results.size(), 1);
+        EXPECT_EQ(pasteboard->writes.size(), replaced ? 1 : 0);
+        if (replaced) {
+            EXPECT_EQ(pasteboard->items[0][0].data, QByteArray("#222222"));
+        }
+        pasteboard->items = {slow};
+    }
 }
 
 TEST_F(OutputServiceCopyTest, WorkspaceIsFourTimesTheLargerSizePlus64KiB)

@@ -1,10 +1,12 @@
 #include "app/output/PasteboardTransaction.h"
 #include "support/FakePasteboard.h"
+#include "support/TaskOutcome.h"
 
 #include <gtest/gtest.h>
 
 using namespace vorlith;
 using test::FakePasteboard;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -21,6 +23,15 @@ PasteboardItem plain(std::initializer_list<std::pair<const char*, const char*>> 
     for (const auto& [type, data] : entries)
         item.setData(QString::fromUtf8(type), QByteArray(data));
     return item;
+}
+
+// Runs one transaction to its end.
+OutputResult commit(const std::shared_ptr<FakePasteboard>& pasteboard, const PasteboardWriter& writer,
+                    const PasteboardItem& item)
+{
+    const auto outcome = test::finish(PasteboardTransaction::commit(pasteboard, writer, item, {}, {}));
+    EXPECT_TRUE(outcome.finished && !outcome.error);
+    return outcome.value && *outcome.value ? **outcome.value : OutputResult::cancelled();
 }
 
 const FakePasteboard::Item otherAppItem = FakePasteboard::item({{"text/plain", "someone else"}});
@@ -48,6 +59,12 @@ TEST(PasteboardTransaction, CaseTable)
     const FakePasteboard::Item partlyReadable =
         FakePasteboard::item({{"text/plain", "old"}, {"application/x-private", nullptr}});
 
+    const QString partly =
+        QStringLiteral("复制失败，可读取的原剪贴板内容已恢复；部分应用专用格式无法恢复。截图仍然保留，请重试或保存。");
+    FakePasteboard::Item oneTypeStalls = FakePasteboard::item({{"text/plain", "old"}, {"image/png", "never comes"}});
+    oneTypeStalls[1].stalls = true;
+    const auto quickStalls = [](FakePasteboard& p) { p.stallFor = 20ms; };
+
     const std::vector<Case> cases = {
         {"empty clipboard, write succeeds", {}, 0, {}, {}, {pngItem()}, 1, 1},
         {"empty clipboard, write fails: nothing to restore", {}, 1, {}, restored, {}, 1, 2},
@@ -57,8 +74,7 @@ TEST(PasteboardTransaction, CaseTable)
          {plain({{"text/plain", "old"}, {"text/html", "<b>old</b>"}}), plain({{"text/uri-list", "file:///a"}})}, 2, 2},
         {"partly unreadable item: copy still succeeds", {partlyReadable}, 0, {}, {}, {pngItem()}, 1, 1},
         {"partly unreadable item, write fails: readable part restored", {partlyReadable}, 1, {},
-         QStringLiteral("复制失败，可读取的原剪贴板内容已恢复；部分应用专用格式无法恢复。截图仍然保留，请重试或保存。"),
-         {plain({{"text/plain", "old"}})}, 2, 2},
+         partly, {plain({{"text/plain", "old"}})}, 2, 2},
         {"wholly unreadable item: clipboard untouched",
          {FakePasteboard::item({{"application/x-a", nullptr}, {"application/x-b", nullptr}})}, 0, {}, unreadable, {}, 0, 0},
         {"item without types: clipboard untouched", {FakePasteboard::Item{}}, 0, {}, unreadable, {}, 0, 0},
@@ -83,13 +99,23 @@ TEST(PasteboardTransaction, CaseTable)
              };
          },
          {}, {pngItem()}, 1, 1},
+        {"owner does not list its types: clipboard untouched", {textAndHtml}, 0,
+         [&](FakePasteboard& p) {
+             quickStalls(p);
+             p.typesStall = true;
+         },
+         unreadable, {}, 0, 0},
+        {"one stalled type counts as unreadable: copy succeeds", {oneTypeStalls}, 0, quickStalls, {}, {pngItem()}, 1, 1},
+        {"one stalled type, write fails: the rest restored", {oneTypeStalls}, 1, quickStalls, partly,
+         {plain({{"text/plain", "old"}})}, 2, 2},
         {"write fails and the restore fails too", {textAndHtml}, 2, {},
          QStringLiteral("剪贴板暂时不可用，原内容未能恢复。截图仍然保留，请保存图片后重试。"), {}, 2, 2},
     };
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakePasteboard pasteboard;
+        auto shared = std::make_shared<FakePasteboard>();
+        FakePasteboard& pasteboard = *shared;
         pasteboard.items = c.before;
         pasteboard.failingWrites = c.failingWrites;
         if (c.setUp)
@@ -97,8 +123,7 @@ TEST(PasteboardTransaction, CaseTable)
         const bool untouched = c.writes == 0;
         const QList<PasteboardItem> original = pasteboard.readableItems();
 
-        const OutputResult result =
-            PasteboardTransaction::commit(pasteboard, PasteboardTransaction::defaultWriter, pngItem());
+        const OutputResult result = commit(shared, PasteboardTransaction::defaultWriter, pngItem());
 
         EXPECT_EQ(result, c.message.isEmpty() ? OutputResult::success() : OutputResult::failure(c.message));
         EXPECT_EQ(pasteboard.writes.size(), c.writes);
@@ -116,7 +141,8 @@ TEST(PasteboardTransaction, CaseTable)
 
 TEST(PasteboardTransaction, WriterIsUsedForTheCopyAndTheRestore)
 {
-    FakePasteboard pasteboard;
+    auto shared = std::make_shared<FakePasteboard>();
+    FakePasteboard& pasteboard = *shared;
     pasteboard.items = {FakePasteboard::item({{"text/plain", "old"}})};
     QList<QList<PasteboardItem>> seen;
     int calls = 0;
@@ -124,7 +150,7 @@ TEST(PasteboardTransaction, WriterIsUsedForTheCopyAndTheRestore)
         seen << items;
         return ++calls > 1 && target.writeObjects(items);
     };
-    const OutputResult result = PasteboardTransaction::commit(pasteboard, writer, pngItem());
+    const OutputResult result = commit(shared, writer, pngItem());
     EXPECT_EQ(result.message, QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。"));
     ASSERT_EQ(seen.size(), 2);
     EXPECT_EQ(seen[1], QList<PasteboardItem>{plain({{"text/plain", "old"}})});

@@ -2,14 +2,21 @@
 #include "app/output/OutputService.h"
 #include "app/output/PasteboardTransaction.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "support/TaskOutcome.h"
 #include "support/TestSupport.h"
+#include "support/X11ClipboardPeer.h"
 #include "support/X11Environment.h"
 
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -58,22 +65,43 @@ QStringList targets()
 }
 
 // Another client takes the clipboard with text, as a user copying in another program. Returns
-// once Qt has seen the new owner too: Qt stamps its own selection requests with the newest
-// server time it has processed, and a user always gives it event-loop turns between a copy
-// elsewhere and a copy here.
-void xclipWrites(const QByteArray& text)
+// once the pasteboard has seen the new owner.
+void xclipWrites(X11Pasteboard& pasteboard, const QByteArray& text, const QString& target = {})
 {
-    int changes = 0;
-    const QMetaObject::Connection watch = QObject::connect(
-        QGuiApplication::clipboard(), &QClipboard::changed, [&](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard)
-                ++changes;
-        });
+    const qint64 before = pasteboard.changeCount();
+    QStringList arguments{QStringLiteral("-selection"), QStringLiteral("clipboard")};
+    if (!target.isEmpty())
+        arguments << QStringLiteral("-t") << target;
     QByteArray ignored;
-    X11Environment::server()->run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")},
-                                  &ignored, text);
-    EXPECT_TRUE(runUntil([&] { return changes > 0; }));
-    QObject::disconnect(watch);
+    X11Environment::server()->run(QStringLiteral("xclip"), arguments << QStringLiteral("-i"), &ignored, text);
+    EXPECT_TRUE(runUntil([&] { return pasteboard.changeCount() != before; }));
+}
+
+QByteArray paste(const QString& target = {})
+{
+    QStringList arguments{QStringLiteral("-selection"), QStringLiteral("clipboard")};
+    if (!target.isEmpty())
+        arguments << QStringLiteral("-t") << target;
+    return runServing(arguments << QStringLiteral("-o"));
+}
+
+std::optional<QList<QStringList>> readItems(X11Pasteboard& pasteboard)
+{
+    return finish(pasteboard.readItems({})).value.value_or(std::nullopt);
+}
+
+PasteboardRead readData(X11Pasteboard& pasteboard, const QString& type)
+{
+    return finish(pasteboard.readData(0, type, {})).value.value_or(PasteboardRead{});
+}
+
+// One transaction to its end.
+OutputResult commit(const std::shared_ptr<X11Pasteboard>& pasteboard, const PasteboardWriter& writer,
+                    const PasteboardItem& item)
+{
+    const auto outcome = finish(PasteboardTransaction::commit(pasteboard, writer, item, {}, {}));
+    EXPECT_TRUE(outcome.finished && !outcome.error);
+    return outcome.value && *outcome.value ? **outcome.value : OutputResult::cancelled();
 }
 
 QImage pattern()
@@ -116,86 +144,67 @@ TEST(X11Pasteboard, CopiedImageIsOfferedAsItsPngOnly)
 TEST(X11Pasteboard, ChangeCountMovesWhenAnotherClientWrites)
 {
     X11Pasteboard pasteboard;
-    const qint64 before = pasteboard.changeCount();
-    xclipWrites("from another program");
-    ASSERT_TRUE(runUntil([&] { return pasteboard.changeCount() != before; }));
+    xclipWrites(pasteboard, "from another program");
 
     // The other owner's text reads back through the seam, protocol targets left out.
-    ASSERT_EQ(pasteboard.itemCount(), 1);
-    const QStringList types = pasteboard.types(0);
-    EXPECT_TRUE(types.contains(PasteboardType::plainText())) << types.join(' ').toStdString();
-    for (const QString& type : types)
-        EXPECT_FALSE(X11Pasteboard::isProtocolTarget(type)) << type.toStdString();
-    EXPECT_EQ(pasteboard.data(0, PasteboardType::plainText()), QByteArray("from another program"));
+    const std::optional<QList<QStringList>> items = readItems(pasteboard);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 1);
+    const QStringList types = items->first();
+    EXPECT_EQ(types, QStringList{PasteboardType::plainText()}) << types.join(' ').toStdString();
+    EXPECT_EQ(readData(pasteboard, PasteboardType::plainText()).data, QByteArray("from another program"));
+    EXPECT_EQ(readData(pasteboard, PasteboardType::png()).outcome, PasteboardRead::Outcome::unreadable);
 
-    // Our own clear and write count too.
-    const qint64 beforeClear = pasteboard.changeCount();
+    // Our own write counts too; the clear leaves the owner in place (see the refilling manager).
     const qint64 cleared = pasteboard.clearContents();
-    EXPECT_GT(cleared, beforeClear);
-    EXPECT_EQ(pasteboard.itemCount(), 0) << "no owner: an empty clipboard, not a crash";
+    EXPECT_EQ(readData(pasteboard, PasteboardType::plainText()).data, QByteArray("from another program"));
     PasteboardItem text;
     text.setData(PasteboardType::plainText(), QByteArray("ours"));
     EXPECT_TRUE(pasteboard.writeObjects({text}));
     EXPECT_GT(pasteboard.changeCount(), cleared);
+    EXPECT_EQ(readItems(pasteboard), std::optional(QList<QStringList>{{PasteboardType::plainText()}}));
+    EXPECT_EQ(paste(), QByteArray("ours"));
 }
 
 // The transaction's first write fails, so it has to put the previous contents back.
-OutputResult commitFailingTheFirstWrite(X11Pasteboard& pasteboard, const PasteboardItem& item)
+OutputResult commitFailingTheFirstWrite(const std::shared_ptr<X11Pasteboard>& pasteboard, const PasteboardItem& item)
 {
-    int calls = 0;
-    const PasteboardWriter failFirst = [&](Pasteboard& target, const QList<PasteboardItem>& items) {
-        return ++calls > 1 && target.writeObjects(items);
+    auto calls = std::make_shared<int>(0);
+    const PasteboardWriter failFirst = [calls](Pasteboard& target, const QList<PasteboardItem>& items) {
+        return ++*calls > 1 && target.writeObjects(items);
     };
-    return PasteboardTransaction::commit(pasteboard, failFirst, item);
+    return commit(pasteboard, failFirst, item);
 }
 
 TEST(X11Pasteboard, FailedWritePutsAnotherProgramsTextBack)
 {
-    X11Pasteboard pasteboard;
-    const qint64 before = pasteboard.changeCount();
-    xclipWrites("keep me");
-    ASSERT_TRUE(runUntil([&] { return pasteboard.changeCount() != before; }));
+    auto pasteboard = std::make_shared<X11Pasteboard>();
+    xclipWrites(*pasteboard, "keep me");
 
     PasteboardItem item;
     item.setData(PasteboardType::png(), QByteArray("png bytes"));
     const OutputResult result = commitFailingTheFirstWrite(pasteboard, item);
     EXPECT_EQ(result.message, QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。"));
-    EXPECT_EQ(runServing({QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")}),
-              QByteArray("keep me"));
+    EXPECT_EQ(paste(), QByteArray("keep me"));
 }
 
-TEST(X11Pasteboard, TextIsReadableAsUtf8String)
+TEST(X11Pasteboard, TextIsReadableUnderEveryTextTarget)
 {
-    X11Pasteboard pasteboard;
+    auto pasteboard = std::make_shared<X11Pasteboard>();
     PasteboardItem item;
-    item.setData(PasteboardType::plainText(), QStringLiteral("#1A2B3C 颜色").toUtf8());
-    ASSERT_TRUE(PasteboardTransaction::commit(pasteboard, PasteboardTransaction::defaultWriter, item).isSuccess());
-    EXPECT_EQ(QString::fromUtf8(runServing({QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")})),
-              QStringLiteral("#1A2B3C 颜色"));
+    item.setData(PasteboardType::plainText(), QStringLiteral("#1A2B3C é").toUtf8());
+    ASSERT_TRUE(commit(pasteboard, PasteboardTransaction::defaultWriter, item).isSuccess());
+    EXPECT_EQ(QString::fromUtf8(paste()), QStringLiteral("#1A2B3C é"));
+    EXPECT_EQ(QString::fromUtf8(paste(QStringLiteral("text/plain"))), QStringLiteral("#1A2B3C é"));
+    EXPECT_EQ(paste(QStringLiteral("STRING")), QStringLiteral("#1A2B3C é").toLatin1());
 }
 
-// Qt reads a foreign image owner as its own types plus an "application/x-qt-image" of its
-// making. Put back as data, that pseudo type made Qt offer a row of image targets it could not
-// serve (and a null QClipboard::image()): the restore must offer what the owner offered.
 TEST(X11Pasteboard, FailedWritePutsAnotherProgramsImageBackAsItWas)
 {
-    X11Pasteboard pasteboard;
+    auto pasteboard = std::make_shared<X11Pasteboard>();
     const QByteArray png = ImageEncoder::encode(pattern(), ImageFormat::png);
-    const qint64 before = pasteboard.changeCount();
-    int changes = 0;
-    const QMetaObject::Connection watch = QObject::connect(
-        QGuiApplication::clipboard(), &QClipboard::changed, [&](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard)
-                ++changes;
-        });
-    QByteArray ignored;
-    X11Environment::server()->run(QStringLiteral("xclip"),
-                                  {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                   QStringLiteral("image/png"), QStringLiteral("-i")},
-                                  &ignored, png);
-    ASSERT_TRUE(runUntil([&] { return changes > 0 && pasteboard.changeCount() != before; }));
-    QObject::disconnect(watch);
-    EXPECT_EQ(pasteboard.types(0), QStringList{PasteboardType::png()});
+    xclipWrites(*pasteboard, png, QStringLiteral("image/png"));
+    EXPECT_EQ(readItems(*pasteboard), std::optional(QList<QStringList>{{PasteboardType::png()}}));
 
     PasteboardItem item;
     item.setData(PasteboardType::plainText(), QByteArray("#FFFFFF"));
@@ -205,7 +214,152 @@ TEST(X11Pasteboard, FailedWritePutsAnotherProgramsImageBackAsItWas)
     QStringList offered = targets();
     offered.removeIf([](const QString& t) { return X11Pasteboard::isProtocolTarget(t); });
     EXPECT_EQ(offered, QStringList{QStringLiteral("image/png")}) << offered.join(' ').toStdString();
-    EXPECT_EQ(runServing({QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                          QStringLiteral("image/png"), QStringLiteral("-o")}),
-              png);
+    EXPECT_EQ(paste(QStringLiteral("image/png")), png);
+}
+
+namespace {
+
+// Noise compresses badly: its PNG is large enough to travel in INCR pieces.
+QImage noise(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    QRandomGenerator random(7);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = random.generate() | 0xFF000000u;
+    }
+    return image;
+}
+
+// Counts how late a 50 ms timer fires while the event loop runs: a blocked loop shows as a gap.
+class LoopWatch {
+public:
+    LoopWatch()
+    {
+        m_clock.start();
+        m_timer.setInterval(50);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.elapsed();
+            m_longestGap = std::max(m_longestGap, now - m_last);
+            m_last = now;
+            ++m_ticks;
+        });
+        m_timer.start();
+    }
+    qint64 longestGapMs() const { return m_longestGap; }
+    int ticks() const { return m_ticks; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longestGap = 0;
+    int m_ticks = 0;
+};
+
+OutputResult copyAndWait(OutputService& service, const QImage& image, std::chrono::milliseconds timeout = 10s)
+{
+    std::optional<OutputResult> result;
+    service.copy(image, std::nullopt, [&](const OutputResult& r) { result = r; });
+    EXPECT_TRUE(runUntil([&] { return result.has_value(); }, timeout));
+    return result.value_or(OutputResult::cancelled());
+}
+
+} // namespace
+
+// A clipboard manager that takes the clipboard back whenever it has no owner (KDE's does by
+// default) must not make copies fail: the clipboard is never left without owner.
+TEST(X11Pasteboard, CopiesSucceedBesideAManagerThatRefillsAnEmptyClipboard)
+{
+    X11ClipboardPeer manager({{{"UTF8_STRING", "kept by the manager"}}, true});
+    ASSERT_TRUE(manager.start(X11Environment::server()->display()));
+    auto pasteboard = std::make_shared<X11Pasteboard>();
+    OutputService service(pasteboard);
+    const QImage image = noise(300, 300);
+    const QByteArray png = ImageEncoder::encode(image, ImageFormat::png);
+    ASSERT_GT(png.size(), 256 * 1024) << "large enough to be served in INCR pieces";
+
+    for (int copy = 0; copy < 10; ++copy) {
+        SCOPED_TRACE(copy);
+        ASSERT_EQ(copyAndWait(service, image), OutputResult::success());
+    }
+    EXPECT_EQ(manager.refills(), 0) << "never left without owner";
+    EXPECT_EQ(paste(QStringLiteral("image/png")), png);
+}
+
+// An owner that is stopped answers nothing. The copy must keep the event loop running, give up
+// after the no-progress timeout with the refusal, and leave that owner's contents alone.
+TEST(X11Pasteboard, AStoppedOwnerIsRefusedWithoutBlockingAndKeepsItsContents)
+{
+    auto pasteboard = std::make_shared<X11Pasteboard>();
+    QProcess owner;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), X11Environment::server()->display());
+    owner.setProcessEnvironment(env);
+    const qint64 before = pasteboard->changeCount();
+    owner.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                          QStringLiteral("clipboard"), QStringLiteral("-i")});
+    ASSERT_TRUE(owner.waitForStarted(5000));
+    owner.write("the stopped owner's text");
+    owner.closeWriteChannel();
+    ASSERT_TRUE(runUntil([&] { return pasteboard->changeCount() != before; }));
+    ASSERT_EQ(::kill(pid_t(owner.processId()), SIGSTOP), 0);
+
+    OutputService service(pasteboard);
+    LoopWatch watch;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const OutputResult result = copyAndWait(service, pattern());
+    EXPECT_EQ(result, OutputResult::failure(QStringLiteral("当前剪贴板暂时无法读取，请稍后重试或先保存截图。")));
+    EXPECT_GE(elapsed.elapsed(), 900);
+    EXPECT_LT(elapsed.elapsed(), 3000);
+    EXPECT_GE(watch.ticks(), 10);
+    EXPECT_LT(watch.longestGapMs(), 300) << "the event loop kept running while the owner did not answer";
+
+    ::kill(pid_t(owner.processId()), SIGCONT);
+    EXPECT_EQ(paste(), QByteArray("the stopped owner's text")) << "the clipboard was not touched";
+    owner.kill();
+    owner.waitForFinished(5000);
+}
+
+// An owner that sends a large image in INCR pieces, pausing between them, takes longer than
+// the no-progress timeout in total: every piece is progress, so it is read whole. A type whose
+// owner never answers counts as unreadable and the rest of the contents is still copied.
+TEST(X11Pasteboard, SlowPiecesAreReadWholeAndAStalledTypeIsUnreadable)
+{
+    QByteArray image(640 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < image.size(); ++i)
+        image[i] = char((i * 131) >> 3);
+    X11ClipboardPeer::Options options;
+    options.offers = {{"image/png", image}, {"UTF8_STRING", "caption"}};
+    options.pieceBytes = 64 * 1024;
+    options.pieceDelay = 150ms;
+    options.stalledTarget = "application/x-stuck";
+    X11ClipboardPeer owner(options);
+    ASSERT_TRUE(owner.start(X11Environment::server()->display()));
+    auto pasteboard = std::make_shared<X11Pasteboard>();
+
+    EXPECT_EQ(readItems(*pasteboard),
+              std::optional(QList<QStringList>{{PasteboardType::png(), PasteboardType::plainText(),
+                                                 QStringLiteral("application/x-stuck")}}));
+    LoopWatch watch;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const PasteboardRead read = readData(*pasteboard, PasteboardType::png());
+    EXPECT_GT(elapsed.elapsed(), 1200) << "slower than the timeout in total";
+    ASSERT_EQ(read.outcome, PasteboardRead::Outcome::read);
+    EXPECT_EQ(read.data, image);
+    EXPECT_GE(owner.piecesSent(), 10);
+    EXPECT_EQ(readData(*pasteboard, QStringLiteral("application/x-stuck")).outcome, PasteboardRead::Outcome::stalled);
+    EXPECT_LT(watch.longestGapMs(), 300);
+
+    // Through the transaction: the copy fails on purpose, and the restore puts back what could
+    // be read (the image and the text), reporting the stalled type as lost.
+    PasteboardItem item;
+    item.setData(PasteboardType::plainText(), QByteArray("#FFFFFF"));
+    EXPECT_EQ(commitFailingTheFirstWrite(pasteboard, item).message,
+              QStringLiteral("复制失败，可读取的原剪贴板内容已恢复；部分应用专用格式无法恢复。截图仍然保留，请重试或保存。"));
+    EXPECT_EQ(paste(QStringLiteral("image/png")), image);
+    EXPECT_EQ(paste(), QByteArray("caption"));
 }

@@ -1,5 +1,8 @@
 #include "support/FakePasteboard.h"
 
+#include "core/Async.h"
+#include "core/CancellationError.h"
+
 namespace vorlith::test {
 
 void FakePasteboard::writeAsOtherApplication(QList<Item> contents)
@@ -14,7 +17,7 @@ QList<PasteboardItem> FakePasteboard::readableItems() const
     for (const Item& item : items) {
         PasteboardItem plain;
         for (const Entry& entry : item) {
-            if (entry.data)
+            if (entry.data && !entry.stalls)
                 plain.setData(entry.type, *entry.data);
         }
         out << plain;
@@ -22,27 +25,52 @@ QList<PasteboardItem> FakePasteboard::readableItems() const
     return out;
 }
 
-QStringList FakePasteboard::types(int item)
+QCoro::Task<std::optional<QList<QStringList>>> FakePasteboard::readItems(std::stop_token stop)
 {
-    QStringList out;
-    if (item < 0 || item >= items.size())
-        return out;
-    for (const Entry& entry : items[item])
-        out << entry.type;
-    return out;
+    ++reads;
+    auto turn = nextTurn();
+    co_await turn;
+    if (stop.stop_requested())
+        throw CancellationError();
+    if (typesStall) {
+        auto stall = sleepFor(stallFor, stop);
+        co_await stall;
+        co_return std::nullopt;
+    }
+    QList<QStringList> out;
+    for (const Item& item : items) {
+        QStringList types;
+        for (const Entry& entry : item)
+            types << entry.type;
+        out << types;
+    }
+    co_return out;
 }
 
-std::optional<QByteArray> FakePasteboard::data(int item, const QString& type)
+QCoro::Task<PasteboardRead> FakePasteboard::readData(int item, QString type, std::stop_token stop)
 {
+    ++reads;
     if (onRead)
         onRead(*this);
-    if (item < 0 || item >= items.size())
-        return std::nullopt;
-    for (const Entry& entry : items[item]) {
-        if (entry.type == type)
-            return entry.data;
+    auto turn = nextTurn();
+    co_await turn;
+    if (stop.stop_requested())
+        throw CancellationError();
+    const Entry* found = nullptr;
+    if (item >= 0 && item < items.size()) {
+        for (const Entry& entry : items[item]) {
+            if (entry.type == type)
+                found = &entry;
+        }
     }
-    return std::nullopt;
+    if (found && found->stalls) {
+        auto stall = sleepFor(stallFor, stop);
+        co_await stall;
+        co_return PasteboardRead::stalledOwner();
+    }
+    if (!found || !found->data)
+        co_return PasteboardRead::unreadableType();
+    co_return PasteboardRead::bytes(*found->data);
 }
 
 qint64 FakePasteboard::clearContents()
@@ -67,7 +95,7 @@ bool FakePasteboard::writeObjects(const QList<PasteboardItem>& objects)
     for (const PasteboardItem& object : objects) {
         Item item;
         for (const QString& type : object.types())
-            item << Entry{type, object.data(type)};
+            item << Entry{type, object.data(type), false};
         items << item;
     }
     ++m_changeCount;
@@ -78,7 +106,7 @@ FakePasteboard::Item FakePasteboard::item(std::initializer_list<std::pair<const 
 {
     Item out;
     for (const auto& [type, data] : entries)
-        out << Entry{QString::fromUtf8(type), data ? std::optional<QByteArray>(QByteArray(data)) : std::nullopt};
+        out << Entry{QString::fromUtf8(type), data ? std::optional<QByteArray>(QByteArray(data)) : std::nullopt, false};
     return out;
 }
 

@@ -2,25 +2,37 @@
 
 #include "platform/Pasteboard.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
 namespace vorlith::test {
 
 // An in-memory clipboard with a failure for every branch of a clipboard transaction: types
-// that cannot be read, writes that fail, and another application writing at chosen moments.
+// that cannot be read, owners that stall, writes that fail, and another application writing at
+// chosen moments. Every read suspends at least until a later turn of the event loop, as a
+// read from another program does.
 class FakePasteboard final : public Pasteboard {
 public:
-    // A type whose data is absent cannot be read.
+    // A type whose data is absent cannot be read; a stalling one answers `stalled` after
+    // `stallFor`.
     struct Entry {
         QString type;
         std::optional<QByteArray> data;
+        bool stalls = false;
     };
     using Item = QList<Entry>;
 
     // What is on the clipboard; assigning does not move the change count (use
     // `writeAsOtherApplication` for that).
     QList<Item> items;
+
+    // The owner does not list its types: `readItems` answers nothing after `stallFor`.
+    bool typesStall = false;
+    // How long a stalled read waits before it gives up (the real one's no-progress timeout).
+    std::chrono::milliseconds stallFor = noProgressTimeout;
+    // Reads started (lists and data).
+    int reads = 0;
 
     // The next this many writes fail (the clipboard stays as the write found it).
     int failingWrites = 0;
@@ -40,9 +52,8 @@ public:
     QList<PasteboardItem> readableItems() const;
 
     qint64 changeCount() override { return m_changeCount; }
-    int itemCount() override { return int(items.size()); }
-    QStringList types(int item) override;
-    std::optional<QByteArray> data(int item, const QString& type) override;
+    QCoro::Task<std::optional<QList<QStringList>>> readItems(std::stop_token stop) override;
+    QCoro::Task<PasteboardRead> readData(int item, QString type, std::stop_token stop) override;
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& objects) override;
 

@@ -155,7 +155,8 @@ QCoro::Task<> OutputService::copyTask(QPointer<OutputService> self, Encoder enco
         self->complete(OutputResult::failure(QString::fromUtf8(imageItemRefusedMessage)));
         co_return;
     }
-    self->commitToPasteboard(item);
+    auto committing = self->commitToPasteboard(item, token, stop);
+    co_await committing;
 }
 
 void OutputService::copy(const QString& text, Completion completion)
@@ -167,12 +168,24 @@ void OutputService::copy(const QString& text, Completion completion)
         complete(OutputResult::failure(QString::fromUtf8(textItemRefusedMessage)));
         return;
     }
-    commitToPasteboard(item);
+    const QUuid token = *m_operation;
+    m_work = TaskHandle::spawn([self = QPointer(this), item, token](std::stop_token stop) -> QCoro::Task<> {
+        auto committing = self->commitToPasteboard(item, token, stop);
+        co_await committing;
+    });
 }
 
-void OutputService::commitToPasteboard(const PasteboardItem& item)
+QCoro::Task<> OutputService::commitToPasteboard(PasteboardItem item, QUuid token, std::stop_token stop)
 {
-    complete(PasteboardTransaction::commit(*m_pasteboard, m_pasteboardWriter, item));
+    // The snapshot waits for the clipboard's owner: the operation may be withdrawn meanwhile,
+    // and then nothing is written.
+    QPointer<OutputService> self(this);
+    auto committing = PasteboardTransaction::commit(
+        m_pasteboard, m_pasteboardWriter, std::move(item),
+        [self, token] { return self && self->m_operation == token; }, stop);
+    const std::optional<OutputResult> result = co_await committing;
+    if (result && self && self->m_operation == token)
+        self->complete(*result);
 }
 
 void OutputService::cancel()

@@ -68,7 +68,8 @@ public:
     // Copies the image as PNG. `retainedImageBytes`: what the caller already holds for this
     // output (the full composed image it cropped from), counted into the workspace.
     void copy(const QImage& image, std::optional<qint64> retainedImageBytes, Completion completion);
-    // Copies the text as plain text; completes before it returns.
+    // Copies the text as plain text. Completes once the previous contents have been read
+    // (another program owns them and answers when it likes), never inside the call.
     void copy(const QString& text, Completion completion);
     // Shows the save panel for the draft; on confirmation calls `onWriting`, then encodes and
     // writes the file. The completion carries the draft as the panel left it, also after a
@@ -89,7 +90,8 @@ private:
     bool start(Completion completion);
     std::shared_ptr<Workspace> reserve(const QImage& image, std::optional<qint64> retainedImageBytes);
     void complete(const OutputResult& result);
-    void commitToPasteboard(const PasteboardItem& item);
+    // The clipboard transaction of the operation `token`; completes it unless it was withdrawn.
+    QCoro::Task<> commitToPasteboard(PasteboardItem item, QUuid token, std::stop_token stop);
     static QCoro::Task<> copyTask(QPointer<OutputService> self, Encoder encoder, QImage image, QUuid token,
                                   std::shared_ptr<Workspace> workspace, std::stop_token stop);
 

@@ -17,41 +17,10 @@ OutputResult failure(const char* message)
     return OutputResult::failure(QString::fromUtf8(message));
 }
 
-} // namespace
-
-bool PasteboardTransaction::defaultWriter(Pasteboard& pasteboard, const QList<PasteboardItem>& items)
+// The write and, when it fails, the restore: no suspension from here to the result.
+OutputResult writeReplacing(Pasteboard& pasteboard, const PasteboardWriter& writer, const PasteboardItem& item,
+                            const PasteboardTransaction::Snapshot& previous)
 {
-    return pasteboard.writeObjects(items);
-}
-
-std::optional<PasteboardTransaction::Snapshot> PasteboardTransaction::snapshot(Pasteboard& pasteboard)
-{
-    Snapshot snapshot;
-    const int count = pasteboard.itemCount();
-    for (int index = 0; index < count; ++index) {
-        PasteboardItem copy;
-        for (const QString& type : pasteboard.types(index)) {
-            const std::optional<QByteArray> data = pasteboard.data(index, type);
-            if (!data || !copy.setData(type, *data))
-                snapshot.complete = false;
-        }
-        if (copy.isEmpty())
-            return std::nullopt;
-        snapshot.items.append(std::move(copy));
-    }
-    return snapshot;
-}
-
-OutputResult PasteboardTransaction::commit(Pasteboard& pasteboard, const PasteboardWriter& writer,
-                                           const PasteboardItem& item)
-{
-    const qint64 start = pasteboard.changeCount();
-    const std::optional<Snapshot> previous = snapshot(pasteboard);
-    if (!previous)
-        return failure(unreadableMessage);
-    if (pasteboard.changeCount() != start)
-        return failure(changedDuringSnapshotMessage);
-
     const qint64 cleared = pasteboard.clearContents();
     if (writer(pasteboard, {item}))
         return OutputResult::success();
@@ -60,9 +29,56 @@ OutputResult PasteboardTransaction::commit(Pasteboard& pasteboard, const Pastebo
     if (pasteboard.changeCount() != cleared)
         return failure(changedAfterClearMessage);
     pasteboard.clearContents();
-    if (!previous->items.isEmpty() && !writer(pasteboard, previous->items))
+    if (!previous.items.isEmpty() && !writer(pasteboard, previous.items))
         return failure(restoreFailedMessage);
-    return failure(previous->complete ? restoredMessage : partlyRestoredMessage);
+    return failure(previous.complete ? restoredMessage : partlyRestoredMessage);
+}
+
+} // namespace
+
+bool PasteboardTransaction::defaultWriter(Pasteboard& pasteboard, const QList<PasteboardItem>& items)
+{
+    return pasteboard.writeObjects(items);
+}
+
+QCoro::Task<std::optional<PasteboardTransaction::Snapshot>>
+PasteboardTransaction::snapshot(std::shared_ptr<Pasteboard> pasteboard, std::stop_token stop)
+{
+    auto listing = pasteboard->readItems(stop);
+    const std::optional<QList<QStringList>> items = co_await listing;
+    if (!items)
+        co_return std::nullopt; // the owner does not say what it holds
+    Snapshot snapshot;
+    for (int index = 0; index < items->size(); ++index) {
+        PasteboardItem copy;
+        for (const QString& type : items->at(index)) {
+            auto reading = pasteboard->readData(index, type, stop);
+            const PasteboardRead read = co_await reading;
+            if (!read.isRead() || !copy.setData(type, read.data))
+                snapshot.complete = false;
+        }
+        if (copy.isEmpty())
+            co_return std::nullopt;
+        snapshot.items.append(std::move(copy));
+    }
+    co_return snapshot;
+}
+
+QCoro::Task<std::optional<OutputResult>> PasteboardTransaction::commit(std::shared_ptr<Pasteboard> pasteboard,
+                                                                       PasteboardWriter writer, PasteboardItem item,
+                                                                       std::function<bool()> isCurrent,
+                                                                       std::stop_token stop)
+{
+    const qint64 start = pasteboard->changeCount();
+    auto reading = snapshot(pasteboard, stop);
+    const std::optional<Snapshot> previous = co_await reading;
+    if (stop.stop_requested() || (isCurrent && !isCurrent()))
+        co_return std::nullopt; // given up while the owner answered: the clipboard stays as it is
+    if (!previous)
+        co_return failure(unreadableMessage);
+    if (pasteboard->changeCount() != start)
+        co_return failure(changedDuringSnapshotMessage);
+    co_return writeReplacing(*pasteboard, writer, item, *previous);
 }
 
 } // namespace vorlith

@@ -1,25 +1,41 @@
 #include "platform/x11/X11Pasteboard.h"
 
+#include "core/CancellationError.h"
+#include "platform/x11/X11ClipboardTargets.h"
+#include "platform/x11/X11SelectionOwner.h"
+#include "platform/x11/X11SelectionReader.h"
 #include "platform/x11/XcbConnection.h"
 
+#include <QAbstractEventDispatcher>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QSocketNotifier>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
-
-#include <cstdlib>
 
 namespace vorlith {
 
 namespace {
 
+// Qt's in-process clipboard, for a process without an X server.
 QClipboard* clipboard()
 {
     return QGuiApplication::clipboard();
+}
+
+QStringList qtClipboardTypes()
+{
+    const QMimeData* mime = clipboard() ? clipboard()->mimeData(QClipboard::Clipboard) : nullptr;
+    QStringList out;
+    if (!mime)
+        return out;
+    for (const QString& format : mime->formats()) {
+        if (!X11ClipboardTargets::isProtocolTarget(format) && !out.contains(format))
+            out << format;
+    }
+    return out;
 }
 
 } // namespace
@@ -32,6 +48,8 @@ X11Pasteboard::X11Pasteboard(QObject* parent) : QObject(parent)
 X11Pasteboard::~X11Pasteboard()
 {
     m_notifier.reset();
+    m_reader.reset();
+    m_owner.reset();
 }
 
 void X11Pasteboard::connectToServer()
@@ -41,53 +59,61 @@ void X11Pasteboard::connectToServer()
         return;
     xcb_connection_t* connection = m_xcb->get();
     m_connection = connection;
-
-    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_xfixes_id);
-    if (!extension || !extension->present)
-        return;
-    m_xfixesEventBase = extension->first_event;
-    xcb_xfixes_query_version_reply_t* version =
-        xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 1, 0), nullptr);
-    if (!version)
-        return;
-    std::free(version);
-
+    m_xcb->preloadAtoms({"CLIPBOARD", "TARGETS", "TIMESTAMP", "INCR", "VORLITH_SELECTION", "VORLITH_TIMESTAMP",
+                         "UTF8_STRING", "text/plain;charset=utf-8", "text/plain", "TEXT"});
     m_clipboardAtom = m_xcb->atom("CLIPBOARD");
-    if (m_clipboardAtom == XCB_ATOM_NONE)
-        return;
+    m_reader = std::make_unique<X11SelectionReader>(*m_xcb, m_clipboardAtom, noProgressTimeout);
+    m_owner = std::make_unique<X11SelectionOwner>(*m_xcb, m_clipboardAtom, [this] { drainEvents(true); });
 
-    // Selection events need a window to be reported to; an unmapped input-only one will do.
-    m_window = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, m_window, m_xcb->root(), 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_xfixes_select_selection_input(connection, m_window, m_clipboardAtom,
-                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-    xcb_flush(connection);
-    m_observing = true;
-
-    // Events are also read as they come, so that they never pile up on the server's side.
+    // Events are read as they come; replies we wait for can leave events queued inside xcb
+    // without waking the socket, so the queue is also emptied before the event loop sleeps.
     m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { drainEvents(false); });
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { drainEvents(false); });
+
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_xfixes_id);
+    if (extension && extension->present) {
+        XcbReply<xcb_xfixes_query_version_reply_t> version(
+            xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 1, 0), nullptr));
+        if (version) {
+            m_xfixesEventBase = extension->first_event;
+            xcb_xfixes_select_selection_input(connection, m_owner->window(), m_clipboardAtom,
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+            m_observing = true;
+        }
+    }
     drainEvents(true);
     m_changeCount = 0;
 }
 
 void X11Pasteboard::drainEvents(bool sync)
 {
-    if (!m_connection)
+    if (!m_connection || m_draining)
         return;
-    if (sync && m_observing)
-        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    m_draining = true;
+    if (sync)
+        XcbConnection::sync(m_connection);
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
-        if ((event->response_type & 0x7F) == m_xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY) {
-            const auto* notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event);
-            if (notify->selection == m_clipboardAtom)
-                ++m_changeCount;
-        }
+        dispatch(event);
         std::free(event);
     }
+    m_draining = false;
+}
+
+void X11Pasteboard::dispatch(const xcb_generic_event_t* event)
+{
+    if (m_observing && (event->response_type & 0x7F) == m_xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY) {
+        const auto* notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event);
+        if (notify->selection == m_clipboardAtom)
+            ++m_changeCount;
+        return;
+    }
+    // Errors (a requestor window that vanished during a transfer) need no answer.
+    if (!m_owner->handle(event))
+        m_reader->handle(event);
 }
 
 qint64 X11Pasteboard::changeCount()
@@ -98,101 +124,141 @@ qint64 X11Pasteboard::changeCount()
 
 bool X11Pasteboard::isProtocolTarget(const QString& type)
 {
-    static const QStringList protocol{
-        QStringLiteral("TARGETS"),         QStringLiteral("MULTIPLE"),         QStringLiteral("TIMESTAMP"),
-        QStringLiteral("SAVE_TARGETS"),    QStringLiteral("INCR"),             QStringLiteral("DELETE"),
-        QStringLiteral("INSERT_SELECTION"), QStringLiteral("INSERT_PROPERTY"), QStringLiteral("ATOM_PAIR"),
-        QStringLiteral("CLIPBOARD_MANAGER"), QStringLiteral("LENGTH"),         QStringLiteral("NULL"),
-    };
-    return type.isEmpty() || protocol.contains(type);
+    return X11ClipboardTargets::isProtocolTarget(type);
 }
 
-bool X11Pasteboard::isQtImageAlias(const QString& type)
+unsigned X11Pasteboard::currentOwner()
 {
-    return type == QLatin1String("application/x-qt-image");
+    XcbReply<xcb_get_selection_owner_reply_t> reply(
+        xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, m_clipboardAtom), nullptr));
+    return reply ? reply->owner : unsigned(XCB_WINDOW_NONE);
 }
 
-const QMimeData* X11Pasteboard::contents() const
+QStringList X11Pasteboard::atomNames(const std::vector<unsigned>& atoms)
 {
-    return clipboard() ? clipboard()->mimeData(QClipboard::Clipboard) : nullptr;
-}
-
-int X11Pasteboard::itemCount()
-{
-    return types(0).isEmpty() ? 0 : 1;
-}
-
-QStringList X11Pasteboard::types(int item)
-{
-    const QMimeData* mime = item == 0 ? contents() : nullptr;
-    if (!mime)
-        return {};
-    QStringList out;
-    for (const QString& format : mime->formats()) {
-        if (!isProtocolTarget(format) && !isQtImageAlias(format) && !out.contains(format))
-            out << format;
+    std::vector<std::pair<unsigned, xcb_get_atom_name_cookie_t>> pending;
+    for (const unsigned atom : atoms) {
+        if (!m_atomNames.contains(atom))
+            pending.emplace_back(atom, xcb_get_atom_name(m_connection, atom));
     }
-    return out;
+    for (const auto& [atom, cookie] : pending) {
+        XcbReply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(m_connection, cookie, nullptr));
+        m_atomNames.insert(atom, reply ? QString::fromUtf8(xcb_get_atom_name_name(reply.get()),
+                                                           xcb_get_atom_name_name_length(reply.get()))
+                                       : QString());
+    }
+    QStringList names;
+    for (const unsigned atom : atoms)
+        names << m_atomNames.value(atom);
+    return names;
 }
 
-std::optional<QByteArray> X11Pasteboard::data(int item, const QString& type)
+QCoro::Task<std::optional<QStringList>> X11Pasteboard::readTargets(std::stop_token stop)
 {
-    const QMimeData* mime = item == 0 ? contents() : nullptr;
-    if (!mime || !mime->hasFormat(type))
-        return std::nullopt;
-    // Qt gives a null array when the owner refused or did not answer in time.
-    QByteArray bytes = mime->data(type);
-    if (bytes.isNull())
-        return std::nullopt;
-    return bytes;
+    const qint64 count = changeCount();
+    if (count == m_targetsCount && m_observing)
+        co_return QStringList(m_targets); // an explicit copy: co_return moves from what it names
+    auto conversion = m_reader->convert(m_xcb->atom("TARGETS"), stop);
+    const X11SelectionReader::Answer answer = co_await conversion;
+    if (answer.outcome != PasteboardRead::Outcome::read || answer.format != 32)
+        co_return std::nullopt;
+    std::vector<unsigned> atoms(size_t(answer.data.size()) / sizeof(uint32_t));
+    std::memcpy(atoms.data(), answer.data.constData(), atoms.size() * sizeof(uint32_t));
+    QStringList targets = atomNames(atoms);
+    m_targets = targets;
+    m_targetsCount = count;
+    co_return targets;
+}
+
+QCoro::Task<std::optional<QList<QStringList>>> X11Pasteboard::readItems(std::stop_token stop)
+{
+    if (stop.stop_requested())
+        throw CancellationError();
+    if (!m_connection) {
+        const QStringList types = qtClipboardTypes();
+        co_return types.isEmpty() ? QList<QStringList>{} : QList<QStringList>{types};
+    }
+    const unsigned owner = currentOwner();
+    if (owner == XCB_WINDOW_NONE)
+        co_return QList<QStringList>{};
+    if (owner == m_owner->window()) {
+        QList<QStringList> items;
+        for (const PasteboardItem& item : m_owner->contents())
+            items << item.types();
+        co_return items;
+    }
+    auto reading = readTargets(stop);
+    const std::optional<QStringList> targets = co_await reading;
+    if (!targets)
+        co_return std::nullopt;
+    // An owner is one item, even one that lists no type of contents.
+    co_return QList<QStringList>{X11ClipboardTargets::typesOf(*targets)};
+}
+
+QCoro::Task<PasteboardRead> X11Pasteboard::readData(int item, QString type, std::stop_token stop)
+{
+    if (stop.stop_requested())
+        throw CancellationError();
+    if (!m_connection) {
+        const QMimeData* mime = clipboard() ? clipboard()->mimeData(QClipboard::Clipboard) : nullptr;
+        if (item != 0 || !mime || !mime->hasFormat(type))
+            co_return PasteboardRead::unreadableType();
+        co_return PasteboardRead::bytes(mime->data(type));
+    }
+    const unsigned owner = currentOwner();
+    if (item != 0 || owner == XCB_WINDOW_NONE)
+        co_return PasteboardRead::unreadableType();
+    if (owner == m_owner->window()) {
+        const QList<PasteboardItem>& contents = m_owner->contents();
+        const std::optional<QByteArray> data = contents.isEmpty() ? std::nullopt : contents.first().data(type);
+        co_return data ? PasteboardRead::bytes(*data) : PasteboardRead::unreadableType();
+    }
+    auto reading = readTargets(stop);
+    const std::optional<QStringList> targets = co_await reading;
+    if (!targets)
+        co_return PasteboardRead::stalledOwner();
+    const QString target = X11ClipboardTargets::targetToRead(type, *targets);
+    if (target.isEmpty())
+        co_return PasteboardRead::unreadableType();
+    auto conversion = m_reader->convert(m_xcb->atom(target.toUtf8().constData()), stop);
+    X11SelectionReader::Answer answer = co_await conversion;
+    if (answer.outcome != PasteboardRead::Outcome::read)
+        co_return PasteboardRead{answer.outcome, {}};
+    co_return PasteboardRead::bytes(X11ClipboardTargets::fromTarget(target, answer.data));
 }
 
 qint64 X11Pasteboard::clearContents()
 {
-    if (clipboard())
-        clipboard()->clear(QClipboard::Clipboard);
-    if (!m_observing)
+    if (!m_connection) {
+        if (clipboard())
+            clipboard()->clear(QClipboard::Clipboard);
         ++m_changeCount;
+        return m_changeCount;
+    }
+    // Never without owner: the write that follows replaces the owner in one step.
     return changeCount();
 }
 
 bool X11Pasteboard::writeObjects(const QList<PasteboardItem>& items)
 {
-    if (!clipboard())
-        return false;
-    // One owner serves one list of targets: the items' types merge, the first item's data
-    // winning for a type that appears twice.
-    auto* mime = new QMimeData;
-    for (const PasteboardItem& item : items) {
-        for (const QString& type : item.types()) {
-            if (!mime->hasFormat(type))
-                mime->setData(type, *item.data(type));
+    if (!m_connection) {
+        if (!clipboard())
+            return false;
+        auto* mime = new QMimeData;
+        for (const PasteboardItem& item : items) {
+            for (const QString& type : item.types()) {
+                if (!mime->hasFormat(type))
+                    mime->setData(type, *item.data(type));
+            }
         }
+        clipboard()->setMimeData(mime, QClipboard::Clipboard);
+        ++m_changeCount;
+        return true;
     }
-    clipboard()->setMimeData(mime, QClipboard::Clipboard);
+    const bool owned = m_owner->own(items);
     if (!m_observing)
         ++m_changeCount;
-    return qtOwnsClipboard();
-}
-
-bool X11Pasteboard::qtOwnsClipboard()
-{
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11)
-        return true; // Qt keeps the data in this process: nothing to lose ownership to
-    if (!clipboard()->ownsClipboard())
-        return false;
-    if (!m_connection || !m_clipboardAtom)
-        return true;
-    // The owner window must be one of Qt's: its id lies in Qt's connection's id range.
-    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
-        m_connection, xcb_get_selection_owner(m_connection, m_clipboardAtom), nullptr);
-    if (!reply)
-        return false;
-    const xcb_window_t owner = reply->owner;
-    std::free(reply);
-    const xcb_setup_t* setup = xcb_get_setup(x11->connection());
-    return owner != XCB_NONE && (owner & ~setup->resource_id_mask) == setup->resource_id_base;
+    return owned;
 }
 
 } // namespace vorlith
