@@ -1,38 +1,37 @@
 #include "app/import/ClipboardReader.h"
 
-#include "core/CancellationError.h"
 #include "platform/Pasteboard.h"
 
 namespace vorlith {
 
-namespace {
-
-void throwIfStopped(const std::stop_token& stop)
+QCoro::Task<QList<QStringList>> ClipboardReader::items(Pasteboard& pasteboard, std::stop_token stop)
 {
-    if (stop.stop_requested())
-        throw CancellationError();
+    auto listing = pasteboard.readItems(stop);
+    std::optional<QList<QStringList>> items = co_await listing;
+    co_return items.value_or(QList<QStringList>());
 }
 
-} // namespace
-
-QCoro::Task<QStringList> ClipboardReader::types(Pasteboard& pasteboard, std::stop_token stop)
+QStringList ClipboardReader::types(const QList<QStringList>& items)
 {
-    throwIfStopped(stop);
     QStringList out;
-    for (int item = 0; item < pasteboard.itemCount(); ++item)
-        for (const QString& type : pasteboard.types(item))
+    for (const QStringList& item : items)
+        for (const QString& type : item)
             if (!out.contains(type))
                 out << type;
-    co_return out;
+    return out;
 }
 
-QCoro::Task<std::optional<QByteArray>> ClipboardReader::data(Pasteboard& pasteboard, QString type,
-                                                             std::stop_token stop)
+QCoro::Task<std::optional<QByteArray>> ClipboardReader::data(Pasteboard& pasteboard, QList<QStringList> items,
+                                                             QString type, std::stop_token stop)
 {
-    throwIfStopped(stop);
-    for (int item = 0; item < pasteboard.itemCount(); ++item) {
-        if (pasteboard.types(item).contains(type))
-            co_return pasteboard.data(item, type);
+    for (int item = 0; item < items.size(); ++item) {
+        if (!items[item].contains(type))
+            continue;
+        auto reading = pasteboard.readData(item, type, stop);
+        const PasteboardRead read = co_await reading;
+        if (!read.isRead())
+            co_return std::nullopt;
+        co_return read.data;
     }
     co_return std::nullopt;
 }

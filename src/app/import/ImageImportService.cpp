@@ -376,10 +376,11 @@ QCoro::Task<ImageImportService::Result> ImageImportService::pasteBatch(std::shar
         return changed;
     };
 
-    QStringList offered;
+    QList<QStringList> items;
     try {
-        auto listing = ClipboardReader::types(*pasteboard, stop);
-        offered = co_await listing;
+        auto listing = ClipboardReader::items(*pasteboard, stop);
+        items = co_await listing;
+        const QStringList offered = ClipboardReader::types(items);
 
         // File references first: the plain URI list, else the file managers' own list.
         ClipboardFileList files;
@@ -387,7 +388,7 @@ QCoro::Task<ImageImportService::Result> ImageImportService::pasteBatch(std::shar
         for (const QString& type : fileListTypes) {
             if (!files.files.isEmpty() || !offered.contains(type))
                 continue;
-            auto reading = ClipboardReader::data(*pasteboard, type, stop);
+            auto reading = ClipboardReader::data(*pasteboard, items, type, stop);
             const std::optional<QByteArray> data = co_await reading;
             ClipboardFileList found;
             if (data)
@@ -416,13 +417,13 @@ QCoro::Task<ImageImportService::Result> ImageImportService::pasteBatch(std::shar
         co_return emptyResult(BatchStatus::cancelled());
     }
 
-    auto image = importClipboardImage(std::move(pasteboard), startCount, offered, std::move(accept), stop);
+    auto image = importClipboardImage(std::move(pasteboard), startCount, items, std::move(accept), stop);
     Result result = co_await image;
     co_return result;
 }
 
 QCoro::Task<ImageImportService::Result> ImageImportService::importClipboardImage(std::shared_ptr<Pasteboard> pasteboard,
-                                                                                  qint64 startCount, QStringList offered,
+                                                                                  qint64 startCount, QList<QStringList> items,
                                                                                   Accept accept, std::stop_token stop)
 {
     const auto valid = [pasteboard, startCount] { return pasteboard->changeCount() == startCount; };
@@ -435,6 +436,7 @@ QCoro::Task<ImageImportService::Result> ImageImportService::importClipboardImage
     Result result = emptyResult(BatchStatus::completed());
     std::optional<Failure> firstFailure;
     QSet<QString> tried;
+    const QStringList offered = ClipboardReader::types(items);
 
     for (const QString& type : imageCandidateTypes()) {
         if (tried.contains(type))
@@ -449,7 +451,7 @@ QCoro::Task<ImageImportService::Result> ImageImportService::importClipboardImage
 
         std::optional<QByteArray> data;
         try {
-            auto reading = ClipboardReader::data(*pasteboard, type, stop);
+            auto reading = ClipboardReader::data(*pasteboard, items, type, stop);
             data = co_await reading;
         } catch (const CancellationError&) {
             co_return emptyResult(BatchStatus::cancelled());

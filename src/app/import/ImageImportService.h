@@ -156,9 +156,9 @@ private:
     QCoro::Task<ReceiveOutcome> receive(QByteArray data, bool allowedFileTypesOnly, QString name,
                                         DocumentOrigin origin, Validity valid, Accept accept,
                                         std::stop_token stop);
-    // Tries the image types `offered` in the fixed order until one is pinned.
+    // Tries the image types the `items` offer, in the fixed order, until one is pinned.
     QCoro::Task<Result> importClipboardImage(std::shared_ptr<Pasteboard> pasteboard, qint64 startCount,
-                                             QStringList offered, Accept accept, std::stop_token stop);
+                                             QList<QStringList> items, Accept accept, std::stop_token stop);
     Result emptyResult(BatchStatus status) const;
 
     std::shared_ptr<ImageResourceStore> m_resources;
