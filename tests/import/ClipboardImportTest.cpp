@@ -63,7 +63,11 @@ protected:
 
     QTemporaryDir m_dir;
     std::shared_ptr<ImageResourceStore> m_store = std::make_shared<ImageResourceStore>(qint64(512) << 20);
-    std::shared_ptr<FakePasteboard> m_pasteboard = std::make_shared<FakePasteboard>();
+    std::shared_ptr<FakePasteboard> m_pasteboard = [] {
+        auto board = std::make_shared<FakePasteboard>();
+        board->stallFor = std::chrono::milliseconds(20); // the real give-up time is a second
+        return board;
+    }();
     Service m_service{m_store};
     AcceptLog m_accepted;
     int m_reads = 0;
@@ -107,6 +111,10 @@ TEST_F(ClipboardImport, ABrokenRepresentationGivesWayToOneThatDecodes)
     } cases[] = {
         {"corrupt PNG, good TIFF",
          {{QStringLiteral("image/png"), QByteArray("broken")}, {QStringLiteral("image/tiff"), tiffBytes(filled(qRgb(0, 0, 255)))}},
+         qRgb(0, 0, 255)},
+        {"stalled PNG, good TIFF",
+         {{QStringLiteral("image/png"), QByteArray("never sent"), true},
+          {QStringLiteral("image/tiff"), tiffBytes(filled(qRgb(0, 0, 255)))}},
          qRgb(0, 0, 255)},
         {"unreadable PNG, good BMP",
          {{QStringLiteral("image/png"), std::nullopt}, {QStringLiteral("image/bmp"), [] {
@@ -171,6 +179,15 @@ TEST_F(ClipboardImport, WhatCannotBePinnedIsReportedAsTheSystemSaysIt)
         EXPECT_TRUE(result->acceptedIDs.isEmpty());
         expectNothingHalfMade(*m_store, *result);
     }
+
+    // An owner that never says what it holds reads as an empty clipboard.
+    offer({{QStringLiteral("image/png"), pngBytes(filled(qRgb(1, 1, 1)))}});
+    m_pasteboard->typesStall = true;
+    const Service::Result unknown = paste();
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->failures,
+              (QList<Service::Failure>{{QStringLiteral("置顶图片"), QStringLiteral("剪贴板中没有可用的图片或图片文件。")}}));
+    m_pasteboard->typesStall = false;
 
     auto none = m_service.pasteBatch(nullptr, m_accepted.function());
     const Service::Result fromNull = finishBatch(std::move(none));

@@ -3,10 +3,13 @@
 #include "import/ImportTestSupport.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "support/TestSupport.h"
+#include "support/X11ClipboardPeer.h"
 #include "support/X11Environment.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -103,4 +106,50 @@ TEST_F(ClipboardImportX11, AListOfWebLinksAloneIsNeitherAFileNorAnImage)
     // xclip offers one type: no image data, so nothing to pin, and no file reference either.
     EXPECT_EQ(result->failures, (QList<Service::Failure>{{QStringLiteral("置顶图片"),
                                                           QStringLiteral("剪贴板中没有可用的图片或图片文件。")}}));
+}
+
+TEST_F(ClipboardImportX11, AnOwnerThatNeverAnswersForOneTypeGivesWayToTheNextWithoutHoldingTheLoop)
+{
+    QImage image = pattern();
+    X11ClipboardPeer::Options options;
+    options.offers = {{"image/tiff", tiffBytes(image)}};
+    options.stalledTarget = "image/png"; // listed, never served
+    X11ClipboardPeer owner(options);
+    ASSERT_TRUE(owner.start(X11Environment::server()->display()));
+
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(50);
+    const Service::Result result = paste();
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->failures.isEmpty());
+    ASSERT_EQ(m_accepted.images.size(), 1);
+    EXPECT_EQ(m_accepted.images[0].source.image.pixel(20, 10), image.pixel(20, 10));
+    // The stalled PNG read took about a second, during which the event loop kept turning.
+    EXPECT_GT(ticks, 10);
+    expectNothingHalfMade(*m_store, *result);
+}
+
+TEST_F(ClipboardImportX11, ALargeImageServedInSlowPiecesImports)
+{
+    QImage noise(400, 300, QImage::Format_RGB32);
+    QRandomGenerator random(3);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, random.generate() | 0xff000000u);
+    const QByteArray png = pngBytes(noise);
+    X11ClipboardPeer::Options options;
+    options.offers = {{"image/png", png}};
+    options.pieceBytes = 64 * 1024;
+    options.pieceDelay = std::chrono::milliseconds(150);
+    X11ClipboardPeer owner(options);
+    ASSERT_TRUE(owner.start(X11Environment::server()->display()));
+
+    const Service::Result result = paste();
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->failures.isEmpty());
+    ASSERT_EQ(m_accepted.images.size(), 1);
+    EXPECT_EQ(m_accepted.images[0].source.image.pixel(399, 299), noise.pixel(399, 299));
+    EXPECT_GT(owner.piecesSent(), 3);
 }
