@@ -218,11 +218,18 @@ ImageImportService::receive(QByteArray data, bool allowedFileTypesOnly, QString 
         cancelReservation();
         if (!valid())
             co_return changed();
-        ReceiveOutcome rejected{ReceiveOutcome::Kind::rejected, {}, {name, QString::fromUtf8(error.what())}};
-        if (dynamic_cast<const ImportError*>(&error))
+        // Only the decoder's and the budget's errors carry a sentence for the user; anything
+        // else (memory exhausted inside Qt, say) reads as an image that could not be read.
+        ReceiveOutcome rejected{ReceiveOutcome::Kind::rejected, {}, {name, ImportError(ImportError::corrupt).description()}};
+        if (const auto* importError = dynamic_cast<const ImportError*>(&error)) {
+            rejected.failure.reason = importError->description();
             rejected.canTryAnotherRepresentation = true;
-        if (const auto* budget = dynamic_cast<const ImageResourceStore::Failure*>(&error); budget && isCapacity(*budget))
-            rejected.stop = StopReason::capacity;
+        }
+        if (const auto* budget = dynamic_cast<const ImageResourceStore::Failure*>(&error)) {
+            rejected.failure.reason = budget->description();
+            if (isCapacity(*budget))
+                rejected.stop = StopReason::capacity;
+        }
         co_return rejected;
     }
 
