@@ -1,5 +1,6 @@
 #include "app/output/OutputService.h"
 
+#include "app/base/WorkReservationLease.h"
 #include "app/output/EncodingJob.h"
 #include "app/output/FileDialogSavePanel.h"
 #include "app/output/ImageEncoder.h"
@@ -21,23 +22,9 @@ const char* const textItemRefusedMessage = "无法准备剪贴板文字，请重
 // Encoding workspace held in the memory budget; ended in the store that issued it when the
 // last holder (the operation's task, or the save panel's handler) lets go, if that store is
 // still there.
-class OutputService::Workspace {
+class OutputService::Workspace : public WorkReservationLease {
 public:
-    Workspace(std::weak_ptr<ImageResourceStore> store, ImageResourceStore::WorkReservation reservation)
-        : m_store(std::move(store)), m_reservation(reservation)
-    {
-    }
-    ~Workspace()
-    {
-        if (const std::shared_ptr<ImageResourceStore> store = m_store.lock())
-            store->finishWork(m_reservation);
-    }
-    Workspace(const Workspace&) = delete;
-    Workspace& operator=(const Workspace&) = delete;
-
-private:
-    std::weak_ptr<ImageResourceStore> m_store;
-    ImageResourceStore::WorkReservation m_reservation;
+    using WorkReservationLease::WorkReservationLease;
 };
 
 OutputService::OutputService(std::shared_ptr<Pasteboard> pasteboard, Encoder encoder, PasteboardWriter pasteboardWriter,

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace vorlith::test {
+
+// Small encoded images the import tests make themselves.
+QByteArray pngBytes(const QImage& image);
+QByteArray jpegBytes(const QImage& image, int quality = 95);
+QByteArray tiffBytes(const QImage& image);
+// A JPEG with an EXIF APP1 segment carrying this orientation tag (any 16-bit value).
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation);
+// A GIF of `frames` 1 × 1 frames (an animation when more than one).
+QByteArray gifBytes(int frames);
+// The PNG made an animated PNG of `frames` frames: acTL and fcTL before its IDAT, then one
+// more fcTL + fdAT per extra frame (each repeating the first frame's data).
+QByteArray apngBytes(const QByteArray& png, int frames);
+// A PNG whose header announces this size; its image data belongs to a 1 × 1 image, so only
+// the probe can use it.
+QByteArray pngAnnouncing(int width, int height);
+// A TIFF of two pages, made by ImageMagick (a test dependency); empty when it failed.
+QByteArray twoPageTiff();
+
+// The PNG chunk checksum.
+quint32 crc32(const QByteArray& bytes);
+
+// The four colours of the orientation fixture: top-left quadrant red, top-right green, the
+// bottom half blue, stored 40 × 20.
+QImage orientationPattern();
+
+} // namespace vorlith::test
