@@ -309,7 +309,10 @@ void ToolProperties::addField(FieldRole role, const QString& name, double& x, do
     text->setAccessibleName(name);
     text->setText(current ? wholeNumber(*current) : QString());
     text->canEndEditing = [this, role] { return mayEndEditing(role); };
-    text->onBeganEditing = [this] { update(); };
+    text->onBeganEditing = [this, text] {
+        holdClicksFor(text);
+        update();
+    };
     text->onEndedEditing = [this, role] { endedEditing(role); };
     text->onCancel = [this] { cancelPendingInputs(); };
     text->onReturn = [this] {
@@ -531,8 +534,20 @@ bool ToolProperties::mayEndEditing(FieldRole role)
     return false;
 }
 
+void ToolProperties::holdClicksFor(QWidget* field)
+{
+    // A click on a button of the bar or the strip must not take the keyboard from the field
+    // being edited: Qt gives focus to the first ancestor that accepts clicks (the editor),
+    // unless that ancestor's focus proxy already has it. While a field is edited, the bar
+    // accepts clicks with the field as its proxy.
+    QWidget* host = qobject_cast<CaptureToolbar*>(parentWidget()) ? parentWidget() : this;
+    host->setFocusProxy(field);
+    host->setFocusPolicy(field ? Qt::ClickFocus : Qt::NoFocus);
+}
+
 void ToolProperties::endedEditing(FieldRole role)
 {
+    holdClicksFor(nullptr);
     update();
     if (m_committingNumber)
         return;

@@ -156,6 +156,7 @@ private:
     void reportInvalid(FieldRole role);
     bool mayEndEditing(FieldRole role);
     void endedEditing(FieldRole role);
+    void holdClicksFor(QWidget* field);
     bool numbersUsedUp() const;
     bool skipsEmpty(FieldRole role, const QString& text) const;
     double sliderValue() const;
