@@ -87,7 +87,11 @@ void CaptureLoupeView::paintEvent(QPaintEvent*)
     paintSurface(painter);
     const QRectF area = imageArea();
     painter.save();
-    painter.setClipRect(area);
+    // The image area's top corners would otherwise cover the body's rounded corners.
+    QPainterPath inside;
+    inside.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), cornerRadius() - 1, cornerRadius() - 1);
+    painter.setClipPath(inside);
+    painter.setClipRect(area, Qt::IntersectClip);
     painter.fillRect(area, InterfaceColors::white());
     if (!patch.isNull() && sampling)
         paintPatch(painter);
