@@ -21,30 +21,19 @@ void drawTextAt(QPainter& painter, const QString& text, const QFont& font, const
 
 } // namespace
 
-HintExitButton::HintExitButton(QWidget* parent) : QAbstractButton(parent)
+HintExitButton::HintExitButton(QWidget* parent) : HoverButton(parent)
 {
     setText(QStringLiteral("退出截图"));
     setAccessibleName(QStringLiteral("退出截图"));
     setToolTip(QStringLiteral("退出截图（Esc）"));
-    setFocusPolicy(Qt::NoFocus);
-    setAttribute(Qt::WA_Hover);
     setCursor(Qt::ArrowCursor);
-}
-
-bool HintExitButton::event(QEvent* event)
-{
-    if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave) {
-        m_hovered = event->type() == QEvent::HoverEnter;
-        update();
-    }
-    return QAbstractButton::event(event);
 }
 
 void HintExitButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (m_hovered || isDown()) {
+    if (hovered() || isDown()) {
         QPainterPath background;
         background.addRoundedRect(QRectF(rect()), 4, 4);
         painter.fillPath(background, QColor(255, 255, 255, 32)); // white at 0.125

@@ -10,10 +10,8 @@
 namespace vorlith {
 
 ShapeOptionButton::ShapeOptionButton(Annotation::Kind kind, const QString& iconName, QWidget* parent)
-    : QAbstractButton(parent), kind(kind), iconName(iconName)
+    : HoverButton(parent), kind(kind), iconName(iconName)
 {
-    setFocusPolicy(Qt::NoFocus);
-    setAttribute(Qt::WA_Hover);
 }
 
 void ShapeOptionButton::setSelected(bool selected)
@@ -24,21 +22,12 @@ void ShapeOptionButton::setSelected(bool selected)
     update();
 }
 
-bool ShapeOptionButton::event(QEvent* event)
-{
-    if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave) {
-        m_hovered = event->type() == QEvent::HoverEnter;
-        update();
-    }
-    return QAbstractButton::event(event);
-}
-
 void ShapeOptionButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = QRectF(rect());
-    if (m_selected || m_hovered) {
+    if (m_selected || hovered()) {
         QPainterPath background;
         background.addRoundedRect(bounds, 5, 5);
         painter.fillPath(background, m_selected ? InterfaceColors::selection() : InterfaceColors::hover());

@@ -34,13 +34,11 @@ void fillRounded(QPainter& painter, const QRectF& rect, double radius, const QCo
 } // namespace
 
 ToolButton::ToolButton(const QString& key, const QString& title, QWidget* parent)
-    : QAbstractButton(parent), key(key)
+    : HoverButton(parent), key(key)
 {
     setText(title);
     setAccessibleName(title);
     setToolTip(title);
-    setFocusPolicy(Qt::NoFocus);
-    setAttribute(Qt::WA_Hover);
     setCursor(Qt::ArrowCursor);
 }
 
@@ -56,23 +54,6 @@ void ToolButton::setPrimary(bool primary)
 {
     m_primary = primary;
     update();
-}
-
-bool ToolButton::event(QEvent* event)
-{
-    switch (event->type()) {
-    case QEvent::HoverEnter:
-        m_hovered = true;
-        update();
-        break;
-    case QEvent::HoverLeave:
-        m_hovered = false;
-        update();
-        break;
-    default:
-        break;
-    }
-    return QAbstractButton::event(event);
 }
 
 QRectF ToolButton::iconBox(double pixelRatio) const
@@ -93,12 +74,12 @@ void ToolButton::paintEvent(QPaintEvent*)
 
     QColor background;
     if (m_primary && enabled)
-        background = m_hovered ? InterfaceColors::brandPressed() : InterfaceColors::brand();
+        background = hovered() ? InterfaceColors::brandPressed() : InterfaceColors::brand();
     else if (m_primary)
         background = InterfaceColors::brandDisabled();
     else if (m_chosen)
         background = InterfaceColors::selection();
-    else if (m_hovered)
+    else if (hovered())
         background = InterfaceColors::hover();
     if (background.isValid())
         fillRounded(painter, bounds, 7, background);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "app/editor/chrome/HoverButton.h"
 #include <QString>
 
 #include <optional>
@@ -10,7 +10,7 @@ namespace vorlith {
 // One button of the capture toolbar: an icon over a title, drawn by hand. Tool buttons also
 // show their shortcut letter in the top-right corner, and the shape button a small chevron.
 // It never takes the keyboard focus; the pointer's hover is followed through hover events.
-class ToolButton : public QAbstractButton {
+class ToolButton : public HoverButton {
     Q_OBJECT
 public:
     // `key` is the command key: a tool's raw value or "undo", "redo", "pin", "save", "copy",
@@ -27,13 +27,11 @@ public:
     void setChosen(bool chosen);
     bool primary() const { return m_primary; }
     void setPrimary(bool primary);
-    bool hovered() const { return m_hovered; }
 
     // The icon's box, y-down, whole device pixels at the given ratio.
     [[nodiscard]] QRectF iconBox(double pixelRatio) const;
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -42,7 +40,6 @@ private:
 
     bool m_chosen = false;
     bool m_primary = false;
-    bool m_hovered = false;
 };
 
 } // namespace vorlith

@@ -189,7 +189,7 @@ void ToolProperties::rebuild()
     if (m_tool == CaptureTool::shape)
         addShapeOptions(x);
     if (m_tool != CaptureTool::select && m_tool != CaptureTool::mosaic)
-        addPalette(x);
+        addSwatches(x, propertyStrip::palette(), 0);
     switch (m_tool) {
     case CaptureTool::select:
         break;
@@ -206,7 +206,7 @@ void ToolProperties::rebuild()
         addField(FieldRole::fontSize, QStringLiteral("字号"), x, 43);
         addSeparator(x);
         addLabel(x, QStringLiteral("底色"), 22);
-        addBackgrounds(x);
+        addSwatches(x, propertyStrip::backgrounds(), backgroundTag);
         break;
     case CaptureTool::highlight:
         addSeparator(x);
@@ -251,33 +251,24 @@ void ToolProperties::addLabel(double& x, const QString& text, double minimumWidt
     x += w + 6;
 }
 
-void ToolProperties::addPalette(double& x)
+void ToolProperties::addSwatches(double& x, std::span<const propertyStrip::Swatch> table, int tag)
 {
-    const auto& table = propertyStrip::palette();
     for (size_t i = 0; i < table.size(); ++i) {
         auto* swatch = adopt(new ColorSwatch(table[i].color, this));
+        swatch->tag = tag;
         UnflippedFrame::place(swatch, Rect(x + 29.0 * double(i), 9.5, 28, 28));
         swatch->setToolTip(table[i].name);
         swatch->setAccessibleName(table[i].name);
-        connect(swatch, &QAbstractButton::clicked, this, [this, swatch] { colorChanged(swatch); });
+        connect(swatch, &QAbstractButton::clicked, this, [this, swatch] {
+            if (swatch->tag == backgroundTag)
+                backgroundChanged(swatch);
+            else
+                colorChanged(swatch);
+        });
         m_swatches.push_back(swatch);
     }
-    x += 173;
-}
-
-void ToolProperties::addBackgrounds(double& x)
-{
-    const auto& table = propertyStrip::backgrounds();
-    for (size_t i = 0; i < table.size(); ++i) {
-        auto* swatch = adopt(new ColorSwatch(table[i].color, this));
-        swatch->tag = backgroundTag;
-        UnflippedFrame::place(swatch, Rect(x + 29.0 * double(i), 9.5, 28, 28));
-        swatch->setToolTip(table[i].name);
-        swatch->setAccessibleName(table[i].name);
-        connect(swatch, &QAbstractButton::clicked, this, [this, swatch] { backgroundChanged(swatch); });
-        m_swatches.push_back(swatch);
-    }
-    x += 202;
+    // Six swatches take 173, seven 202: 29 apiece, less one.
+    x += 29.0 * double(table.size()) - 1;
 }
 
 void ToolProperties::addShapeOptions(double& x)

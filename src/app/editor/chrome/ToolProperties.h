@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -144,8 +145,7 @@ private:
     void rebuild();
     void addSeparator(double& x);
     void addLabel(double& x, const QString& text, double minimumWidth);
-    void addPalette(double& x);
-    void addBackgrounds(double& x);
+    void addSwatches(double& x, std::span<const propertyStrip::Swatch> table, int tag);
     void addShapeOptions(double& x);
     void addField(FieldRole role, const QString& name, double& x, double width);
     void addSliderBlock(double& x, const QString& label, double value, int minimum, int maximum);
