@@ -12,6 +12,7 @@
 #include "app/editor/chrome/OverlayChromeShadows.h"
 #include "app/editor/chrome/ToolButton.h"
 #include "app/editor/chrome/ToolProperties.h"
+#include "editor/ChromeFixture.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -272,5 +273,22 @@ TEST(ChromeGallery, PillShadowsAndLoupe)
             tiles.push_back({"loupe, top-left pixel, dragging", corner});
         }
         saveTestImage(sheet(tiles, scale), QStringLiteral("chrome-overlay-scale%1").arg(int(scale)));
+    }
+}
+
+TEST(ChromeGallery, FieldBeingEdited)
+{
+    ChromeFixture f;
+    f.type(ToolProperties::FieldRole::width, "0");
+    for (double scale : {1.0, 2.0}) {
+        const QImage image = renderWidget(f.toolbar, scale, 24);
+        // The focus ring: 3 outside the field's box, in the focus colour.
+        const QRect box = toQRectF(f.strip->fieldFrames().at(ToolProperties::FieldRole::width)).toRect();
+        const QPoint stripAt = f.strip->geometry().topLeft();
+        const double ringY = 24 + stripAt.y() + (47 - box.y() - box.height()) + box.height() / 2.0;
+        const double ringX = 24 + stripAt.x() + box.x() - 3;
+        EXPECT_TRUE(near(pixel(image, ringX, ringY, scale), InterfaceColors::focus(), 40))
+            << pixel(image, ringX, ringY, scale).name().toStdString();
+        saveTestImage(image, QStringLiteral("chrome-field-editing-scale%1").arg(int(scale)));
     }
 }

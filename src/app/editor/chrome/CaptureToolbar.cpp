@@ -323,6 +323,12 @@ void CaptureToolbar::paintEvent(QPaintEvent*)
 
     if (const std::optional<Rect> line = propertySeparatorLine())
         painter.fillRect(UnflippedFrame::toYDown(*line, h), InterfaceColors::propertySeparator());
+    // The strip's focus ring may reach past the strip's own edge: painted here, beneath the
+    // strip's transparent body.
+    if (stripShown(m_embeddedProperties)) {
+        if (const std::optional<QRectF> ring = m_embeddedProperties->focusRing())
+            ToolProperties::paintFocusRing(painter, ring->translated(m_embeddedProperties->pos()));
+    }
 }
 
 std::optional<Rect> CaptureToolbar::propertySeparatorLine() const

@@ -91,15 +91,15 @@ void NumberStepper::keyPressEvent(QKeyEvent* event)
 void NumberStepper::focusInEvent(QFocusEvent* event)
 {
     QWidget::focusInEvent(event);
-    if (parentWidget())
-        parentWidget()->update(); // the strip draws the focus ring around the field's box
+    if (onFocusChanged)
+        onFocusChanged();
 }
 
 void NumberStepper::focusOutEvent(QFocusEvent* event)
 {
     QWidget::focusOutEvent(event);
-    if (parentWidget())
-        parentWidget()->update();
+    if (onFocusChanged)
+        onFocusChanged();
 }
 
 void NumberStepper::hideEvent(QHideEvent* event)

@@ -21,6 +21,8 @@ public:
     std::function<bool()> beforeInteraction;
     // The action, after every step (also one clamped at a bound).
     std::function<void()> onAction;
+    // The keyboard came or went (the strip draws the focus ring around the field's box).
+    std::function<void()> onFocusChanged;
 
     int tag = -1;
     double minimum = 0;

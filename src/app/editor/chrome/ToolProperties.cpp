@@ -302,7 +302,7 @@ void ToolProperties::addField(FieldRole role, const QString& name, double& x, do
     text->canEndEditing = [this, role] { return mayEndEditing(role); };
     text->onBeganEditing = [this, text] {
         holdClicksFor(text);
-        update();
+        refreshFocusRing();
     };
     text->onEndedEditing = [this, role] { endedEditing(role); };
     text->onCancel = [this] { cancelPendingInputs(); };
@@ -324,6 +324,7 @@ void ToolProperties::addField(FieldRole role, const QString& name, double& x, do
     arrows->setToolTip(QStringLiteral("增加或减小") + name);
     arrows->beforeInteraction = [self = QPointer(this)] { return self && self->flushPendingInputs(); };
     arrows->onAction = [this, arrows] { numberStepped(arrows); };
+    arrows->onFocusChanged = [this] { refreshFocusRing(); };
     m_steppers[role] = arrows;
     x += width;
 }
@@ -539,7 +540,7 @@ void ToolProperties::holdClicksFor(QWidget* field)
 void ToolProperties::endedEditing(FieldRole role)
 {
     holdClicksFor(nullptr);
-    update();
+    refreshFocusRing();
     if (m_committingNumber)
         return;
     if (StripField* text = field(role)) {
@@ -759,6 +760,12 @@ void ToolProperties::focusNumberInput()
 
 // ---- mouse and drawing ----------------------------------------------------------------------
 
+bool ToolProperties::acceptsFirstMouse() const
+{
+    auto* toolbar = qobject_cast<const CaptureToolbar*>(parentWidget());
+    return toolbar && !toolbar->busy();
+}
+
 void ToolProperties::mousePressEvent(QMouseEvent* event)
 {
     auto* toolbar = qobject_cast<CaptureToolbar*>(parentWidget());
@@ -780,6 +787,35 @@ void ToolProperties::mouseReleaseEvent(QMouseEvent* event)
         event->ignore();
 }
 
+void ToolProperties::refreshFocusRing()
+{
+    update();
+    if (auto* toolbar = qobject_cast<CaptureToolbar*>(parentWidget()))
+        toolbar->update();
+}
+
+std::optional<QRectF> ToolProperties::focusRing() const
+{
+    for (const auto& [role, frame] : m_fieldFrames) {
+        const NumberStepper* arrows = stepper(role);
+        if (isEditing(field(role)) || (arrows && arrows->hasFocus()))
+            return UnflippedFrame::toYDown(frame, height()).adjusted(-3, -3, 3, 3);
+    }
+    return std::nullopt;
+}
+
+void ToolProperties::paintFocusRing(QPainter& painter, const QRectF& ring)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(ring, 7, 7);
+    painter.setPen(QPen(InterfaceColors::focus(), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    painter.restore();
+}
+
 void ToolProperties::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -793,13 +829,10 @@ void ToolProperties::paintEvent(QPaintEvent*)
         painter.setPen(QPen(InterfaceColors::fieldBorder(), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(body);
-        const NumberStepper* arrows = stepper(role);
-        if (isEditing(field(role)) || (arrows && arrows->hasFocus())) {
-            QPainterPath ring;
-            ring.addRoundedRect(box.adjusted(-3, -3, 3, 3), 7, 7);
-            painter.setPen(QPen(InterfaceColors::focus(), 2));
-            painter.drawPath(ring);
-        }
+    }
+    if (!qobject_cast<CaptureToolbar*>(parentWidget())) {
+        if (const std::optional<QRectF> ring = focusRing())
+            paintFocusRing(painter, *ring);
     }
 }
 

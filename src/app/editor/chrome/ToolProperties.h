@@ -6,6 +6,7 @@
 #include "core/Geometry.h"
 
 #include <QPointer>
+#include <QRectF>
 #include <QString>
 
 #include <array>
@@ -15,6 +16,8 @@
 #include <span>
 #include <utility>
 #include <vector>
+
+class QPainter;
 
 namespace vorlith {
 
@@ -120,6 +123,15 @@ public:
     void restoreInputDraft();
     void focusNumberInput();
 
+    // The focus ring around the box of the field (or stepper) that has the keyboard, in the
+    // strip's coordinates. It reaches 4 beyond the box, past the strip's right edge for the
+    // last field, so an embedding toolbar paints it rather than the strip.
+    [[nodiscard]] std::optional<QRectF> focusRing() const;
+    static void paintFocusRing(QPainter& painter, const QRectF& ring);
+
+    // A click on an inactive window is taken only while the enclosing toolbar is not busy.
+    bool acceptsFirstMouse() const;
+
     // The control actions.
     void colorChanged(ColorSwatch* swatch);
     void backgroundChanged(ColorSwatch* swatch);
@@ -157,6 +169,7 @@ private:
     bool mayEndEditing(FieldRole role);
     void endedEditing(FieldRole role);
     void holdClicksFor(QWidget* field);
+    void refreshFocusRing();
     bool numbersUsedUp() const;
     bool skipsEmpty(FieldRole role, const QString& text) const;
     double sliderValue() const;
