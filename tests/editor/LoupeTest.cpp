@@ -137,3 +137,47 @@ TEST(CaptureLoupeView, AtTheTopLeftPixelThePatchStartsInTheMiddle)
     EXPECT_GT(image_.blue(), 190);
     EXPECT_EQ(rgb(15, 138), QColor(30, 90, 200)) << "the swatch";
 }
+
+TEST(CaptureLoupeView, ThePatchIsMagnifiedToDevicePixelsWithItsGridBakedIn)
+{
+    QImage black(91, 61, QImage::Format_ARGB32_Premultiplied);
+    black.fill(Qt::black);
+    const QRectF area = CaptureLoupeView::imageArea();
+    // Density 2 on a 2× screen: cells of 2 points, 4 device pixels; the patch overhangs the area.
+    const QRectF d(0, 0, 182, 122);
+    const QImage m = CaptureLoupeView::magnifiedPatch(black, d, area, Size{2, 2}, 2);
+    ASSERT_EQ(m.size(), QSize(360, 240)) << "only the pixels inside the area";
+    EXPECT_EQ(CaptureLoupeView::enlargedOrigin(d, area, 2), QPointF(1, 1));
+    // The image starts at device pixel 2 on both axes (the area starts at 1 point). The grid
+    // line at 2 points (device 4) covers device pixels 3 and 4 by 0.75 each; device row 10
+    // lies between the lines at 8 and 12.
+    const int row = 10 - 2;
+    const auto grey = [&](int deviceX) { return qRed(m.pixel(deviceX - 2, row)); };
+    EXPECT_GT(grey(4), grey(6) + 20) << "on the line";
+    EXPECT_GT(grey(3), grey(6) + 20);
+    EXPECT_EQ(grey(6), 0) << "inside a cell, away from every line";
+}
+
+TEST(CaptureLoupeView, RenderedAtScaleTwoTheGridFollowsDevicePixels)
+{
+    QImage source(200, 150, QImage::Format_ARGB32_Premultiplied);
+    source.fill(Qt::black);
+    CaptureLoupeView loupe;
+    loupe.showSample(*LoupeSample::take(source, Point{50, 37}, Size{100, 75}), false);
+    QImage target(364, 352, QImage::Format_ARGB32_Premultiplied);
+    target.setDevicePixelRatio(2);
+    target.fill(Qt::white);
+    {
+        QPainter painter(&target);
+        loupe.render(&painter);
+    }
+    // Along one device row inside a cell row, lit grid columns alternate with black ones.
+    int lit = 0, dark = 0;
+    for (int x = 10; x < 150; ++x) {
+        const int g = qRed(target.pixel(x, 2 * 20 + 1));
+        lit += g > 20;
+        dark += g == 0;
+    }
+    EXPECT_GT(lit, 30);
+    EXPECT_GT(dark, 30);
+}

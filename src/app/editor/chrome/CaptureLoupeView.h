@@ -35,6 +35,12 @@ public:
     // Takes a successful sample's patch, placement and colour.
     void showSample(const LoupeSample& sample, bool dragging);
 
+    // The patch as drawn, with its pixel grid: enlarged to whole device pixels inside the
+    // area, and where it goes.
+    [[nodiscard]] static QImage magnifiedPatch(const QImage& patch, const QRectF& destination, const QRectF& area,
+                                              const Size& cell, double ratio);
+    [[nodiscard]] static QPointF enlargedOrigin(const QRectF& destination, const QRectF& area, double ratio);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -3,6 +3,7 @@
 #include "app/base/InterfaceColors.h"
 #include "app/base/InterfaceFonts.h"
 #include "app/base/SystemColors.h"
+#include "app/editor/chrome/DeviceScale.h"
 #include "app/editor/chrome/ToolIcon.h"
 #include "app/editor/chrome/UnflippedFrame.h"
 #include "core/CaptureTool.h"
@@ -96,7 +97,7 @@ void ToolButton::paintEvent(QPaintEvent*)
 
     const double alpha = enabled ? 1 : 0.35;
     const QColor ink = withAlpha(m_chosen ? InterfaceColors::chosenInk() : InterfaceColors::ink(), alpha);
-    ToolIcon::draw(painter, displayedIconName.value_or(key), iconBox(painter.device()->devicePixelRatioF()), ink);
+    ToolIcon::draw(painter, displayedIconName.value_or(key), iconBox(deviceScale(painter)), ink);
     paintTitle(painter, ink);
 
     if (captureTool::fromRawValue(key))
