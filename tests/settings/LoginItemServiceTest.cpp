@@ -12,10 +12,14 @@ using namespace vorlith;
 
 namespace {
 
+// An installed program: the test binary itself may sit in a temporary folder (a clone in /tmp),
+// and a program there is refused on purpose.
+const QString installedProgram = QStringLiteral("/usr/bin/env");
+
 struct AutostartFixture {
     QTemporaryDir configHome;
     LoginItemService::Configuration configuration{configHome.path(), QStringLiteral("app.vorlith.Vorlith"),
-                                                  QStringLiteral("Vorlith"), QCoreApplication::applicationFilePath()};
+                                                  QStringLiteral("Vorlith"), installedProgram};
     LoginItemService service() const { return LoginItemService(configuration, &SettingsStore::defaultWriteData); }
     QString entryPath() const { return configHome.filePath(QStringLiteral("autostart/app.vorlith.Vorlith.desktop")); }
     QByteArray entry() const
@@ -42,7 +46,7 @@ TEST(LoginItemService, EnableWritesTheEntryAndDisableRemovesIt)
     service.setEnabled(true);
     EXPECT_EQ(service.status(), LoginItemStatus::enabled);
     EXPECT_EQ(f.entry(), "[Desktop Entry]\nType=Application\nName=Vorlith\nExec=\"" +
-                             QFile::encodeName(QCoreApplication::applicationFilePath()) +
+                             QFile::encodeName(installedProgram) +
                              "\"\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
     EXPECT_TRUE(QDir(f.configHome.filePath(QStringLiteral("autostart"))).entryList(QDir::Hidden | QDir::Files).size() == 1)
         << "no staging file is left beside the entry";
