@@ -75,8 +75,9 @@ void sendNotify(xcb_connection_t* c, const xcb_selection_request_event_t& reques
 // answers the requestor.
 class Saver {
 public:
-    Saver(xcb_connection_t* c, xcb_window_t window, bool throughMultiple)
-        : m_c(c), m_window(window), m_throughMultiple(throughMultiple), m_clipboard(intern(c, "CLIPBOARD")),
+    Saver(xcb_connection_t* c, xcb_window_t window, bool throughMultiple, xcb_atom_t unlisted)
+        : m_c(c), m_window(window), m_throughMultiple(throughMultiple), m_unlisted(unlisted),
+          m_clipboard(intern(c, "CLIPBOARD")),
           m_multiple(intern(c, "MULTIPLE")), m_incr(intern(c, "INCR")), m_atomPair(intern(c, "ATOM_PAIR")),
           m_pairs(intern(c, "PEER_MULTIPLE"))
     {
@@ -86,6 +87,7 @@ public:
     std::vector<std::pair<xcb_atom_t, QByteArray>> saved;
     int multipleRequests = 0;
     int singleRequests = 0;
+    int refusedPairs = 0;
 
     // True when the save is complete and answered already (nothing listed).
     bool begin(const xcb_selection_request_event_t& request)
@@ -94,7 +96,7 @@ public:
         m_active = true;
         saved.clear();
         const auto listed = getProperty(m_c, request.requestor, request.property, false);
-        const std::vector<xcb_atom_t> targets = atomsOf(listed.get());
+        std::vector<xcb_atom_t> targets = atomsOf(listed.get());
         if (targets.empty())
             return progress();
         if (!m_throughMultiple) {
@@ -102,6 +104,8 @@ public:
             askNext();
             return false;
         }
+        if (m_unlisted != XCB_ATOM_NONE)
+            targets.push_back(m_unlisted);
         std::vector<xcb_atom_t> pairs;
         for (size_t i = 0; i < targets.size(); ++i) {
             const xcb_atom_t property = dataProperty(int(i));
@@ -127,6 +131,8 @@ public:
             for (size_t i = 0; i + 1 < pairs.size(); i += 2) {
                 if (pairs[i + 1] != XCB_ATOM_NONE)
                     read(pairs[i + 1]);
+                else
+                    ++refusedPairs;
             }
             std::erase_if(m_incoming, [&](const auto& in) {
                 return std::find(pairs.begin(), pairs.end(), in.first) == pairs.end();
@@ -208,6 +214,7 @@ private:
     xcb_connection_t* m_c;
     xcb_window_t m_window;
     bool m_throughMultiple;
+    xcb_atom_t m_unlisted;
     xcb_atom_t m_clipboard, m_multiple, m_incr, m_atomPair, m_pairs;
     bool m_active = false;
     xcb_selection_request_event_t m_request{};
@@ -273,7 +280,8 @@ void X11ClipboardPeer::run()
                       XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &propertyChanges);
     const xcb_atom_t manager = intern(c, "CLIPBOARD_MANAGER");
     const xcb_atom_t saveTargets = intern(c, "SAVE_TARGETS");
-    Saver saver(c, window, m_options.savesThroughMultiple);
+    Saver saver(c, window, m_options.savesThroughMultiple,
+                m_options.unlistedTarget.isEmpty() ? xcb_atom_t(XCB_ATOM_NONE) : intern(c, m_options.unlistedTarget));
     uint8_t xfixesBase = 0;
     if (m_options.refillsEmptyClipboard) {
         const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_xfixes_id);
@@ -307,6 +315,7 @@ void X11ClipboardPeer::run()
         ++m_saves;
         m_multipleRequests = saver.multipleRequests;
         m_singleRequests = saver.singleRequests;
+        m_refusedPairs = saver.refusedPairs;
     };
 
     for (;;) {

@@ -35,6 +35,9 @@ public:
         // Owns CLIPBOARD_MANAGER instead of CLIPBOARD (`offers` start empty then).
         bool clipboardManager = false;
         bool savesThroughMultiple = false;
+        // Asked for in the MULTIPLE request besides the listed targets (the owner must refuse
+        // it in its pair and still answer the rest).
+        QByteArray unlistedTarget;
         // Never answers SAVE_TARGETS (a hung manager).
         bool answersSave = true;
     };
@@ -56,6 +59,8 @@ public:
     int saves() const { return m_saves; }
     int multipleRequests() const { return m_multipleRequests; }
     int singleRequests() const { return m_singleRequests; }
+    // Pairs of MULTIPLE requests that came back refused.
+    int refusedPairs() const { return m_refusedPairs; }
 
 private:
     void run();
@@ -70,6 +75,7 @@ private:
     std::atomic<int> m_saves = 0;
     std::atomic<int> m_multipleRequests = 0;
     std::atomic<int> m_singleRequests = 0;
+    std::atomic<int> m_refusedPairs = 0;
     QByteArray m_display;
 };
 
