@@ -67,6 +67,13 @@ public:
     virtual qint64 clearContents() = 0;
     // Puts the items on the clipboard; false when the clipboard did not take them.
     virtual bool writeObjects(const QList<PasteboardItem>& items) = 0;
+
+    // Called once when the application quits. On X11 what we wrote is served by this process
+    // and would vanish with it: a running clipboard manager is asked to keep a copy. Blocks
+    // for a bounded time (2 s at most, nothing when no manager runs or another program owns
+    // the clipboard): call it when nothing else needs the event loop. Destroying the
+    // pasteboard does the same when this was not called.
+    virtual void handOverToClipboardManager() = 0;
 };
 
 } // namespace vorlith

@@ -367,3 +367,107 @@ TEST(X11Pasteboard, QtInThisProcessReadsWhatWeServeAtOnce)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("#ABCDEF"));
     EXPECT_LT(elapsed.elapsed(), 1000);
 }
+
+namespace {
+
+// A large image (served in INCR pieces) copied through the output service. The service is
+// gone when this returns; the pasteboard is the caller's last reference.
+QByteArray copyLargeImage(const std::shared_ptr<X11Pasteboard>& pasteboard)
+{
+    const QImage image = noiseImage(QSize(300, 300));
+    const QByteArray png = ImageEncoder::encode(image, ImageFormat::png);
+    EXPECT_GT(png.size(), X11SelectionOwner::pieceBytes) << "large enough to be served in INCR pieces";
+    OutputService service(pasteboard);
+    EXPECT_EQ(copyAndWait(service, image), OutputResult::success());
+    return png;
+}
+
+qint64 msToDestroy(std::shared_ptr<X11Pasteboard>& pasteboard)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    pasteboard.reset();
+    return elapsed.elapsed();
+}
+
+} // namespace
+
+// What we copied must outlive us: a clipboard manager is asked to save it, reads it (in one
+// MULTIPLE request or target by target, the image in INCR pieces) and serves it afterwards.
+TEST(X11Pasteboard, ClipboardManagerKeepsACopiedImageAfterThePasteboardGoes)
+{
+    struct Case {
+        const char* name;
+        bool throughMultiple;
+        bool explicitCall; // the entry point's call at quit; otherwise the destructor's
+    };
+    for (const Case& c : {Case{"MULTIPLE, explicit", true, true}, Case{"one by one, destructor", false, false}}) {
+        SCOPED_TRACE(c.name);
+        X11ClipboardPeer::Options options;
+        options.clipboardManager = true;
+        options.savesThroughMultiple = c.throughMultiple;
+        options.unlistedTarget = "application/x-not-offered";
+        options.pieceBytes = 64 * 1024; // it serves the image back in INCR pieces too
+        X11ClipboardPeer manager(options);
+        ASSERT_TRUE(manager.start(X11Environment::server()->display()));
+
+        auto pasteboard = std::make_shared<X11Pasteboard>();
+        const QByteArray png = copyLargeImage(pasteboard);
+        if (c.explicitCall) {
+            pasteboard->handOverToClipboardManager();
+            EXPECT_EQ(pasteboard->lastHandOver(), X11SelectionOwner::HandOver::saved);
+        }
+        EXPECT_LT(msToDestroy(pasteboard), 2000);
+        EXPECT_EQ(manager.saves(), 1) << "saved once, not again on destruction";
+        EXPECT_EQ(manager.multipleRequests(), c.throughMultiple ? 1 : 0);
+        EXPECT_EQ(manager.singleRequests(), c.throughMultiple ? 0 : 1) << "only the image/png target is listed";
+        EXPECT_EQ(manager.refusedPairs(), c.throughMultiple ? 1 : 0) << "the target we do not offer, in its pair";
+
+        const QByteArray pasted = paste(QStringLiteral("image/png"));
+        EXPECT_EQ(pasted.size(), png.size());
+        EXPECT_TRUE(pasted == png) << "byte for byte from the manager";
+        if (c.throughMultiple)
+            saveTestImage(QImage::fromData(pasted), QStringLiteral("clipboard-kept-by-the-manager"));
+    }
+}
+
+// Without a manager, or when another program owns the clipboard, there is nothing to wait for.
+TEST(X11Pasteboard, HandOverReturnsAtOnceWithoutAManagerOrContents)
+{
+    auto pasteboard = std::make_shared<X11Pasteboard>();
+    pasteboard->handOverToClipboardManager();
+    EXPECT_EQ(pasteboard->lastHandOver(), X11SelectionOwner::HandOver::notOwner);
+
+    copyLargeImage(pasteboard);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    pasteboard->handOverToClipboardManager();
+    EXPECT_LT(elapsed.elapsed(), 100);
+    EXPECT_EQ(pasteboard->lastHandOver(), X11SelectionOwner::HandOver::noManager);
+
+    copyLargeImage(pasteboard);
+    EXPECT_LT(msToDestroy(pasteboard), 100) << "the destructor's hand-over finds no manager either";
+}
+
+// A manager that never answers SAVE_TARGETS holds the exit up to the bound, no longer.
+TEST(X11Pasteboard, HandOverToAManagerThatNeverAnswersIsBounded)
+{
+    X11ClipboardPeer::Options options;
+    options.clipboardManager = true;
+    options.answersSave = false;
+    X11ClipboardPeer manager(options);
+    ASSERT_TRUE(manager.start(X11Environment::server()->display()));
+
+    auto pasteboard = std::make_shared<X11Pasteboard>();
+    copyLargeImage(pasteboard);
+    const qint64 destruction = msToDestroy(pasteboard);
+    EXPECT_GE(destruction, X11SelectionOwner::handOverTimeout.count() - 50);
+    EXPECT_LT(destruction, X11SelectionOwner::handOverTimeout.count() + 500);
+
+    pasteboard = std::make_shared<X11Pasteboard>();
+    copyLargeImage(pasteboard);
+    pasteboard->handOverToClipboardManager();
+    EXPECT_EQ(pasteboard->lastHandOver(), X11SelectionOwner::HandOver::timedOut);
+    EXPECT_LT(msToDestroy(pasteboard), 100) << "handed over already: the destructor does not wait again";
+    EXPECT_EQ(manager.saves(), 0);
+}

@@ -47,6 +47,8 @@ public:
     // Every write attempted, in order, with its items.
     QList<QList<PasteboardItem>> writes;
     int clears = 0;
+    // Calls of `handOverToClipboardManager`.
+    int handOvers = 0;
 
     // The contents as plain items (unreadable types left out).
     QList<PasteboardItem> readableItems() const;
@@ -56,6 +58,7 @@ public:
     QCoro::Task<PasteboardRead> readData(int item, QString type, std::stop_token stop) override;
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& objects) override;
+    void handOverToClipboardManager() override { ++handOvers; }
 
     // Shorthand for a readable item.
     static Item item(std::initializer_list<std::pair<const char*, const char*>> entries);

@@ -16,7 +16,10 @@ namespace vorlith::test {
 // - a clipboard manager that takes the clipboard back the moment it has no owner (as KDE's
 //   does by default), with a newer timestamp than anybody's;
 // - a slow owner that answers large data in INCR pieces with a pause between them;
-// - an owner that lists a target but never answers for it.
+// - an owner that lists a target but never answers for it;
+// - a clipboard manager in the freedesktop sense: it owns CLIPBOARD_MANAGER, answers a
+//   SAVE_TARGETS request by reading the targets the requestor listed (in one MULTIPLE request
+//   or one by one, INCR included), then takes CLIPBOARD and serves what it saved.
 class X11ClipboardPeer {
 public:
     struct Options {
@@ -29,6 +32,14 @@ public:
         std::chrono::milliseconds pieceDelay{0};
         // A target offered in TARGETS whose requests are never answered.
         QByteArray stalledTarget;
+        // Owns CLIPBOARD_MANAGER instead of CLIPBOARD (`offers` start empty then).
+        bool clipboardManager = false;
+        bool savesThroughMultiple = false;
+        // Asked for in the MULTIPLE request besides the listed targets (the owner must refuse
+        // it in its pair and still answer the rest).
+        QByteArray unlistedTarget;
+        // Never answers SAVE_TARGETS (a hung manager).
+        bool answersSave = true;
     };
 
     explicit X11ClipboardPeer(Options options);
@@ -44,6 +55,12 @@ public:
     int refills() const { return m_refills; }
     // Pieces sent in INCR transfers.
     int piecesSent() const { return m_pieces; }
+    // SAVE_TARGETS requests answered, and the data requests they took.
+    int saves() const { return m_saves; }
+    int multipleRequests() const { return m_multipleRequests; }
+    int singleRequests() const { return m_singleRequests; }
+    // Pairs of MULTIPLE requests that came back refused.
+    int refusedPairs() const { return m_refusedPairs; }
 
 private:
     void run();
@@ -55,6 +72,10 @@ private:
     std::atomic<bool> m_failed = false;
     std::atomic<int> m_refills = 0;
     std::atomic<int> m_pieces = 0;
+    std::atomic<int> m_saves = 0;
+    std::atomic<int> m_multipleRequests = 0;
+    std::atomic<int> m_singleRequests = 0;
+    std::atomic<int> m_refusedPairs = 0;
     QByteArray m_display;
 };
 

@@ -47,9 +47,17 @@ X11Pasteboard::X11Pasteboard(QObject* parent) : QObject(parent)
 
 X11Pasteboard::~X11Pasteboard()
 {
+    // The owner hands our contents over on its way out unless that was done already.
     m_notifier.reset();
     m_reader.reset();
     m_owner.reset();
+}
+
+void X11Pasteboard::handOverToClipboardManager()
+{
+    // Without an X server Qt's own clipboard holds the contents and hands them over itself.
+    if (m_owner)
+        m_lastHandOver = m_owner->handOver();
 }
 
 void X11Pasteboard::connectToServer()

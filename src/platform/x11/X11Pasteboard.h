@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
+#include "platform/x11/X11SelectionOwner.h"
 
 #include <QHash>
 #include <QObject>
@@ -14,7 +15,6 @@ class QSocketNotifier;
 namespace vorlith {
 
 class XcbConnection;
-class X11SelectionOwner;
 class X11SelectionReader;
 
 // The CLIPBOARD selection on a connection of our own: reads through `X11SelectionReader` (never
@@ -41,6 +41,9 @@ public:
     QCoro::Task<PasteboardRead> readData(int item, QString type, std::stop_token stop) override;
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;
+    void handOverToClipboardManager() override;
+    // How the last hand-over ended; nothing before the first one, or without an X server.
+    std::optional<X11SelectionOwner::HandOver> lastHandOver() const { return m_lastHandOver; }
 
     // Targets that belong to the selection protocol, not to the contents.
     static bool isProtocolTarget(const QString& type);
@@ -65,6 +68,7 @@ private:
     qint64 m_changeCount = 0;
     std::unique_ptr<X11SelectionReader> m_reader;
     std::unique_ptr<X11SelectionOwner> m_owner;
+    std::optional<X11SelectionOwner::HandOver> m_lastHandOver;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QHash<unsigned, QString> m_atomNames;
     // The last owner's targets, while the change count stays where it was read.

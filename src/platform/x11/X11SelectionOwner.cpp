@@ -26,7 +26,8 @@ std::unique_ptr<X11SelectionOwner> X11SelectionOwner::open(const char* selection
     std::unique_ptr<XcbConnection> xcb = XcbConnection::open();
     if (!xcb)
         return nullptr;
-    xcb->preloadAtoms({selection, "VORLITH_TIMESTAMP", "TARGETS", "TIMESTAMP", "INCR"});
+    xcb->preloadAtoms({selection, "VORLITH_TIMESTAMP", "TARGETS", "TIMESTAMP", "INCR", "MULTIPLE",
+                       "CLIPBOARD_MANAGER", "SAVE_TARGETS", "VORLITH_SAVE_TARGETS"});
     const xcb_atom_t atom = xcb->atom(selection);
     auto owner = std::unique_ptr<X11SelectionOwner>(new X11SelectionOwner(std::move(xcb), atom));
     if (::pipe2(owner->m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -41,7 +42,11 @@ X11SelectionOwner::X11SelectionOwner(std::unique_ptr<XcbConnection> xcb, xcb_ato
       m_stampProperty(m_xcb->atom("VORLITH_TIMESTAMP")),
       m_targets(m_xcb->atom("TARGETS")),
       m_timestamp(m_xcb->atom("TIMESTAMP")),
-      m_incr(m_xcb->atom("INCR"))
+      m_incr(m_xcb->atom("INCR")),
+      m_multiple(m_xcb->atom("MULTIPLE")),
+      m_manager(m_xcb->atom("CLIPBOARD_MANAGER")),
+      m_saveTargets(m_xcb->atom("SAVE_TARGETS")),
+      m_saveProperty(m_xcb->atom("VORLITH_SAVE_TARGETS"))
 {
     m_window = m_xcb->createHiddenWindow(XCB_EVENT_MASK_PROPERTY_CHANGE);
     xcb_flush(m_xcb->get());
@@ -50,6 +55,13 @@ X11SelectionOwner::X11SelectionOwner(std::unique_ptr<XcbConnection> xcb, xcb_ato
 X11SelectionOwner::~X11SelectionOwner()
 {
     if (m_thread.joinable()) {
+        bool pending;
+        {
+            std::lock_guard lock(m_mutex);
+            pending = m_owns && !m_handedOver;
+        }
+        if (pending)
+            handOver();
         m_stopping = true;
         wake();
         m_thread.join();
@@ -138,6 +150,7 @@ bool X11SelectionOwner::own(const QList<PasteboardItem>& items)
         m_owns = true;
         m_contents = merged.isEmpty() ? QList<PasteboardItem>{} : QList<PasteboardItem>{merged};
         m_offers = std::move(offers);
+        m_handedOver = false;
     }
     xcb_connection_t* connection = m_xcb->get();
     xcb_set_selection_owner(connection, m_window, m_selection, *time);
@@ -153,6 +166,50 @@ bool X11SelectionOwner::own(const QList<PasteboardItem>& items)
         m_offers.clear();
     }
     return false;
+}
+
+xcb_window_t X11SelectionOwner::selectionOwner(xcb_atom_t selection)
+{
+    xcb_connection_t* connection = m_xcb->get();
+    XcbReply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr));
+    wake(); // the wait may have read events off the socket for the owner's thread
+    return owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+X11SelectionOwner::HandOver X11SelectionOwner::handOver(std::chrono::milliseconds bound)
+{
+    const Clock::time_point deadline = Clock::now() + bound;
+    std::vector<xcb_atom_t> targets;
+    {
+        std::lock_guard lock(m_mutex);
+        m_handedOver = true;
+        if (!m_owns)
+            return HandOver::notOwner;
+        for (const Offer& offer : m_offers)
+            targets.push_back(offer.target);
+    }
+    if (selectionOwner(m_selection) != m_window)
+        return HandOver::notOwner;
+    if (selectionOwner(m_manager) == XCB_WINDOW_NONE)
+        return HandOver::noManager;
+    // A manager refuses a request stamped before it took CLIPBOARD_MANAGER: stamp it now.
+    const std::optional<xcb_timestamp_t> time = serverTime();
+    if (!time)
+        return HandOver::timedOut;
+
+    xcb_connection_t* connection = m_xcb->get();
+    // The targets worth keeping, for a manager that reads the list; the protocol's own are not.
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, m_window, m_saveProperty, XCB_ATOM_ATOM, 32,
+                        uint32_t(targets.size()), targets.data());
+    std::unique_lock lock(m_mutex);
+    m_saved.reset();
+    xcb_convert_selection(connection, m_window, m_manager, m_saveTargets, m_saveProperty, *time);
+    xcb_flush(connection);
+    // The manager now reads our targets from the owner's thread and answers when it has them.
+    if (!m_saveAnswered.wait_until(lock, deadline, [this] { return m_saved.has_value(); }))
+        return HandOver::timedOut;
+    return *m_saved ? HandOver::saved : HandOver::refused;
 }
 
 // ---- the owner's thread ----
@@ -213,6 +270,9 @@ void X11SelectionOwner::handle(const xcb_generic_event_t* event)
         }
         return;
     }
+    case XCB_SELECTION_NOTIFY:
+        saveAnswered(*reinterpret_cast<const xcb_selection_notify_event_t*>(event));
+        return;
     case XCB_SELECTION_REQUEST:
         answer(*reinterpret_cast<const xcb_selection_request_event_t*>(event));
         return;
@@ -237,45 +297,94 @@ void X11SelectionOwner::answer(const xcb_selection_request_event_t& request)
     xcb_send_event(m_xcb->get(), 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
 }
 
+void X11SelectionOwner::saveAnswered(const xcb_selection_notify_event_t& notify)
+{
+    if (notify.requestor != m_window || notify.selection != m_manager || notify.target != m_saveTargets)
+        return;
+    std::lock_guard lock(m_mutex);
+    m_saved = notify.property != XCB_ATOM_NONE;
+    m_saveAnswered.notify_all();
+}
+
 bool X11SelectionOwner::put(const xcb_selection_request_event_t& request, xcb_atom_t property)
 {
-    xcb_connection_t* connection = m_xcb->get();
+    if (request.target == m_multiple) // an obsolete requestor cannot name the list's property
+        return request.property != XCB_ATOM_NONE && putMultiple(request.requestor, property);
     std::lock_guard lock(m_mutex);
+    return putTarget(request.requestor, request.target, property);
+}
+
+bool X11SelectionOwner::putMultiple(xcb_window_t requestor, xcb_atom_t property)
+{
+    // The requestor lists (target, property) pairs in the property it named; each pair is
+    // answered as a request of its own, and a refused one has its property replaced by None.
+    xcb_connection_t* connection = m_xcb->get();
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, requestor, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1FFFFFFF),
+        nullptr));
+    if (!reply || reply->format != 32 || reply->type == XCB_ATOM_NONE)
+        return false;
+    const int length = xcb_get_property_value_length(reply.get()) / int(sizeof(xcb_atom_t));
+    const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    std::vector<xcb_atom_t> pairs(values, values + (length - length % 2));
+
+    std::lock_guard lock(m_mutex);
+    if (!m_owns)
+        return false;
+    bool refusedAny = false;
+    for (size_t i = 0; i < pairs.size(); i += 2) {
+        const bool answered = pairs[i] != m_multiple && pairs[i + 1] != XCB_ATOM_NONE
+            && putTarget(requestor, pairs[i], pairs[i + 1]);
+        if (!answered) {
+            pairs[i + 1] = XCB_ATOM_NONE;
+            refusedAny = true;
+        }
+    }
+    if (refusedAny) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, requestor, property, reply->type, 32,
+                            uint32_t(pairs.size()), pairs.data());
+    }
+    return true;
+}
+
+bool X11SelectionOwner::putTarget(xcb_window_t requestor, xcb_atom_t target, xcb_atom_t property)
+{
+    xcb_connection_t* connection = m_xcb->get();
     // A request stamped before our take is answered all the same: requestors stamp with the
     // newest time they have seen, which can predate a take made with a fresh server time
     // (Qt in this very process does), and the server sends us only requests made while we own.
     if (!m_owns)
         return false;
-    if (request.target == m_targets) {
-        std::vector<xcb_atom_t> targets{m_targets, m_timestamp};
+    if (target == m_targets) {
+        std::vector<xcb_atom_t> targets{m_targets, m_timestamp, m_multiple};
         for (const Offer& offer : m_offers)
             targets.push_back(offer.target);
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_ATOM, 32,
                             uint32_t(targets.size()), targets.data());
         return true;
     }
-    if (request.target == m_timestamp) {
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_INTEGER, 32, 1,
+    if (target == m_timestamp) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_INTEGER, 32, 1,
                             &m_ownedSince);
         return true;
     }
-    const auto offer = std::find_if(m_offers.cbegin(), m_offers.cend(),
-                                    [&](const Offer& o) { return o.target == request.target; });
+    const auto offer =
+        std::find_if(m_offers.cbegin(), m_offers.cend(), [&](const Offer& o) { return o.target == target; });
     if (offer == m_offers.cend())
-        return false; // MULTIPLE and every target we do not offer
+        return false; // every target we do not offer
     if (offer->bytes.size() <= pieceBytes) {
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, offer->type, 8,
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, requestor, property, offer->type, 8,
                             uint32_t(offer->bytes.size()), offer->bytes.constData());
         return true;
     }
     // We hear the requestor delete each piece; then the size announcement, as INCR.
-    endTransfer(request.requestor, property); // a repeated request starts over
+    endTransfer(requestor, property); // a repeated request starts over
     m_transfers.push_back(std::make_unique<Transfer>(
-        Transfer{request.requestor, property, offer->type, offer->bytes, 0, Clock::now() + transferTimeout}));
+        Transfer{requestor, property, offer->type, offer->bytes, 0, Clock::now() + transferTimeout}));
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(connection, request.requestor, XCB_CW_EVENT_MASK, &events);
+    xcb_change_window_attributes(connection, requestor, XCB_CW_EVENT_MASK, &events);
     const uint32_t size = uint32_t(qMin<qsizetype>(offer->bytes.size(), std::numeric_limits<uint32_t>::max()));
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, m_incr, 32, 1, &size);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, requestor, property, m_incr, 32, 1, &size);
     return true;
 }
 
