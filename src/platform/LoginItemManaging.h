@@ -8,8 +8,8 @@
 namespace vorlith {
 
 // The state of launch at login. `requiresApproval` is never reported on Linux (nothing there
-// asks the user to approve an autostart entry); it stays so that callers treat it as the
-// design does.
+// asks the user to approve an autostart entry); it stays so that callers handle every state a
+// login-item service can be in.
 enum class LoginItemStatus { enabled, requiresApproval, notRegistered, unavailable };
 
 // Registering or unregistering failed: the program cannot be registered from where it is

@@ -40,7 +40,7 @@ TEST(X11HotKeyCodes, AgreesWithTheEditorsKeyCodes)
 
 TEST(X11HotKeyCodes, FunctionKeysAndModifiers)
 {
-    // F1 to F20 in key order: the table names them so, and the spec knows them as function keys.
+    // F1 to F20 in key order: the table names them so, and the settings count them as function keys.
     const quint32 functionKeys[] = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109,
                                     103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
     for (int i = 0; i < 20; ++i) {

@@ -98,7 +98,7 @@ public:
     std::optional<int> nextNumber() const { return m_nextNumber; }
     std::optional<int> selectedNumber() const { return m_selectedNumber; }
     double diameter() const { return m_diameter; }
-    // The current tool's style (`style` in the design; QWidget has its own style()).
+    // The current tool's style (not `style()`: QWidget has its own).
     const AnnotationStyle& annotationStyle() const { return m_style; }
     Annotation::Kind kind() const { return m_kind; }
     CaptureTool tool() const { return m_tool; }
