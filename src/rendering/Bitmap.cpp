@@ -35,25 +35,35 @@ QImage Bitmap::create(int width, int height)
 
 QImage Bitmap::copyOf(const QImage& image)
 {
-    if (image.isNull())
-        return {};
-    // convertToFormat shares the data when the format already matches, so detach with
-    // copy() in that case: the result must never alias the caller's pixels.
-    QImage copy = image.format() == format ? image.copy() : image.convertToFormat(format);
-    if (copy.isNull())
-        return {};
-    // Pixels of another colour space are matched into sRGB, as drawing them into an sRGB
-    // context would; untagged pixels are taken as sRGB already.
-    const QColorSpace space = copy.colorSpace();
-    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb)) {
-        copy.convertToColorSpace(QColorSpace::SRgb);
-        if (copy.format() != format)
-            copy = copy.convertToFormat(format);
-        if (copy.isNull())
-            return {};
-    }
-    tag(copy);
+    QImage copy = image;
+    conform(copy);
+    // A conversion gives the copy pixels of its own; an image that needed none still shares
+    // the caller's, and the result must never alias them.
+    if (!copy.isNull() && copy.constBits() == image.constBits())
+        copy = copy.copy();
     return copy;
+}
+
+void Bitmap::conform(QImage& image)
+{
+    if (image.isNull())
+        return;
+    const QColorSpace sRgb(QColorSpace::SRgb);
+    const QColorSpace space = image.colorSpace();
+    const bool foreignSpace = space.isValid() && space != sRgb;
+    const bool deep = image.depth() == 64;
+    if (foreignSpace && deep)
+        image.convertToColorSpace(sRgb);
+    if (image.format() != format)
+        image.convertTo(format);
+    if (foreignSpace && !deep && !image.isNull()) {
+        // As drawing them into an sRGB context would.
+        image.convertToColorSpace(sRgb);
+        if (image.format() != format)
+            image.convertTo(format);
+    }
+    if (!image.isNull())
+        tag(image);
 }
 
 } // namespace vorlith

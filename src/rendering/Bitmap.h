@@ -18,6 +18,10 @@ struct Bitmap {
     // A copy of the image in the bitmap format and sRGB, sharing nothing with it; null on
     // failure.
     static QImage copyOf(const QImage& image);
+    // Turns the image itself into the bitmap format and sRGB (a null image on failure).
+    // Pixels of another colour space are matched into sRGB, deep (16-bit) ones before they
+    // lose depth; untagged pixels are taken as sRGB already.
+    static void conform(QImage& image);
     // Marks an image as ours: sRGB, 72 dpi, device pixel ratio 1.
     static void tag(QImage& image);
 };

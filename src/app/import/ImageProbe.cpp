@@ -8,7 +8,6 @@
 #include "rendering/Bitmap.h"
 
 #include <QBuffer>
-#include <QColorSpace>
 #include <QImageIOHandler>
 #include <QImageReader>
 
@@ -36,24 +35,6 @@ bool swapsSides(QImageIOHandler::Transformations transformation)
 {
     // EXIF orientations 5 to 8 are the ones that turn the image a quarter.
     return transformation.testFlag(QImageIOHandler::TransformationRotate90);
-}
-
-// Pixels of other layouts (greyscale, indexed, 16-bit) become 8-bit premultiplied RGBA;
-// pixels of another colour space are matched into sRGB, 16-bit ones before they lose depth.
-void toBitmapFormat(QImage& image)
-{
-    const QColorSpace sRgb(QColorSpace::SRgb);
-    const QColorSpace space = image.colorSpace();
-    const bool foreignSpace = space.isValid() && space != sRgb;
-    const bool deep = image.depth() == 64;
-    if (foreignSpace && deep)
-        image.convertToColorSpace(sRgb);
-    if (image.format() != Bitmap::format)
-        image.convertTo(Bitmap::format);
-    if (foreignSpace && !deep && !image.isNull())
-        image.convertToColorSpace(sRgb);
-    if (!image.isNull())
-        Bitmap::tag(image);
 }
 
 } // namespace
@@ -162,7 +143,7 @@ QImage ImageProbe::decode(const QByteArray& bytes, const ImageMetadata& metadata
         throw ImportError(ImportError::corrupt);
     if (image.width() != metadata.orientedWidth || image.height() != metadata.orientedHeight)
         throw ImportError(ImportError::corrupt);
-    toBitmapFormat(image);
+    Bitmap::conform(image);
     if (image.isNull())
         throw ImportError(ImportError::corrupt);
     throwIfStopped(stop);
