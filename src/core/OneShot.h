@@ -67,13 +67,22 @@ public:
         if (resolved)
             schedule(awaiting);
     }
+    // The error and the value are taken out of the shared state, not copied: a resolver on
+    // another thread may still hold that state and drop it last, and what it drops must not
+    // be an object this thread has just been reading.
     T await_resume()
     {
-        std::lock_guard lock(m_state->mutex);
-        if (m_state->error)
-            std::rethrow_exception(m_state->error);
+        std::exception_ptr error;
+        std::optional<Stored> value;
+        {
+            std::lock_guard lock(m_state->mutex);
+            error = std::exchange(m_state->error, nullptr);
+            value = std::exchange(m_state->value, std::nullopt);
+        }
+        if (error)
+            std::rethrow_exception(std::move(error));
         if constexpr (!std::is_void_v<T>)
-            return std::move(*m_state->value);
+            return std::move(*value);
     }
 
 private:
