@@ -54,11 +54,11 @@ TEST(X11CapturePlatform, FreezesEachMonitorAtItsNativeSize)
         EXPECT_EQ(frame->geometry.pixelSize, (Size{double(options().width), double(options().height)}));
         EXPECT_EQ(frame->geometry.size, toSize(QSizeF(screen->geometry().size())));
         EXPECT_DOUBLE_EQ(frame->backingScale, scale);
-        EXPECT_EQ(frame->image.format(), Bitmap::format);
-        EXPECT_EQ(frame->image.colorSpace(), QColorSpace(QColorSpace::SRgb));
-        EXPECT_EQ(qAlpha(frame->image.pixel(5, 5)), 255);
+        EXPECT_EQ(frame->image.pixels().format(), Bitmap::format);
+        EXPECT_EQ(frame->image.pixels().colorSpace(), QColorSpace(QColorSpace::SRgb));
+        EXPECT_EQ(qAlpha(frame->image.pixels().pixel(5, 5)), 255);
         EXPECT_EQ(platform->displayBounds(frame->id), toRect(QRectF(nativeMonitor(i))));
-        saveTestImage(frame->image, QStringLiteral("x11-capture-%1-monitor%2").arg(configName()).arg(i + 1));
+        saveTestImage(frame->image.pixels(), QStringLiteral("x11-capture-%1-monitor%2").arg(configName()).arg(i + 1));
     }
     EXPECT_NE(frames[0].id, frames[1].id);
     EXPECT_EQ(log.events().filter("capture.frame.ready").size(), options().monitors);
@@ -82,7 +82,7 @@ TEST(X11CapturePlatform, ForeignWindowIsACandidateAndIsInThePixels)
     const std::vector<FrozenDisplay> frames = captureAll(service);
     const FrozenDisplay* frame = frameOf(frames, screenAt(1));
     ASSERT_NE(frame, nullptr);
-    saveTestImage(frame->image, QStringLiteral("x11-capture-%1-foreign-window").arg(configName()));
+    saveTestImage(frame->image.pixels(), QStringLiteral("x11-capture-%1-foreign-window").arg(configName()));
 
     const double scale = options().scale;
     const Rect expected = localPoints(client, monitor, scale);
@@ -102,8 +102,8 @@ TEST(X11CapturePlatform, ForeignWindowIsACandidateAndIsInThePixels)
     const QPoint centre = client.center() - monitor.topLeft();
     for (int dy = -8; dy <= 8; dy += 2)
         for (int dx = -8; dx <= 8; dx += 2)
-            ASSERT_EQ(frame->image.pixel(centre + QPoint(dx, dy)), orange) << "no cursor at " << dx << "," << dy;
-    EXPECT_NE(frame->image.pixel(client.topLeft() - monitor.topLeft() - QPoint(3, 3)), orange);
+            ASSERT_EQ(frame->image.pixels().pixel(centre + QPoint(dx, dy)), orange) << "no cursor at " << dx << "," << dy;
+    EXPECT_NE(frame->image.pixels().pixel(client.topLeft() - monitor.topLeft() - QPoint(3, 3)), orange);
 
     const FrozenDisplay* first = frameOf(frames, screenAt(0));
     ASSERT_NE(first, nullptr);
@@ -126,11 +126,11 @@ TEST(X11CapturePlatform, OwnWindowsStayOutOfTheImageUnlessIncluded)
     const std::vector<FrozenDisplay> frames = captureAll(service);
     const FrozenDisplay* frame = frameOf(frames, screen);
     ASSERT_NE(frame, nullptr);
-    saveTestImage(frame->image, QStringLiteral("x11-capture-%1-own-windows").arg(configName()));
+    saveTestImage(frame->image.pixels(), QStringLiteral("x11-capture-%1-own-windows").arg(configName()));
 
     const QRect monitor = nativeMonitor(0);
-    EXPECT_NE(frame->image.pixel(hiddenNative.center() - monitor.topLeft()), magenta);
-    EXPECT_EQ(frame->image.pixel(keptNative.center() - monitor.topLeft()), cyan);
+    EXPECT_NE(frame->image.pixels().pixel(hiddenNative.center() - monitor.topLeft()), magenta);
+    EXPECT_EQ(frame->image.pixels().pixel(keptNative.center() - monitor.topLeft()), cyan);
 
     const Rect keptPoints = localPoints(keptNative, monitor, options().scale);
     std::vector<Rect> own;
@@ -552,7 +552,7 @@ TEST(X11CapturePlatform, WaitsForTheRedrawOnlyWhenAWindowWasHidden)
     const std::vector<FrozenDisplay> frames = captureAll(service);
     const FrozenDisplay* frame = frameOf(frames, screenAt(0));
     ASSERT_NE(frame, nullptr);
-    EXPECT_NE(frame->image.pixel(nativeGeometry(ours).center() - nativeMonitor(0).topLeft()), magenta);
+    EXPECT_NE(frame->image.pixels().pixel(nativeGeometry(ours).center() - nativeMonitor(0).topLeft()), magenta);
     const auto settle = options().compositor ? X11CapturePlatform::compositorSettle : X11CapturePlatform::exposeSettle;
     EXPECT_EQ(waits, std::vector<std::chrono::milliseconds>{settle}) << "one wait, for the first display only";
     EXPECT_TRUE(shownAndDrawn(ours, magenta));
