@@ -299,17 +299,7 @@ TEST_P(X11ScreenGrabberTest, ReadsTheSamePixelsAsQtAtAnyRectangle)
 {
     // A gradient window of ours and a flat one of another process give every band something
     // different to copy.
-    class Gradient : public QWidget {
-    protected:
-        void paintEvent(QPaintEvent*) override
-        {
-            QPainter painter(this);
-            QLinearGradient gradient(0, 0, width(), height());
-            gradient.setColorAt(0, QColor(10, 200, 30));
-            gradient.setColorAt(1, QColor(250, 20, 140));
-            painter.fillRect(rect(), gradient);
-        }
-    } gradient;
+    GradientWindow gradient(QColor(10, 200, 30), QColor(250, 20, 140));
     gradient.setGeometry(QRect(screenAt(0)->geometry().topLeft() + QPoint(30, 40), QSize(500, 700)));
     gradient.show();
     ForeignWindow foreign(QRect(700, 300, 200, 900), orange);

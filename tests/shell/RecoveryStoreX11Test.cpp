@@ -5,7 +5,6 @@
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
@@ -18,18 +17,15 @@ using namespace vorlith::test;
 namespace {
 
 // Something worth compressing: a gradient with hard-edged shapes, as screens show.
-class Scenery : public QWidget {
+class Scenery : public GradientWindow {
 public:
-    Scenery() : QWidget(nullptr, Qt::FramelessWindowHint) {}
+    Scenery() : GradientWindow(QColor(20, 90, 200), QColor(250, 200, 40), Qt::FramelessWindowHint) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
+        GradientWindow::paintEvent(event);
         QPainter painter(this);
-        QLinearGradient gradient(0, 0, width(), height());
-        gradient.setColorAt(0, QColor(20, 90, 200));
-        gradient.setColorAt(1, QColor(250, 200, 40));
-        painter.fillRect(rect(), gradient);
         painter.setPen(QPen(Qt::white, 3));
         for (int i = 0; i < 12; ++i)
             painter.drawRoundedRect(QRect(20 + i * 45, 30 + (i % 3) * 60, 40, 50), 8, 8);
