@@ -16,7 +16,6 @@
 
 #include <QColorSpace>
 #include <QGuiApplication>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPalette>
 #include <QProcess>
