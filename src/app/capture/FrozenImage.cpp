@@ -1,5 +1,6 @@
 #include "app/capture/FrozenImage.h"
 
+#include "app/base/PngDecoder.h"
 #include "core/Saturating.h"
 
 #include <QBuffer>
@@ -47,16 +48,20 @@ QImage FrozenImage::pixels() const
 
 QImage FrozenImage::decode(const QByteArray& png, const Layout& layout)
 {
-    QByteArray data = png; // shared, never written: the buffer only reads it
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "png");
-    reader.setAutoTransform(false);
     QImage image;
-    if (!reader.read(&image))
-        return {};
-    // PNG gives RGB32 or straight ARGB32; our bitmaps are premultiplied. For opaque pixels
-    // the conversion rewrites nothing.
+    if (std::optional<QImage> fast = PngDecoder::decode(png)) {
+        image = std::move(*fast);
+    } else {
+        // Not the kind of file our writer makes: the general decoder.
+        QByteArray data = png; // shared, never written: the buffer only reads it
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "png");
+        reader.setAutoTransform(false);
+        if (!reader.read(&image))
+            return {};
+    }
+    // Our bitmaps are premultiplied ARGB already, so this rewrites nothing for them.
     image.convertTo(layout.format);
     if (image.isNull())
         return {};
