@@ -1,4 +1,5 @@
 #include "app/base/PngDecoder.h"
+#include "app/base/PngFormat.h"
 
 #include <libdeflate.h>
 
@@ -18,9 +19,8 @@ namespace {
 
 using Byte = std::uint8_t;
 
-constexpr std::array<Byte, 8> pngSignature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-constexpr Byte colorTypeRgb = 2;
-constexpr Byte colorTypeRgba = 6;
+using png::colorTypeRgb;
+using png::colorTypeRgba;
 // Beyond what QImage can hold anyway; keeps every size below in range.
 constexpr qint64 maximumSide = 1 << 20;
 
@@ -58,12 +58,12 @@ std::optional<Chunks> readChunks(const QByteArray& png)
 {
     const auto* p = reinterpret_cast<const Byte*>(png.constData());
     const qsizetype size = png.size();
-    if (size < qsizetype(pngSignature.size()) || std::memcmp(p, pngSignature.data(), pngSignature.size()) != 0)
+    if (size < qsizetype(png::signature.size()) || std::memcmp(p, png::signature.data(), png::signature.size()) != 0)
         return std::nullopt;
     std::optional<Header> header;
     QByteArray data;
     bool joined = false;
-    for (qsizetype at = pngSignature.size();;) {
+    for (qsizetype at = png::signature.size();;) {
         if (size - at < 12)
             return std::nullopt; // ended without IEND
         const quint32 length = readBigEndian(p + at);
