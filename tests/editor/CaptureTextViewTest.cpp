@@ -288,4 +288,82 @@ TEST(CaptureTextView, TypedTextLandsOnThePixelsTheRendererDraws)
     }
 }
 
+void paintBackdrop(QPainter& painter, const QSize& size)
+{
+    painter.fillRect(QRect(QPoint(0, 0), size), QColor(58, 74, 92));
+    for (int x = -size.height(); x < size.width(); x += 40)
+        painter.fillRect(QRect(x, 0, 20, size.height()), QColor(96, 120, 88));
+    painter.fillRect(QRect(0, size.height() / 2, size.width(), size.height() / 2), QColor(232, 228, 214));
+}
+
+QImage onBackdrop(CaptureTextView& view, int margin = 16)
+{
+    QImage image(view.size() + QSize(2 * margin, 2 * margin), QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    paintBackdrop(painter, image.size());
+    view.render(&painter, QPoint(margin, margin), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// Every look of the editor, for the eye: empty with its placeholder, Chinese text, a
+// composition in progress, at 1x and in a pin zoomed 2x; and an editor that gave way to the
+// toolbar, beside the mark committed from it.
+TEST(CaptureTextView, Gallery)
+{
+    for (double scale : {1.0, 2.0}) {
+        const QString suffix = QStringLiteral("-%1x").arg(scale);
+        Stage stage(scale);
+        CaptureTextView& view = *stage.view;
+        view.resize(QSizeF(180 * scale, 70 * scale).toSize());
+        saveTestImage(onBackdrop(view), QStringLiteral("textview-empty") + suffix);
+        compose(&view, QStringLiteral("zhong wen"));
+        saveTestImage(onBackdrop(view), QStringLiteral("textview-composing") + suffix);
+        commitComposition(&view, QStringLiteral("中文"));
+        QTest::keyClicks(&view, QStringLiteral(" label"));
+        QTest::keyClick(&view, Qt::Key_Return);
+        commitComposition(&view, QStringLiteral("第二行 Ag"));
+        const Rect box = AnnotationRenderer::textBounds(view.text(), {0, 0}, 28);
+        view.resize(QSizeF(std::max(box.width() + 12, 180.0) * scale, std::max(box.height() + 12, 70.0) * scale).toSize());
+        saveTestImage(onBackdrop(view), QStringLiteral("textview-chinese") + suffix);
+    }
+
+    // A text begun left of the toolbar: the editor ends 8 points before it.
+    const Rect bounds(0, 0, 560, 240);
+    const Rect toolbar(300, 96, 200, 44);
+    Stage stage;
+    CaptureTextView& view = *stage.view;
+    view.setText(QStringLiteral("说明"));
+    const Rect box = AnnotationRenderer::textBounds(view.text(), {0, 0}, 28);
+    const auto placed = TextEntryLayout::layout(
+        {.bounds = bounds, .scale = 1, .textOrigin = {160, 80}, .textBox = box.size, .toolbar = toolbar});
+    EXPECT_EQ(placed.frame.maxX(), toolbar.minX() - 8);
+    view.resize(toQRectF(placed.frame).size().toSize());
+
+    QImage scene(QSize(int(bounds.width()), int(bounds.height()) * 2), QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&scene);
+    paintBackdrop(painter, QSize(int(bounds.width()), int(bounds.height())));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(32, 39, 33, 40), 1));
+    painter.setBrush(QColor(250, 251, 248));
+    painter.drawRoundedRect(toQRectF(toolbar), 13, 13);
+    painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(160, 80, 180, 70)); // where it would have stood
+    view.render(&painter, toQRectF(placed.frame).topLeft().toPoint(), QRegion(), QWidget::DrawChildren);
+
+    // Below: the mark committed from it, drawn by the renderer on the same backdrop.
+    QImage source = Bitmap::create(int(bounds.width()), int(bounds.height()));
+    {
+        QPainter backdrop(&source);
+        paintBackdrop(backdrop, source.size());
+    }
+    const auto committed = TextMarkCommit::apply({.text = view.text(), .textOrigin = {160, 80},
+                                                  .shownOrigin = placed.frame.origin,
+                                                  .style = EditorDocument::defaultStyle(CaptureTool::text)});
+    painter.drawImage(QPointF(0, bounds.height()),
+                      AnnotationRenderer::render(source, bounds.size, committed.marks));
+    painter.end();
+    saveTestImage(scene, QStringLiteral("textview-toolbar-avoidance"));
+}
+
 } // namespace
