@@ -140,6 +140,12 @@ TEST(CaptureTextView, ChineseComposedThroughAnInputMethodShowsThenCommitsAndEscD
     EXPECT_EQ(view.text(), QStringLiteral("中文"));
     EXPECT_FALSE(view.hasMarkedText());
 
+    // Replacing the text drops a composition with it.
+    compose(&view, QStringLiteral("zi"));
+    view.setText(QStringLiteral("字"));
+    EXPECT_FALSE(view.hasMarkedText());
+    EXPECT_EQ(view.displayedText(), QStringLiteral("字"));
+
     // Without a composition Esc cancels, once.
     QTest::keyClick(&view, Qt::Key_Escape);
     EXPECT_EQ(stage.cancels, 1);

@@ -20,6 +20,7 @@
 #include <QTextFrame>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorlith {
@@ -87,32 +88,44 @@ QString CaptureTextView::text() const
 
 void CaptureTextView::setText(const QString& text)
 {
+    if (hasMarkedText())
+        QGuiApplication::inputMethod()->reset(); // the composition goes with the old text
     setPlainText(AnnotationRenderer::normalizedNewlines(text));
     applyFormats();
     moveCursor(QTextCursor::End);
 }
 
+QString CaptureTextView::markedText() const
+{
+    const QTextBlock block = textCursor().block();
+    return block.isValid() && block.layout() ? block.layout()->preeditAreaText() : QString();
+}
+
 QString CaptureTextView::displayedText() const
 {
     QString shown = toPlainText();
-    if (!m_preedit.isEmpty())
-        shown.insert(std::min<qsizetype>(textCursor().position(), shown.size()), m_preedit);
+    const QTextBlock block = textCursor().block();
+    const QString preedit = markedText();
+    if (!preedit.isEmpty()) {
+        const qsizetype at = block.position() + block.layout()->preeditAreaPosition();
+        shown.insert(std::clamp<qsizetype>(at, 0, shown.size()), preedit);
+    }
     return shown;
 }
 
 bool CaptureTextView::showsPlaceholder() const
 {
-    return m_preedit.isEmpty() && document()->isEmpty();
+    return !hasMarkedText() && document()->isEmpty();
 }
 
 void CaptureTextView::unmarkText()
 {
-    if (m_preedit.isEmpty())
+    const QString composed = markedText();
+    if (composed.isEmpty())
         return;
-    const QString composed = m_preedit;
     // A running input method commits its composition through an input-method event.
     QGuiApplication::inputMethod()->commit();
-    if (m_preedit.isEmpty())
+    if (!hasMarkedText())
         return;
     // Nobody answered: keep what was composed, then tell the input method it is over.
     QInputMethodEvent commit;
@@ -204,12 +217,10 @@ void CaptureTextView::keyPressEvent(QKeyEvent* event)
 
 void CaptureTextView::inputMethodEvent(QInputMethodEvent* event)
 {
+    const QString before = markedText();
     QTextEdit::inputMethodEvent(event);
-    const QString preedit = event->preeditString();
-    if (preedit == m_preedit)
-        return;
-    m_preedit = preedit;
-    textDidChange(); // the placeholder shows or hides, the editor grows with the composition
+    if (markedText() != before)
+        textDidChange(); // the placeholder shows or hides, the editor grows with the composition
 }
 
 void CaptureTextView::insertFromMimeData(const QMimeData* source)

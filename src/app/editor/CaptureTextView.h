@@ -52,14 +52,15 @@ public:
     // The committed text (line breaks as LF), without any composition in progress.
     QString text() const;
     // Replaces the text (line breaks normalised) and puts the insertion point at its end.
-    // Clears the undo history: the starting text is not an edit.
+    // Drops any composition and clears the undo history: the starting text is not an edit.
     void setText(const QString& text);
     // The text as shown: with the composition in progress at the insertion point.
     QString displayedText() const;
 
     // A composition (preedit) is in progress.
-    bool hasMarkedText() const { return !m_preedit.isEmpty(); }
-    const QString& markedText() const { return m_preedit; }
+    bool hasMarkedText() const { return !markedText().isEmpty(); }
+    // The composition in progress, as the text layout holds it.
+    QString markedText() const;
     // Ends any composition, keeping what was composed as text.
     void unmarkText();
     // The placeholder is drawn: empty text and no composition.
@@ -85,7 +86,6 @@ private:
 
     AnnotationStyle m_style;
     double m_scale = 1;
-    QString m_preedit;
 };
 
 } // namespace vorlith
