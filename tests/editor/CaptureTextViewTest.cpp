@@ -253,10 +253,10 @@ TEST(CaptureTextView, AtScaleTwoFontInsetAndLinesDoubleWhileTheBorderStaysOneVie
 }
 
 // The text typed in the editor and the mark the renderer draws from it cover the same pixels:
-// the box starts at the editor's origin and each line's ink matches within 1 pixel.
+// the box starts at the editor's origin and each line's ink (a tab included) matches within 1 pixel.
 TEST(CaptureTextView, TypedTextLandsOnThePixelsTheRendererDraws)
 {
-    const QString text = QStringLiteral("Hg中文j\n好 fy 7");
+    const QString text = QStringLiteral("Hg中\t文j\n好 fy 7");
     const AnnotationStyle style = EditorDocument::defaultStyle(CaptureTool::text);
     const Rect box = AnnotationRenderer::textBounds(text, {0, 0}, style.fontSize);
     const double line = std::ceil(28 * 1.35);

@@ -4,6 +4,7 @@
 #include "app/base/InterfaceFonts.h"
 #include "app/editor/EditorDocument.h"
 #include "rendering/AnnotationRenderer.h"
+#include "rendering/Bitmap.h"
 #include "rendering/FontFactory.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -32,6 +33,14 @@ namespace {
 bool isReturn(int key)
 {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// The distance between tab stops in a drawn text mark, in document points: the advance of a
+// tab at the start of a line, measured as the renderer measures.
+double renderedTabInterval(double textSize)
+{
+    return FontFactory::designMetrics(FontFactory::textFont(textSize, Bitmap::designDpi))
+        .horizontalAdvance(QStringLiteral("\t")); // a string: the QChar overload gives the glyph's advance
 }
 
 } // namespace
@@ -148,6 +157,10 @@ void CaptureTextView::applyFormats()
     colours.setColor(QPalette::Text, AnnotationRenderer::drawnColor(m_style.color));
     setPalette(colours);
     setCursorWidth(std::max(1, int(std::lround(m_scale))));
+    // Qt's tab stops depend on the device's dpi; the editor's follow the drawn mark's.
+    QTextOption option = document()->defaultTextOption();
+    option.setTabStopDistance(renderedTabInterval(FontFactory::textSize(m_style.fontSize)) * m_scale);
+    document()->setDefaultTextOption(option);
 
     const bool undo = document()->isUndoRedoEnabled();
     document()->setUndoRedoEnabled(false);
