@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -250,6 +251,22 @@ TEST(CaptureTextView, AtScaleTwoFontInsetAndLinesDoubleWhileTheBorderStaysOneVie
         EXPECT_GT(image.pixelColor(x, 1).green(), 240) << "inside the border: the white body";
         EXPECT_EQ(image.pixelColor(0, 0), QColor(40, 60, 80)) << "rounded corners show what lies beneath";
     }
+}
+
+// Where the view's edge cuts the editor, its text scrolls with the insertion point while the
+// box and its border stay where they are.
+TEST(CaptureTextView, TextLongerThanTheEditorScrollsInsideAStillBox)
+{
+    Stage stage;
+    CaptureTextView& view = *stage.view;
+    view.resize(60, 70);
+    const QImage before = renderOn(&view, QColor(40, 60, 80));
+    QTest::keyClicks(&view, QStringLiteral("a long line of text"));
+    EXPECT_GT(view.horizontalScrollBar()->value(), 0) << "the insertion point stays in view";
+    EXPECT_FALSE(view.horizontalScrollBar()->isVisible());
+    const QImage after = renderOn(&view, QColor(40, 60, 80));
+    for (const QPoint& p : {QPoint(30, 0), QPoint(0, 35), QPoint(59, 35), QPoint(30, 69), QPoint(0, 0)})
+        EXPECT_EQ(after.pixelColor(p), before.pixelColor(p)) << p.x() << "," << p.y();
 }
 
 // The text typed in the editor and the mark the renderer draws from it cover the same pixels:
