@@ -158,6 +158,8 @@ EditorHostView::EditorHostView(std::shared_ptr<EditorDocument> record, bool isPi
     m_chrome.hoverHintTimer.setSingleShot(true);
     m_chrome.hoverHintTimer.setInterval(m_environment.hoverHintDelay);
     connect(&m_chrome.hoverHintTimer, &QTimer::timeout, this, [this] { hoverHintFired(); });
+    // The chrome stands where it belongs from the first picture on.
+    refresh();
 }
 
 EditorHostView::~EditorHostView()
@@ -380,7 +382,8 @@ void EditorHostView::setInputSuspended(bool suspended)
     if (m_suspension.suspendedResponder)
         m_suspension.suspendedResponder->setFocus(Qt::OtherFocusReason);
     m_suspension.suspendedResponder = nullptr;
-    refresh();
+    if (!refresh())
+        return;
     m_chrome.properties->restoreInputDraft();
     startToolbarReturnMonitor();
 }
@@ -405,8 +408,8 @@ void EditorHostView::cancelPinMove()
             return;
     }
     m_pointer.pinMoveStarted = false;
-    refresh();
-    setCursor(Qt::OpenHandCursor);
+    if (refresh())
+        setCursor(Qt::OpenHandCursor);
 }
 
 void EditorHostView::restore(const RecoveredCapture& saved)
@@ -439,16 +442,17 @@ CompositeRenderer::PreviewCompletion EditorHostView::previewCompletion()
     return [self = QPointer<EditorHostView>(this)](const CompositeRenderer::PreviewResult& result) {
         if (!self)
             return;
-        if (!result.succeeded())
-            self->showFeedback(QStringLiteral("图片处理失败，请撤销本次修改或重试。"));
+        if (!result.succeeded() && !self->showFeedback(QStringLiteral("图片处理失败，请撤销本次修改或重试。")))
+            return;
         self->setNeedsDisplay();
     };
 }
 
-void EditorHostView::renderMarks()
+bool EditorHostView::renderMarks()
 {
+    const QPointer<EditorHostView> self(this);
     m_record->compositor().requestPreview(visibleMarks(), previewCompletion());
-    refresh();
+    return self && refresh();
 }
 
 bool EditorHostView::commitContent()
@@ -467,14 +471,14 @@ bool EditorHostView::commitContent()
             return false;
         if (!allowed) {
             m_record->session.cancelEdit();
-            renderMarks();
-            showFeedback(QStringLiteral("内存预算不足，本次修改未提交，已有内容已保留。"));
+            if (renderMarks())
+                showFeedback(QStringLiteral("内存预算不足，本次修改未提交，已有内容已保留。"));
             return false;
         }
     }
     m_record->session = std::move(trial);
-    renderMarks();
-    notify(onContentChanged);
+    if (renderMarks())
+        notify(onContentChanged);
     return true;
 }
 
@@ -501,7 +505,7 @@ AnnotationStyle EditorHostView::shownStyle(const std::optional<Annotation>& mark
     return m_record->styles.value(m_record->tool, fallbackStyle());
 }
 
-void EditorHostView::refresh()
+bool EditorHostView::refresh()
 {
     EditorDocument& record = *m_record;
     const bool isBusy = busy();
@@ -521,7 +525,7 @@ void EditorHostView::refresh()
         if (!qobject_cast<StripLabel*>(child) && !qobject_cast<FilledLine*>(child))
             child->setEnabled(!isBusy);
     }
-    setNeedsDisplay();
+    return setNeedsDisplay();
 }
 
 // --- Window lifecycle ---

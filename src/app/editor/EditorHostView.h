@@ -160,11 +160,14 @@ public:
     void restore(const RecoveredCapture& saved);
 
     // --- Content operations shared by the interaction concerns ---
-    void refresh();
+    // Each of refresh(), renderMarks(), positionControls(), setNeedsDisplay() and
+    // showFeedback() may reach an owner callback (a pin places its toolbar itself); they answer
+    // false when the view did not survive it, and the caller must then stop.
+    bool refresh();
     bool commitContent();
     void restoreContent();
     [[nodiscard]] std::vector<Annotation> visibleMarks() const;
-    void renderMarks();
+    bool renderMarks();
 
     // --- Drawing ---
     [[nodiscard]] Rect sizeLabelFrame(const Rect& selection, double width) const;
@@ -174,7 +177,7 @@ public:
     [[nodiscard]] std::optional<Rect> countingSelection() const;
 
     // --- Chrome placement ---
-    void positionControls();
+    bool positionControls();
     void prepareToolbarLayout();
     [[nodiscard]] std::optional<PlacementContext> placementContext() const;
     [[nodiscard]] ToolbarPlacementModel::Frame editorPlacementFrame() const;
@@ -195,12 +198,12 @@ public:
     void updateLoupe(const Point& at, bool dragging);
 
     // --- Commands ---
-    void showFeedback(const QString& message);
+    bool showFeedback(const QString& message);
 
     // The one way to redraw after a state change: places the chrome, then schedules a repaint
     // of what the change can touch (the selection, its outline and handles, the size label,
     // before and after). Layout never runs while painting.
-    void setNeedsDisplay();
+    bool setNeedsDisplay();
 
 protected:
     bool event(QEvent* event) override;

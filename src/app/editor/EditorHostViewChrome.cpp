@@ -91,16 +91,16 @@ bool EditorHostView::pointerOverToolbar() const
     return !m_chrome.toolbar->isHidden() && toolbarGlobalFrame().contains(toPoint(m_environment.globalPointer()));
 }
 
-void EditorHostView::positionControls()
+bool EditorHostView::positionControls()
 {
     prepareToolbarLayout();
     if (m_isPinned && onPositionChrome) {
         m_chrome.captureHint->hide();
         if (!notify(onPositionChrome, *this))
-            return;
+            return false;
         positionDiscoveryHint(false);
         positionShadows();
-        return;
+        return true;
     }
     const bool available = mayInteract();
     const std::optional<Rect> selection = m_record->session.selection();
@@ -119,6 +119,7 @@ void EditorHostView::positionControls()
     }
     positionHint(available);
     positionShadows();
+    return true;
 }
 
 void EditorHostView::prepareToolbarLayout()
@@ -173,8 +174,8 @@ void EditorHostView::rightMouseDown(QMouseEvent* event)
     orderOutDiscoveryPanel();
     m_chrome.hoverHintVisible = false;
     m_chrome.returnOutsideSince.reset();
-    setNeedsDisplay();
-    startToolbarReturnMonitor();
+    if (setNeedsDisplay())
+        startToolbarReturnMonitor();
 }
 
 void EditorHostView::restoreToolbarTemporary()
@@ -414,7 +415,8 @@ void EditorHostView::endToolbarDrag()
     m_chrome.toolbarDragStart.reset();
     if (const std::optional<PlacementContext> context = placementContext())
         m_record->toolbarPlacement.commit(context->selection, context->frame);
-    setNeedsDisplay();
+    if (!setNeedsDisplay())
+        return;
     startToolbarReturnMonitor();
     returnToCanvas();
 }

@@ -16,7 +16,7 @@ void EditorHostView::performTool(const QString& key)
     Q_UNUSED(key);
 }
 
-void EditorHostView::showFeedback(const QString& message)
+bool EditorHostView::showFeedback(const QString& message)
 {
     QLabel* label = m_chrome.feedback;
     label->setText(message);
@@ -27,7 +27,7 @@ void EditorHostView::showFeedback(const QString& message)
         const int w = std::max(std::min(width() - 16, 300), 40);
         label->setGeometry(8, 8, w, 48);
     }
-    positionControls();
+    return positionControls();
 }
 
 } // namespace vorlith

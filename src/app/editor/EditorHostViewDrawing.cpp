@@ -217,12 +217,14 @@ QRect EditorHostView::selectionDamage() const
     return documentToView().mapRect(toQRectF(area)).toAlignedRect().adjusted(-2, -2, 2, 2);
 }
 
-void EditorHostView::setNeedsDisplay()
+bool EditorHostView::setNeedsDisplay()
 {
-    positionControls();
+    if (!positionControls())
+        return false;
     const QRect damage = selectionDamage().united(m_paintedDamage);
     if (!damage.isEmpty())
         update(damage);
+    return true;
 }
 
 } // namespace vorlith
