@@ -31,6 +31,7 @@ struct EditorHostViewProbe {
         view.m_text.editingID = editingID;
     }
     static void hover(EditorHostView& view, std::optional<QUuid> id) { view.m_pointer.hoveredID = id; }
+    static void hoverEndpoint(EditorHostView& view, QUuid id, int index) { view.m_pointer.hoveredEndpoint = {id, index}; }
     static void setPinMoveStarted(EditorHostView& view, bool started) { view.m_pointer.pinMoveStarted = started; }
     static QRect paintedDamage(const EditorHostView& view) { return view.m_paintedDamage; }
     static void setPropertiesOpen(EditorHostView& view, bool open) { view.m_chrome.propertiesOpen = open; }
