@@ -13,7 +13,8 @@ namespace vorlith {
 
 // The editor's picture, made for cheap repaints of a large frozen display: the frozen image,
 // its dimmed copy and the latest composite of the marks, each turned once into a pixmap at
-// the image's own pixel density. A paint only copies pixels: nothing is scaled or blended
+// the image's own pixel density (sharing the image's pixels; only the dimmed copy is new
+// memory, made at the first paint that dims). A paint only copies pixels: nothing is scaled or blended
 // while the screen's density matches the image's, and every pixel is written once (the dimmed
 // copy outside the clear area, the clear image or the composite inside it).
 class EditorPicture {
