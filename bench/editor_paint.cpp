@@ -15,12 +15,15 @@
 #include <QElapsedTimer>
 #include <QPainter>
 
+#include "OffscreenBench.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <memory>
 
 using namespace vorlith;
+using vorlith::bench::secondsFor;
 
 namespace {
 
@@ -50,13 +53,6 @@ std::vector<Annotation> twentyMarks()
         marks.push_back({QUuid::createUuid(), kind, {{x, y}, {x + 240, y + 160}}, style, QString(), 1});
     }
     return marks;
-}
-
-template <typename F> double secondsFor(F&& f)
-{
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace
@@ -109,10 +105,5 @@ BENCHMARK(BM_EditorRepaintVsBareDraw)->Unit(benchmark::kMillisecond)->Iterations
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vorlith::bench::runOffscreen(argc, argv);
 }

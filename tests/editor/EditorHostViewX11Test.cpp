@@ -5,6 +5,7 @@
 #include "app/editor/DiscoveryHintPanel.h"
 #include "app/editor/EditorLayout.h"
 #include "editor/HostViewFixture.h"
+#include "editor/Xdotool.h"
 #include "support/X11Environment.h"
 
 #include <QElapsedTimer>
@@ -15,16 +16,6 @@ using namespace vorlith;
 using namespace vorlith::test;
 
 namespace {
-
-int xdotool(const QStringList& arguments)
-{
-    return X11Environment::server()->run(QStringLiteral("xdotool"), arguments);
-}
-
-QStringList at(QPoint global)
-{
-    return {QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y())};
-}
 
 struct RealStage {
     HostViewFixture f{solidImage(QSize(1000, 700), HostViewFixture::pictureColor), Size{1000, 700}};

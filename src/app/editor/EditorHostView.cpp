@@ -169,31 +169,30 @@ EditorHostView::~EditorHostView()
         m_observedWindow->removeEventFilter(this);
 }
 
+namespace {
+
+// A callback for the chrome that calls into the view while it exists and does nothing after.
+template <typename Call> auto whileAlive(EditorHostView* view, Call call)
+{
+    return [self = QPointer<EditorHostView>(view), call](auto&&... args) {
+        if (self)
+            call(*self, std::forward<decltype(args)>(args)...);
+    };
+}
+
+} // namespace
+
 void EditorHostView::wireToolbar()
 {
     CaptureToolbar* toolbar = m_chrome.toolbar;
-    const QPointer<EditorHostView> self(this);
-    toolbar->onAction = [self](const QString& key) {
-        if (self)
-            self->performTool(key);
+    toolbar->onAction = whileAlive(this, [](EditorHostView& v, const QString& key) { v.performTool(key); });
+    toolbar->onPin = whileAlive(this, [](EditorHostView& v) { v.performTool(QStringLiteral("pin")); });
+    toolbar->onDragBegan = [self = QPointer<EditorHostView>(this)](const QMouseEvent&) {
+        return self && self->beginToolbarDrag();
     };
-    toolbar->onPin = [self] {
-        if (self)
-            self->performTool(QStringLiteral("pin"));
-    };
-    toolbar->onDragBegan = [self](const QMouseEvent&) { return self && self->beginToolbarDrag(); };
-    toolbar->onDragged = [self](const QMouseEvent&) {
-        if (self)
-            self->dragToolbar();
-    };
-    toolbar->onDragEnded = [self](const QMouseEvent&) {
-        if (self)
-            self->endToolbarDrag();
-    };
-    toolbar->onHover = [self] {
-        if (self)
-            self->hoverToolbar();
-    };
+    toolbar->onDragged = whileAlive(this, [](EditorHostView& v, const QMouseEvent&) { v.dragToolbar(); });
+    toolbar->onDragEnded = whileAlive(this, [](EditorHostView& v, const QMouseEvent&) { v.endToolbarDrag(); });
+    toolbar->onHover = whileAlive(this, [](EditorHostView& v) { v.hoverToolbar(); });
     if (toolbar->isPinnedEditing != m_isPinned) {
         toolbar->isPinnedEditing = m_isPinned;
         toolbar->rebuildButtons();
@@ -203,17 +202,11 @@ void EditorHostView::wireToolbar()
 void EditorHostView::wireProperties()
 {
     ToolProperties* strip = m_chrome.properties;
-    const QPointer<EditorHostView> self(this);
     // Style, shape and marker commands arrive with the editor's style handling; until then
     // the strip's changes are shown but not applied to the document.
-    strip->onValidationFailure = [self](const QString& message) {
-        if (self)
-            self->showFeedback(message);
-    };
-    strip->onReturnToCanvas = [self] {
-        if (self)
-            self->returnToCanvas();
-    };
+    strip->onValidationFailure =
+        whileAlive(this, [](EditorHostView& v, const QString& message) { v.showFeedback(message); });
+    strip->onReturnToCanvas = whileAlive(this, [](EditorHostView& v) { v.returnToCanvas(); });
 }
 
 void EditorHostView::buildFeedback()
