@@ -738,3 +738,49 @@ TEST(EditorHostViewLoupe, APinNeverShowsTheLoupe)
     EXPECT_TRUE(view->loupe()->isHidden());
     EXPECT_FALSE(view->pointerPoint());
 }
+
+TEST(EditorHostViewChrome, AToolbarMovedIntoAnotherWindowIsPlacedThroughGlobalCoordinates)
+{
+    HostViewFixture f;
+    f.commitSelection(Rect(300, 200, 600, 300));
+    std::unique_ptr<EditorHostView> view(f.make());
+    view->move(50, 40);
+    view->show();
+    view->refresh();
+    const Rect inPlace = view->toolbarFrameInView();
+
+    // A panel elsewhere on the screen takes the toolbar, as a pin's chrome does.
+    QWidget panel;
+    panel.setGeometry(700, 500, 900, 300);
+    view->toolbar()->setParent(&panel);
+    panel.show();
+    view->refresh();
+    EXPECT_EQ(view->toolbarFrameInView(), inPlace);
+    EXPECT_EQ(view->toolbar()->mapToGlobal(QPoint(0, 0)), view->mapToGlobal(toQPointF(inPlace.origin).toPoint()));
+    view->toolbar()->setParent(view.get()); // given back before the panel goes
+}
+
+TEST(EditorHostViewState, ActiveTextInputIsATextBoxOrAFieldWithTheKeyboard)
+{
+    HostViewFixture f;
+    f.commitSelection(Rect(100, 100, 600, 400));
+    f.document->tool = CaptureTool::pen;
+    std::unique_ptr<EditorHostView> view(f.make());
+    Probe::setPropertiesOpen(*view, true);
+    view->show();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    view->refresh();
+    EXPECT_FALSE(view->hasActiveTextInput());
+    StripField* field = view->properties()->field(ToolProperties::FieldRole::width);
+    ASSERT_TRUE(field);
+    field->setFocus();
+    ASSERT_TRUE(runUntil([&] { return field->hasFocus(); }));
+    EXPECT_TRUE(view->hasActiveTextInput());
+    view->setFocus();
+    ASSERT_TRUE(runUntil([&] { return view->hasFocus(); }));
+    EXPECT_FALSE(view->hasActiveTextInput());
+    QPlainTextEdit editor;
+    Probe::openText(*view, &editor, std::nullopt);
+    EXPECT_TRUE(view->hasActiveTextInput());
+}
