@@ -784,3 +784,20 @@ TEST(EditorHostViewState, ActiveTextInputIsATextBoxOrAFieldWithTheKeyboard)
     Probe::openText(*view, &editor, std::nullopt);
     EXPECT_TRUE(view->hasActiveTextInput());
 }
+
+TEST(EditorHostViewState, DeletingTheViewDuringAToolbarDragIsSafe)
+{
+    HostViewFixture f;
+    f.commitSelection(Rect(300, 200, 600, 300));
+    auto* view = f.make();
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    view->refresh();
+    CaptureToolbar* toolbar = view->toolbar();
+    f.pointer = toolbar->mapToGlobal(QPointF(toolbar->width() / 2.0, 4));
+    QTest::mousePress(toolbar, Qt::LeftButton, {}, QPoint(toolbar->width() / 2, 4));
+    ASSERT_TRUE(view->isDraggingToolbar());
+    ASSERT_TRUE(toolbar->dragging());
+    // The bar, hidden as the view goes, ends its drag once; the view must not hear of it.
+    delete view;
+}

@@ -164,6 +164,10 @@ EditorHostView::EditorHostView(std::shared_ptr<EditorDocument> record, bool isPi
 
 EditorHostView::~EditorHostView()
 {
+    // The chrome outlives this body (children go in QWidget's destructor, and a pin's toolbar
+    // lives in the pin's window): a bar hidden mid-drag ends its drag then, and must not
+    // reach a view that is half gone.
+    unwireChrome();
     stopTimers();
     if (m_observedWindow && m_observedWindow != this)
         m_observedWindow->removeEventFilter(this);
@@ -207,6 +211,25 @@ void EditorHostView::wireProperties()
     strip->onValidationFailure =
         whileAlive(this, [](EditorHostView& v, const QString& message) { v.showFeedback(message); });
     strip->onReturnToCanvas = whileAlive(this, [](EditorHostView& v) { v.returnToCanvas(); });
+}
+
+void EditorHostView::unwireChrome()
+{
+    CaptureToolbar* toolbar = m_chrome.toolbar;
+    toolbar->onAction = {};
+    toolbar->onPin = {};
+    toolbar->onDragBegan = {};
+    toolbar->onDragged = {};
+    toolbar->onDragEnded = {};
+    toolbar->onHover = {};
+    ToolProperties* strip = m_chrome.properties;
+    strip->onChange = {};
+    strip->onPreview = {};
+    strip->onShapeChoice = {};
+    strip->onNumberChange = {};
+    strip->onDiameterChange = {};
+    strip->onValidationFailure = {};
+    strip->onReturnToCanvas = {};
 }
 
 void EditorHostView::buildFeedback()

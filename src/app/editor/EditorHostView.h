@@ -218,6 +218,7 @@ private:
     // Construction
     void wireToolbar();
     void wireProperties();
+    void unwireChrome();
     void buildFeedback();
 
     // Calls an owner callback; false when the view was destroyed meanwhile.
