@@ -93,7 +93,8 @@ public:
     std::function<void()> onContentChanged;
     std::function<void(double factor, Point anchor)> onScaleRequest;
     std::function<bool()> onPinMoveBegan;
-    // The pointer's offset from the press in global coordinates, y DOWN (Qt's screen space).
+    // The pointer's offset from the press in global coordinates, y DOWN (Qt's screen space):
+    // the owner moves its window to the saved origin plus the offset, on both axes.
     std::function<void(Size offset)> onPinMoved;
     std::function<void(bool cancelled)> onPinMoveEnded;
     std::function<void(EditorHostView& view)> onPositionChrome;
