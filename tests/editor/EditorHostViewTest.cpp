@@ -35,6 +35,22 @@ struct PaintRecorder : QObject {
     }
 };
 
+// A shown, active view of a committed selection with the pen's property strip open; null
+// when the window never became active.
+std::unique_ptr<EditorHostView> activePenViewWithStrip(HostViewFixture& f)
+{
+    f.commitSelection(Rect(100, 100, 600, 400));
+    f.document->tool = CaptureTool::pen;
+    std::unique_ptr<EditorHostView> view(f.make());
+    Probe::setPropertiesOpen(*view, true);
+    view->show();
+    view->activateWindow();
+    if (!QTest::qWaitForWindowActive(view.get()))
+        return nullptr;
+    view->refresh();
+    return view;
+}
+
 } // namespace
 
 // --- State and lifecycle ---
@@ -130,14 +146,8 @@ TEST(EditorHostViewState, VisibleMarksLeaveOutTheTextBeingEdited)
 TEST(EditorHostViewState, SuspendingTwiceThenResumingOnceFullyResumes)
 {
     HostViewFixture f;
-    f.commitSelection(Rect(100, 100, 600, 400));
-    f.document->tool = CaptureTool::pen;
-    std::unique_ptr<EditorHostView> view(f.make());
-    Probe::setPropertiesOpen(*view, true);
-    view->show();
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-    view->refresh();
+    std::unique_ptr<EditorHostView> view = activePenViewWithStrip(f);
+    ASSERT_TRUE(view);
     StripField* field = view->properties()->field(ToolProperties::FieldRole::width);
     ASSERT_TRUE(field && field->isVisible());
     QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(4, field->height() / 2));
@@ -763,14 +773,8 @@ TEST(EditorHostViewChrome, AToolbarMovedIntoAnotherWindowIsPlacedThroughGlobalCo
 TEST(EditorHostViewState, ActiveTextInputIsATextBoxOrAFieldWithTheKeyboard)
 {
     HostViewFixture f;
-    f.commitSelection(Rect(100, 100, 600, 400));
-    f.document->tool = CaptureTool::pen;
-    std::unique_ptr<EditorHostView> view(f.make());
-    Probe::setPropertiesOpen(*view, true);
-    view->show();
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-    view->refresh();
+    std::unique_ptr<EditorHostView> view = activePenViewWithStrip(f);
+    ASSERT_TRUE(view);
     EXPECT_FALSE(view->hasActiveTextInput());
     StripField* field = view->properties()->field(ToolProperties::FieldRole::width);
     ASSERT_TRUE(field);
