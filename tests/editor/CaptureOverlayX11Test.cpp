@@ -3,6 +3,7 @@
 // frozen image with a dimming over it and records the keys it receives.
 #include "app/capture/CaptureService.h"
 #include "app/editor/CaptureOverlaySet.h"
+#include "app/output/FileDialogSavePanel.h"
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11FloatingWindows.h"
 #include "platform/x11/XcbConnection.h"
@@ -10,8 +11,11 @@
 #include "support/X11Environment.h"
 #include "../platform/X11CaptureHelpers.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
@@ -312,5 +316,54 @@ TEST(CaptureOverlayX11, RefusedFocusAndReuseForTheNextCapture)
     EXPECT_EQ(windows.front()->winId(), firstId) << "and their native windows";
     EXPECT_TRUE(windows.back()->acceptsCaptureInput());
     EXPECT_TRUE(runUntil([&] { return stage.key() != nullptr; }));
+    stage.close();
+}
+
+// A save panel opened over the overlays takes the keyboard grab while it is open (Alt+Tab
+// cannot move the focus from it) and the key overlay has it back when the panel closes: with
+// the overlays' own window service, and with a panel that made a service of its own.
+TEST(CaptureOverlayX11, TheSavePanelBorrowsTheKeyboardAndGivesItBack)
+{
+    Stage stage;
+    stage.open();
+    ASSERT_TRUE(runUntil([&] { return stage.key() != nullptr; }));
+    CaptureOverlayWindow* key = stage.key();
+    FrozenContent* content = stage.contentOf(key);
+    for (const bool shared : {true, false}) {
+        SCOPED_TRACE(shared ? "shared window service" : "the panel's own service");
+        FileDialogSavePanel panel(nullptr, shared ? stage.floating : nullptr);
+        bool finished = false;
+        panel.onFinished = [&](bool) { finished = true; };
+        SavePanel::Configuration configuration;
+        configuration.title = QStringLiteral("保存截图");
+        configuration.prompt = QStringLiteral("保存");
+        configuration.nameFieldLabel = QStringLiteral("存储为：");
+        configuration.directory = QDir::tempPath();
+        configuration.name = QStringLiteral("shot.png");
+        configuration.aboveOverlays = true;
+        panel.open(configuration);
+        QLineEdit* name = panel.nameField();
+        ASSERT_TRUE(runUntil([&] { return panel.dialog()->isVisible() && name->hasFocus(); }, 10s));
+        if (shared) {
+            EXPECT_TRUE(runUntil([&] { return stage.floating->keyboardGrabWindow() == panel.dialog(); }));
+        }
+
+        xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")});
+        spin(150ms);
+        xdotool({QStringLiteral("key"), QStringLiteral("End")});
+        xdotool({QStringLiteral("type"), QStringLiteral("kept")});
+        EXPECT_TRUE(runUntil([&] { return name->text().endsWith(QStringLiteral("kept")); }))
+            << "name field: " << name->text().toStdString();
+        xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+        ASSERT_TRUE(runUntil([&] { return finished; }));
+        EXPECT_EQ(content->escapes, 0) << "the panel's Esc is the panel's";
+
+        EXPECT_TRUE(runUntil([&] { return stage.floating->keyboardGrabWindow() == key; }));
+        xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")});
+        spin(150ms);
+        xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+        EXPECT_TRUE(runUntil([&] { return content->escapes == 1; }));
+        content->escapes = 0;
+    }
     stage.close();
 }
