@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace vorlith::bench {
 
@@ -23,6 +24,16 @@ inline bool startXvfb(test::XvfbServer& xvfb, const test::XvfbOptions& options, 
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     unsetenv("QT_SCALE_FACTOR");
     return true;
+}
+
+// The large screen of the capture benchmarks: two 3840 x 2160 monitors side by side, with
+// whatever VORLITH_XVFB adds ("wm=openbox,compositor=1").
+inline bool startTwoMonitorXvfb(test::XvfbServer& xvfb, const char* program)
+{
+    std::string configuration = "monitors=2,width=3840,height=2160";
+    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
+        configuration += std::string(",") + extra;
+    return startXvfb(xvfb, test::XvfbOptions::parse(configuration), program);
 }
 
 // Runs the benchmarks the command line selects; the program's exit status.

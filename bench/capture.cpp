@@ -90,10 +90,7 @@ BENCHMARK(BM_CaptureVsQScreenGrab)->UseManualTime()->Unit(benchmark::kMillisecon
 int main(int argc, char** argv)
 {
     vorlith::test::XvfbServer xvfb;
-    std::string configuration = "monitors=2,width=3840,height=2160";
-    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
-        configuration += std::string(",") + extra;
-    if (!vorlith::bench::startXvfb(xvfb, vorlith::test::XvfbOptions::parse(configuration), "bench_capture"))
+    if (!vorlith::bench::startTwoMonitorXvfb(xvfb, "bench_capture"))
         return EXIT_FAILURE;
     int result = EXIT_SUCCESS;
     {

@@ -25,7 +25,6 @@
 #include "X11Bench.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
@@ -40,7 +39,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace {
@@ -48,8 +46,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr QRgb rootColour = 0xffc08040;
 constexpr int dimAlpha = 115;
-
-vorlith::test::XvfbServer* server = nullptr;
 
 double milliseconds(Clock::duration d)
 {
@@ -266,12 +262,8 @@ BENCHMARK(BM_FrozenImagePaint)->UseManualTime()->Unit(benchmark::kMillisecond)->
 int main(int argc, char** argv)
 {
     vorlith::test::XvfbServer xvfb;
-    std::string configuration = "monitors=2,width=3840,height=2160";
-    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
-        configuration += std::string(",") + extra;
-    if (!vorlith::bench::startXvfb(xvfb, vorlith::test::XvfbOptions::parse(configuration), "bench_capture_overlay"))
+    if (!vorlith::bench::startTwoMonitorXvfb(xvfb, "bench_capture_overlay"))
         return EXIT_FAILURE;
-    server = &xvfb;
     int result = EXIT_SUCCESS;
     {
         int qtArgc = 1;
