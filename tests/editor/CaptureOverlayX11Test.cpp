@@ -96,6 +96,19 @@ QRect serverGeometry(WId window)
     return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"));
 }
 
+// Where a window stands among the root's children, bottom first; -1 when it is not one.
+int stackIndex(WId window)
+{
+    std::unique_ptr<XcbConnection> xcb = XcbConnection::open();
+    XcbReply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(xcb->get(), xcb_query_tree(xcb->get(), xcb->root()), nullptr));
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+        if (children[i] == xcb_window_t(window))
+            return i;
+    return -1;
+}
+
 QImage rootImage()
 {
     QImage all(options().width * options().monitors, options().height, QImage::Format_RGB32);
@@ -324,6 +337,8 @@ TEST(CaptureOverlayX11, RefusedFocusAndReuseForTheNextCapture)
 // the overlays' own window service, and with a panel that made a service of its own.
 TEST(CaptureOverlayX11, TheSavePanelBorrowsTheKeyboardAndGivesItBack)
 {
+    ForeignWindow other(QRect(nativeMonitor(0).topLeft() + QPoint(40, 40), QSize(200, 150)), 0xff2060ff);
+    ASSERT_TRUE(other.ready());
     Stage stage;
     stage.open();
     ASSERT_TRUE(runUntil([&] { return stage.key() != nullptr; }));
@@ -346,6 +361,22 @@ TEST(CaptureOverlayX11, TheSavePanelBorrowsTheKeyboardAndGivesItBack)
         ASSERT_TRUE(runUntil([&] { return panel.dialog()->isVisible() && name->hasFocus(); }, 10s));
         if (shared) {
             EXPECT_TRUE(runUntil([&] { return stage.floating->keyboardGrabWindow() == panel.dialog(); }));
+            // Another program's window raised now goes beneath the overlays, and the panel stays
+            // above them.
+            xdotool({options().windowManager ? QStringLiteral("windowactivate") : QStringLiteral("windowraise"),
+                     QString::number(other.id())});
+            spin(200ms);
+            const auto highestOverlay = [&] {
+                int highest = -1;
+                for (CaptureOverlayWindow* window : stage.set.windows())
+                    highest = std::max(highest, stackIndex(window->winId()));
+                return highest;
+            };
+            EXPECT_TRUE(runUntil([&] {
+                return stackIndex(panel.dialog()->winId()) > highestOverlay() && highestOverlay() > stackIndex(other.id());
+            })) << "panel " << stackIndex(panel.dialog()->winId()) << ", overlays up to " << highestOverlay()
+                << ", other " << stackIndex(other.id());
+            name->setFocus(); // the raise may have moved the focus inside the panel
         }
 
         xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")});

@@ -3,6 +3,7 @@
 #include "platform/x11/XcbConnection.h"
 
 #include <QGuiApplication>
+#include <QHash>
 #include <QRect>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -305,28 +306,53 @@ void X11FloatingWindows::drainEvents()
 
 bool X11FloatingWindows::ownsWindow(uint32_t window) const
 {
-    for (QWidget* each : m_order.ordered())
-        if (each->internalWinId() == WId(window))
+    // Any top-level of this process, placed here or not (a dialog's popup, a message box).
+    for (QWindow* each : QGuiApplication::topLevelWindows())
+        if (each->handle() && each->winId() == WId(window))
             return true;
     return false;
 }
 
 void X11FloatingWindows::keepAbove()
 {
-    // Once per turn of the event loop, however many windows moved. Only our windows that
-    // bypass the window manager are raised: their own ConfigureNotify is then ours and is
-    // ignored, so two rounds never follow each other.
+    // Once per turn of the event loop, however many windows moved.
     if (m_keepAboveQueued)
         return;
     m_keepAboveQueued = true;
     QTimer::singleShot(0, this, [this] {
         m_keepAboveQueued = false;
-        for (QWidget* window : m_order.ordered()) {
-            const std::optional<WindowLevel> level = m_order.level(window);
-            if (window->isVisible() && level && windowLevel::bypassesWindowManager(*level))
-                window->raise();
-        }
+        raiseAboveOthers();
     });
+}
+
+void X11FloatingWindows::raiseAboveOthers()
+{
+    const std::vector<QWidget*> placed = m_order.ordered();
+    const bool overlaysUp = std::any_of(placed.begin(), placed.end(), [this](QWidget* window) {
+        const std::optional<WindowLevel> level = m_order.level(window);
+        return window->isVisible() && level && windowLevel::bypassesWindowManager(*level);
+    });
+    if (!overlaysUp || !m_xcb)
+        return;
+    // Every visible window of ours that bypasses the window manager (the placed ones, and those
+    // that stand above them by their own flags: a save panel, its popups) is raised in the order
+    // they stand in now, bottom first: all of them end above the other programs' windows and
+    // keep their order among themselves. Their own ConfigureNotify is ours and is ignored.
+    xcb_connection_t* c = m_xcb->get();
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, m_xcb->root()), nullptr));
+    if (!tree)
+        return;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    QHash<WId, QWindow*> ours;
+    for (QWindow* window : QGuiApplication::topLevelWindows())
+        if (window->handle() && window->isVisible()
+            && (window->flags().testFlag(Qt::BypassWindowManagerHint) || window->type() == Qt::Popup
+                || window->type() == Qt::ToolTip))
+            ours.insert(window->winId(), window);
+    for (int i = 0; i < count; ++i) // bottom to top
+        if (QWindow* window = ours.value(WId(children[i])))
+            window->raise();
 }
 
 void X11FloatingWindows::refreshCompositor()

@@ -24,9 +24,10 @@ class XcbConnection;
 //
 // The compositor is the owner of the `_NET_WM_CM_S<screen>` selection; XFixes reports every
 // change of owner on a private connection, so a compositor that comes and goes is followed.
-// The same connection watches the root's children: while a window of ours bypasses the window
-// manager, another program's window that is mapped or restacked makes us raise ours again
-// (nothing else would keep an always-on-top window or a notification below the overlays).
+// The same connection watches the root's children: while a placed window of ours bypasses the
+// window manager, another program's window that is mapped or restacked makes us raise ours
+// again, in their own order (nothing else would keep an always-on-top window or a
+// notification below the overlays, and a save panel above them).
 //
 // The keyboard grab is made on Qt's own connection (key events must reach Qt), with every key
 // reported to the grabbing window; Qt hands them to its focus window as usual, so a dialog of
@@ -63,6 +64,7 @@ private:
     void drainEvents();
     void restack(QWidget* subject);
     void keepAbove();
+    void raiseAboveOthers();
     bool ownsWindow(uint32_t window) const;
     void settleKeyboard();
     bool grabKeyboardFor(QWidget* window);
