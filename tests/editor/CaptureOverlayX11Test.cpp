@@ -312,9 +312,14 @@ TEST(CaptureOverlayX11, RefusedFocusAndReuseForTheNextCapture)
         EXPECT_FALSE(other->isKey());
         EXPECT_TRUE(key->isKey());
         EXPECT_EQ(stage.floating->keyboardGrabWindow(), key);
+        const QPoint inOther = other->pixelFrame().center();
+        xdotool({QStringLiteral("mousemove"), QString::number(inOther.x()), QString::number(inOther.y()),
+                 QStringLiteral("click"), QStringLiteral("1")});
+        spin(150ms);
+        EXPECT_TRUE(key->isKey()) << "a click does not make a refusing overlay key";
         other->setAcceptsCaptureInput(true);
-        EXPECT_TRUE(other->makeKey());
-        EXPECT_TRUE(runUntil([&] { return other->isKey(); }));
+        xdotool({QStringLiteral("click"), QStringLiteral("1")});
+        EXPECT_TRUE(runUntil([&] { return other->isKey(); })) << "a click makes an accepting overlay key";
         EXPECT_EQ(stage.floating->keyboardGrabWindow(), other) << "the grab follows the key overlay";
     }
     stage.close();

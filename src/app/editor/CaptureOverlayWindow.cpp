@@ -33,6 +33,9 @@ CaptureOverlayWindow::CaptureOverlayWindow(std::shared_ptr<FloatingWindows> wind
     winId();
     if (QBackingStore* store = backingStore())
         store->resize(size());
+    // Presses reach the window before any widget in it, the content's included.
+    if (QWindow* handle = windowHandle())
+        handle->installEventFilter(this);
 }
 
 CaptureOverlayWindow::~CaptureOverlayWindow()
@@ -93,6 +96,13 @@ void CaptureOverlayWindow::orderOut()
 {
     m_windows->releaseKeyboard(this);
     hide();
+}
+
+bool CaptureOverlayWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress && watched == windowHandle() && !isKey())
+        makeKey();
+    return QWidget::eventFilter(watched, event);
 }
 
 void CaptureOverlayWindow::paintEvent(QPaintEvent* event)

@@ -41,7 +41,9 @@ public:
     bool canBecomeMain() const { return false; }
 
     // The one way an overlay takes the keyboard: refused (false) unless it can become key.
-    // The overlay then holds the keyboard grab while it is shown.
+    // The overlay then holds the keyboard grab while it is shown. A press of a mouse button in
+    // an overlay that is not key asks here too: no click moves the X focus to an
+    // override-redirect window by itself.
     bool makeKey();
     // True while Qt's focus window is this one.
     bool isKey() const;
@@ -60,6 +62,7 @@ public:
     void orderOut();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
