@@ -166,7 +166,7 @@ void X11FloatingWindows::holdKeyboard(QWidget* window)
     if (!window)
         return;
     std::erase_if(m_holders, [window](const QPointer<QWidget>& each) { return !each || each == window; });
-    if (m_holders.empty())
+    if (m_holders.empty() && qApp)
         qApp->installEventFilter(this); // to see our other windows close, which may end our grab
     m_holders.emplace_back(window);
     connect(window, &QObject::destroyed, this, &X11FloatingWindows::settleKeyboard, Qt::UniqueConnection);
@@ -207,7 +207,7 @@ void X11FloatingWindows::settleKeyboard()
             wanted = *each;
             break;
         }
-    if (m_holders.empty())
+    if (m_holders.empty() && qApp)
         qApp->removeEventFilter(this);
     if (!wanted) {
         m_grabRetry.stop();
