@@ -75,7 +75,7 @@ void BM_CaptureVsQScreenGrab(benchmark::State& state)
     }
     if (const char* folder = std::getenv("VORLITH_BENCH_FRAMES"); folder && *folder) {
         for (std::size_t i = 0; i < last.size(); ++i)
-            last[i].image.save(QStringLiteral("%1/capture-display%2.png").arg(QString::fromLocal8Bit(folder)).arg(i + 1));
+            last[i].image.pixels().save(QStringLiteral("%1/capture-display%2.png").arg(QString::fromLocal8Bit(folder)).arg(i + 1));
     }
     state.counters["qscreen_median_ms"] = median(qt) * 1000;
     state.counters["ours_median_ms"] = median(ours) * 1000;

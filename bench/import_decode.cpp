@@ -2,13 +2,13 @@
 // bare QImage::loadFromData of the same bytes, on a 3840×2160 PNG screenshot written by our
 // encoder and a 12-megapixel JPEG photo. Both are timed alternately in the same iterations;
 // ratio_vs_bare_decode is the median of ours over the median of the bare decode.
+#include "OffscreenMain.h"
 #include "app/import/ImageProbe.h"
 #include "app/output/ImageEncoder.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
-#include <QGuiApplication>
 #include <QImageWriter>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -127,15 +127,9 @@ BENCHMARK_CAPTURE(BM_ImportDecode, jpeg_photo_12mp, 1)->Unit(benchmark::kMillise
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ImageProbe::applyDecoderAllocationLimit();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    fixture(0);
-    fixture(1);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runOffscreenBenchmarks(argc, argv, [] {
+        ImageProbe::applyDecoderAllocationLimit();
+        fixture(0);
+        fixture(1);
+    });
 }

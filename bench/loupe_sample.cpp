@@ -10,11 +10,14 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "OffscreenBench.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 
 using namespace vorlith;
+using vorlith::bench::secondsFor;
 
 namespace {
 
@@ -27,13 +30,6 @@ QImage frozenScreen()
     for (int i = 0; i < 400; ++i)
         painter.fillRect(QRect((i * 97) % 5000, (i * 53) % 2800, 120, 24), QColor::fromHsv((i * 37) % 360, 120, 200));
     return image;
-}
-
-template <typename F> double secondsFor(F&& f)
-{
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace
@@ -118,10 +114,5 @@ BENCHMARK(BM_MagnifiedPatchVsPainter)->Unit(benchmark::kMillisecond)->Iterations
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vorlith::bench::runOffscreen(argc, argv);
 }

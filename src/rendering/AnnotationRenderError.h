@@ -26,7 +26,7 @@ public:
     }
     friend size_t qHash(const AnnotationRenderError& error, size_t seed = 0) noexcept
     {
-        return qHash(int(error.m_reason), seed);
+        return ::qHash(int(error.m_reason), seed); // not vorlith::qHash(CaptureTool) when that is declared first
     }
 
 private:

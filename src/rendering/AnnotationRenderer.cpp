@@ -292,6 +292,11 @@ QString AnnotationRenderer::normalizedNewlines(const QString& text)
     return result;
 }
 
+QColor AnnotationRenderer::drawnColor(const RGBA& color)
+{
+    return vorlith::drawnColor(color);
+}
+
 Rect AnnotationRenderer::textBounds(const QString& text, Point at, double fontSize)
 {
     const double size = FontFactory::textSize(fontSize);

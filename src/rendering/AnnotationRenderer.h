@@ -4,6 +4,7 @@
 #include "core/Geometry.h"
 #include "rendering/AnnotationRenderError.h"
 
+#include <QColor>
 #include <QHash>
 #include <QImage>
 #include <QRect>
@@ -68,6 +69,10 @@ public:
 
     // CR LF pairs become LF, then every remaining CR becomes LF.
     static QString normalizedNewlines(const QString& text);
+
+    // A mark's colour as drawn: each component clamped to 0...1, one that is not a number
+    // counting as 0.
+    static QColor drawnColor(const RGBA& color);
 
     // The logical box a text or number mark is rasterised in: a text mark's textBounds at its
     // first point, a marker's bounds. Absent for other kinds and for a text mark without points.

@@ -6,6 +6,7 @@
 #include "app/editor/chrome/ToolButton.h"
 #include "app/editor/chrome/ToolProperties.h"
 #include "support/TestSupport.h"
+#include "editor/Xdotool.h"
 #include "support/X11Environment.h"
 
 #include <QGuiApplication>
@@ -20,16 +21,6 @@ using namespace vorlith::test;
 using Role = ToolProperties::FieldRole;
 
 namespace {
-
-int xdotool(const QStringList& arguments)
-{
-    return X11Environment::server()->run(QStringLiteral("xdotool"), arguments);
-}
-
-QStringList at(QPoint global)
-{
-    return {QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y())};
-}
 
 struct Stage {
     QWidget window;

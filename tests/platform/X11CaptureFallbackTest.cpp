@@ -48,19 +48,19 @@ TEST(X11CaptureFallback, FramesKeepTheirNativeSizeAndLeaveOurWindowsOut)
         const FrozenDisplay* frame = frameOf(frames, screenAt(i));
         ASSERT_NE(frame, nullptr);
         EXPECT_EQ(frame->image.size(), nativeMonitor(i).size());
-        EXPECT_EQ(frame->image.format(), Bitmap::format);
-        EXPECT_EQ(qAlpha(frame->image.pixel(5, 5)), 255);
+        EXPECT_EQ(frame->image.pixels().format(), Bitmap::format);
+        EXPECT_EQ(qAlpha(frame->image.pixels().pixel(5, 5)), 255);
         EXPECT_EQ(platform->displayBounds(frame->id), toRect(QRectF(nativeMonitor(i))));
-        saveTestImage(frame->image, QStringLiteral("x11-fallback-%1-monitor%2").arg(configName()).arg(i + 1));
+        saveTestImage(frame->image.pixels(), QStringLiteral("x11-fallback-%1-monitor%2").arg(configName()).arg(i + 1));
     }
 
     const FrozenDisplay* first = frameOf(frames, screen);
     ASSERT_NE(first, nullptr);
-    EXPECT_NE(first->image.pixel(nativeGeometry(hidden).center()), magenta);
-    EXPECT_EQ(first->image.pixel(nativeGeometry(kept).center()), cyan);
+    EXPECT_NE(first->image.pixels().pixel(nativeGeometry(hidden).center()), magenta);
+    EXPECT_EQ(first->image.pixels().pixel(nativeGeometry(kept).center()), cyan);
     const FrozenDisplay* lastFrame = frameOf(frames, screenAt(last));
     ASSERT_NE(lastFrame, nullptr);
-    EXPECT_EQ(lastFrame->image.pixel(foreign.nativeRect().center() - nativeMonitor(last).topLeft()), orange);
+    EXPECT_EQ(lastFrame->image.pixels().pixel(foreign.nativeRect().center() - nativeMonitor(last).topLeft()), orange);
     const bool candidate = std::any_of(lastFrame->candidates.begin(), lastFrame->candidates.end(),
                                        [&](const WindowCandidate& c) { return c.owner == foreign.pid(); });
     EXPECT_TRUE(candidate);

@@ -6,6 +6,8 @@
 #include "support/X11Environment.h"
 
 #include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -43,6 +45,15 @@ bool ForeignWindow::ready()
     m_id = parts[0].toUInt();
     m_origin = QPoint(parts[1].toInt(), parts[2].toInt());
     return true;
+}
+
+void GradientWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, width(), height());
+    gradient.setColorAt(0, m_from);
+    gradient.setColorAt(1, m_to);
+    painter.fillRect(rect(), gradient);
 }
 
 const XvfbOptions& options()

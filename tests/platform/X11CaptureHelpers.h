@@ -41,6 +41,22 @@ public:
     }
 };
 
+// A top-level window of ours filled with a diagonal gradient, so that no two rows are alike.
+class GradientWindow : public QWidget {
+public:
+    GradientWindow(const QColor& from, const QColor& to, Qt::WindowFlags flags = {})
+        : QWidget(nullptr, flags), m_from(from), m_to(to)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QColor m_from;
+    QColor m_to;
+};
+
 // Two windows of ours side by side near a screen's top-left corner: `hidden` is one a capture
 // must leave out, `kept` one it includes.
 struct OwnWindowPair {

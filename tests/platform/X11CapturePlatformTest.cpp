@@ -16,7 +16,6 @@
 
 #include <QColorSpace>
 #include <QGuiApplication>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPalette>
 #include <QProcess>
@@ -54,11 +53,11 @@ TEST(X11CapturePlatform, FreezesEachMonitorAtItsNativeSize)
         EXPECT_EQ(frame->geometry.pixelSize, (Size{double(options().width), double(options().height)}));
         EXPECT_EQ(frame->geometry.size, toSize(QSizeF(screen->geometry().size())));
         EXPECT_DOUBLE_EQ(frame->backingScale, scale);
-        EXPECT_EQ(frame->image.format(), Bitmap::format);
-        EXPECT_EQ(frame->image.colorSpace(), QColorSpace(QColorSpace::SRgb));
-        EXPECT_EQ(qAlpha(frame->image.pixel(5, 5)), 255);
+        EXPECT_EQ(frame->image.pixels().format(), Bitmap::format);
+        EXPECT_EQ(frame->image.pixels().colorSpace(), QColorSpace(QColorSpace::SRgb));
+        EXPECT_EQ(qAlpha(frame->image.pixels().pixel(5, 5)), 255);
         EXPECT_EQ(platform->displayBounds(frame->id), toRect(QRectF(nativeMonitor(i))));
-        saveTestImage(frame->image, QStringLiteral("x11-capture-%1-monitor%2").arg(configName()).arg(i + 1));
+        saveTestImage(frame->image.pixels(), QStringLiteral("x11-capture-%1-monitor%2").arg(configName()).arg(i + 1));
     }
     EXPECT_NE(frames[0].id, frames[1].id);
     EXPECT_EQ(log.events().filter("capture.frame.ready").size(), options().monitors);
@@ -82,7 +81,7 @@ TEST(X11CapturePlatform, ForeignWindowIsACandidateAndIsInThePixels)
     const std::vector<FrozenDisplay> frames = captureAll(service);
     const FrozenDisplay* frame = frameOf(frames, screenAt(1));
     ASSERT_NE(frame, nullptr);
-    saveTestImage(frame->image, QStringLiteral("x11-capture-%1-foreign-window").arg(configName()));
+    saveTestImage(frame->image.pixels(), QStringLiteral("x11-capture-%1-foreign-window").arg(configName()));
 
     const double scale = options().scale;
     const Rect expected = localPoints(client, monitor, scale);
@@ -102,8 +101,8 @@ TEST(X11CapturePlatform, ForeignWindowIsACandidateAndIsInThePixels)
     const QPoint centre = client.center() - monitor.topLeft();
     for (int dy = -8; dy <= 8; dy += 2)
         for (int dx = -8; dx <= 8; dx += 2)
-            ASSERT_EQ(frame->image.pixel(centre + QPoint(dx, dy)), orange) << "no cursor at " << dx << "," << dy;
-    EXPECT_NE(frame->image.pixel(client.topLeft() - monitor.topLeft() - QPoint(3, 3)), orange);
+            ASSERT_EQ(frame->image.pixels().pixel(centre + QPoint(dx, dy)), orange) << "no cursor at " << dx << "," << dy;
+    EXPECT_NE(frame->image.pixels().pixel(client.topLeft() - monitor.topLeft() - QPoint(3, 3)), orange);
 
     const FrozenDisplay* first = frameOf(frames, screenAt(0));
     ASSERT_NE(first, nullptr);
@@ -126,11 +125,11 @@ TEST(X11CapturePlatform, OwnWindowsStayOutOfTheImageUnlessIncluded)
     const std::vector<FrozenDisplay> frames = captureAll(service);
     const FrozenDisplay* frame = frameOf(frames, screen);
     ASSERT_NE(frame, nullptr);
-    saveTestImage(frame->image, QStringLiteral("x11-capture-%1-own-windows").arg(configName()));
+    saveTestImage(frame->image.pixels(), QStringLiteral("x11-capture-%1-own-windows").arg(configName()));
 
     const QRect monitor = nativeMonitor(0);
-    EXPECT_NE(frame->image.pixel(hiddenNative.center() - monitor.topLeft()), magenta);
-    EXPECT_EQ(frame->image.pixel(keptNative.center() - monitor.topLeft()), cyan);
+    EXPECT_NE(frame->image.pixels().pixel(hiddenNative.center() - monitor.topLeft()), magenta);
+    EXPECT_EQ(frame->image.pixels().pixel(keptNative.center() - monitor.topLeft()), cyan);
 
     const Rect keptPoints = localPoints(keptNative, monitor, options().scale);
     std::vector<Rect> own;
@@ -299,17 +298,7 @@ TEST_P(X11ScreenGrabberTest, ReadsTheSamePixelsAsQtAtAnyRectangle)
 {
     // A gradient window of ours and a flat one of another process give every band something
     // different to copy.
-    class Gradient : public QWidget {
-    protected:
-        void paintEvent(QPaintEvent*) override
-        {
-            QPainter painter(this);
-            QLinearGradient gradient(0, 0, width(), height());
-            gradient.setColorAt(0, QColor(10, 200, 30));
-            gradient.setColorAt(1, QColor(250, 20, 140));
-            painter.fillRect(rect(), gradient);
-        }
-    } gradient;
+    GradientWindow gradient(QColor(10, 200, 30), QColor(250, 20, 140));
     gradient.setGeometry(QRect(screenAt(0)->geometry().topLeft() + QPoint(30, 40), QSize(500, 700)));
     gradient.show();
     ForeignWindow foreign(QRect(700, 300, 200, 900), orange);
@@ -552,7 +541,7 @@ TEST(X11CapturePlatform, WaitsForTheRedrawOnlyWhenAWindowWasHidden)
     const std::vector<FrozenDisplay> frames = captureAll(service);
     const FrozenDisplay* frame = frameOf(frames, screenAt(0));
     ASSERT_NE(frame, nullptr);
-    EXPECT_NE(frame->image.pixel(nativeGeometry(ours).center() - nativeMonitor(0).topLeft()), magenta);
+    EXPECT_NE(frame->image.pixels().pixel(nativeGeometry(ours).center() - nativeMonitor(0).topLeft()), magenta);
     const auto settle = options().compositor ? X11CapturePlatform::compositorSettle : X11CapturePlatform::exposeSettle;
     EXPECT_EQ(waits, std::vector<std::chrono::milliseconds>{settle}) << "one wait, for the first display only";
     EXPECT_TRUE(shownAndDrawn(ours, magenta));

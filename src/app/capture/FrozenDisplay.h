@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/capture/FrozenImage.h"
 #include "app/capture/WindowCandidate.h"
 #include "core/CaptureGeometry.h"
 #include "core/Geometry.h"
 
-#include <QImage>
 #include <QUuid>
 
 #include <vector>
@@ -15,7 +15,9 @@ namespace vorlith {
 struct FrozenDisplay {
     QUuid sourceID; // fresh per frame; becomes the document's source image id
     quint32 id = 0; // the display id
-    QImage image;   // the bitmap format, native pixels
+    // The bitmap format, native pixels. A kept capture's displays other than the one with the
+    // document may hold it compacted: ask `image.pixels()` for the bitmap.
+    FrozenImage image;
     CaptureGeometry geometry; // size: the screen frame's size in points; pixelSize: the image's
     std::vector<WindowCandidate> candidates; // front to back
     Rect screenFrame;                        // global logical coordinates at capture time

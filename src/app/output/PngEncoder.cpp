@@ -1,5 +1,7 @@
 #include "app/output/PngEncoder.h"
 
+#include "app/base/PngFormat.h"
+
 #include <libdeflate.h>
 
 #include <QtEndian>
@@ -16,9 +18,8 @@ namespace {
 
 using Byte = std::uint8_t;
 
-constexpr std::array<Byte, 8> pngSignature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-constexpr Byte colorTypeRgb = 2;
-constexpr Byte colorTypeRgba = 6;
+using png::colorTypeRgb;
+using png::colorTypeRgba;
 constexpr Byte filterUp = 2;
 // The largest chunk PNG allows. The image data goes into one IDAT chunk; an image too large
 // for that (far beyond the application's pixel limit) is refused.
@@ -140,7 +141,7 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& image)
     // sRGB chunks before it, IDAT's CRC and the IEND chunk after it.
     constexpr qsizetype headerChunk = 12 + 13;
     constexpr qsizetype srgbChunk = 12 + 1;
-    constexpr qsizetype dataOffset = qsizetype(pngSignature.size()) + headerChunk + srgbChunk;
+    constexpr qsizetype dataOffset = qsizetype(png::signature.size()) + headerChunk + srgbChunk;
     constexpr qsizetype trailer = 4 + 12;
     const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredBytes);
     if (bound > size_t(maximumChunk))
@@ -153,8 +154,8 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& image)
     if (compressedSize == 0)
         return std::nullopt;
 
-    std::memcpy(bytes, pngSignature.data(), pngSignature.size());
-    Byte* chunk = bytes + pngSignature.size();
+    std::memcpy(bytes, png::signature.data(), png::signature.size());
+    Byte* chunk = bytes + png::signature.size();
     Byte* header = chunk + 8;
     putBigEndian(header, quint32(image.width()));
     putBigEndian(header + 4, quint32(image.height()));

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace vorlith {
+
+// The small dark panel beside the editor's toolbar that teaches the secondary-click summon:
+// one line of white text on a rounded dark body. A window of its own (it may stand beside a
+// toolbar that lives in a pin's chrome), never focused and transparent for the pointer.
+class DiscoveryHintPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit DiscoveryHintPanel(QString text, QWidget* parent = nullptr);
+
+    static constexpr double cornerRadius = 7;
+    static constexpr double height = 24;
+
+    const QString& text() const { return m_text; }
+    // The text's width plus 10 on each side.
+    [[nodiscard]] double preferredWidth() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_text;
+};
+
+} // namespace vorlith
