@@ -2,24 +2,18 @@
 //
 // A 7680 x 2160 screen split into two 3840 x 2160 monitors with a flat root colour. One
 // iteration of ours: CaptureService::capture(), the overlay set prepared (its windows made once
-// and reused), a new content per display that paints the frozen image (FrozenImagePainter) and
-// a dimming, the overlays presented; it ends when a pixel read back from the server's root
-// shows the dimmed frozen colour on both monitors. The baseline, measured the same way in the
+// and reused), a new content per display that paints the frozen image dimmed as the editor
+// does (EditorPicture), the overlays presented; it ends when a pixel read back from the
+// server's root shows the dimmed frozen colour on both monitors. The baseline, measured the same way in the
 // same iteration: QScreen::grabWindow of each screen, then a new full-screen QWidget per screen
 // that paints its image and the dimming. The first capture of each side is not counted (second
 // and later captures). Reports overlay_ms (median), plain_qt_ms and ratio_vs_plain_qt.
-//
-// BM_FrozenImagePaint shows why the painter copies through an RGB32 view: the frozen image
-// drawn as it is (premultiplied ARGB, blended pixel by pixel) against the same memory read as
-// RGB32 with the Source mode (copied line by line), onto an RGB32 image like an opaque window's
-// backing store.
 #include "app/capture/CaptureService.h"
 #include "app/editor/CaptureOverlaySet.h"
-#include "app/editor/FrozenImagePainter.h"
+#include "app/editor/EditorPicture.h"
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11FloatingWindows.h"
 #include "platform/x11/XcbConnection.h"
-#include "rendering/Bitmap.h"
 #include "support/TaskOutcome.h"
 #include "support/TestSupport.h"
 #include "X11Bench.h"
@@ -103,24 +97,24 @@ private:
     std::unique_ptr<vorlith::XcbConnection> m_xcb;
 };
 
-// Stands in for the display's editor: the frozen image as a copy, the dimming over it.
+// Stands in for the display's editor: its picture, dimmed all over as before a selection.
 class DimmedFrozenView final : public QWidget {
 public:
-    DimmedFrozenView(const QImage& image, double scale) : m_frozen(image, scale)
+    DimmedFrozenView(const QImage& image, vorlith::Size logicalSize)
+        : m_picture(image, logicalSize, QColor(0, 0, 0, dimAlpha))
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
 protected:
-    void paintEvent(QPaintEvent* event) override
+    void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        m_frozen.paint(painter, event->rect());
-        painter.fillRect(event->rect(), QColor(0, 0, 0, dimAlpha));
+        m_picture.paint(painter, vorlith::EditorPicture::Layers{.dimmed = true});
     }
 
 private:
-    vorlith::FrozenImagePainter m_frozen;
+    vorlith::EditorPicture m_picture;
 };
 
 // The plain way: a new top-level per screen that draws its grabbed image and the dimming.
@@ -176,7 +170,7 @@ void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
             displays.push_back(vorlith::OverlayDisplay::of(frame));
         const std::vector<vorlith::CaptureOverlayWindow*>& windows = set.prepare(displays);
         for (std::size_t i = 0; i < windows.size(); ++i)
-            windows[i]->setContent(new DimmedFrozenView(frames[i].image, frames[i].backingScale));
+            windows[i]->setContent(new DimmedFrozenView(frames[i].image.pixels(), frames[i].geometry.size));
         set.present(std::nullopt);
         const bool shown = probe.waitFor(points, dimmed(rootColour));
         const double elapsed = milliseconds(Clock::now() - start);
@@ -227,35 +221,6 @@ void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
 }
 
 BENCHMARK(BM_CaptureOverlayVsPlainQt)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
-
-void BM_FrozenImagePaint(benchmark::State& state)
-{
-    QImage frozen = vorlith::Bitmap::create(3840, 2160);
-    frozen.fill(QColor(rootColour));
-    QImage store(3840, 2160, QImage::Format_RGB32);
-    const vorlith::FrozenImagePainter painter(frozen, 1);
-    std::vector<double> blended, copied;
-    for (auto _ : state) {
-        auto start = Clock::now();
-        {
-            QPainter p(&store);
-            p.drawImage(QPointF(0, 0), frozen);
-        }
-        blended.push_back(milliseconds(Clock::now() - start));
-        start = Clock::now();
-        {
-            QPainter p(&store);
-            painter.paint(p, store.rect());
-        }
-        copied.push_back(milliseconds(Clock::now() - start));
-        state.SetIterationTime(copied.back() / 1000);
-    }
-    state.counters["blended_ms"] = median(blended);
-    state.counters["copied_ms"] = median(copied);
-    state.counters["ratio_vs_blend"] = median(copied) / median(blended);
-}
-
-BENCHMARK(BM_FrozenImagePaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 

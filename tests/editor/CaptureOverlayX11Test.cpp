@@ -138,7 +138,7 @@ struct Stage {
         const std::vector<CaptureOverlayWindow*>& windows = set.prepare(displays);
         contents.clear();
         for (std::size_t i = 0; i < windows.size(); ++i) {
-            auto* content = new FrozenContent(frames[i].image);
+            auto* content = new FrozenContent(frames[i].image.pixels());
             windows[i]->setContent(content);
             contents.push_back(content);
         }
@@ -208,7 +208,7 @@ TEST(CaptureOverlayX11, TheScreenShowsTheDimmedFrozenImageAboveEveryOtherWindow)
         for (const FrozenDisplay& frame : stage.frames) {
             const QRect pixels = OverlayDisplay::of(frame).pixels;
             if (pixels.contains(native))
-                return dimmed(frame.image.pixel(native - pixels.topLeft()));
+                return dimmed(frame.image.pixels().pixel(native - pixels.topLeft()));
         }
         return QRgb(0);
     };
