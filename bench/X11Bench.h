@@ -7,11 +7,33 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace vorlith::bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+inline double milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The middle value (the upper one of an even count); 0 for none.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
 
 // Starts the server and points Qt (and every child process) at it; says why when it cannot.
 inline bool startXvfb(test::XvfbServer& xvfb, const test::XvfbOptions& options, const char* program)

@@ -31,18 +31,9 @@ namespace {
 
 constexpr int crowdSize = 40;
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using vorlith::bench::Clock;
+using vorlith::bench::median;
+using vorlith::bench::seconds;
 
 void BM_CaptureVsQScreenGrab(benchmark::State& state)
 {

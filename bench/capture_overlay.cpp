@@ -37,20 +37,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using vorlith::bench::Clock;
+using vorlith::bench::median;
+using vorlith::bench::milliseconds;
 constexpr QRgb rootColour = 0xffc08040;
 constexpr int dimAlpha = 115;
-
-double milliseconds(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 QRgb dimmed(QRgb colour)
 {
