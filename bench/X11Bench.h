@@ -7,10 +7,33 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace vorlith::bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+inline double milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The middle value (the upper one of an even count); 0 for none.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
 
 // Starts the server and points Qt (and every child process) at it; says why when it cannot.
 inline bool startXvfb(test::XvfbServer& xvfb, const test::XvfbOptions& options, const char* program)
@@ -23,6 +46,16 @@ inline bool startXvfb(test::XvfbServer& xvfb, const test::XvfbOptions& options, 
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     unsetenv("QT_SCALE_FACTOR");
     return true;
+}
+
+// The large screen of the capture benchmarks: two 3840 x 2160 monitors side by side, with
+// whatever VORLITH_XVFB adds ("wm=openbox,compositor=1").
+inline bool startTwoMonitorXvfb(test::XvfbServer& xvfb, const char* program)
+{
+    std::string configuration = "monitors=2,width=3840,height=2160";
+    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
+        configuration += std::string(",") + extra;
+    return startXvfb(xvfb, test::XvfbOptions::parse(configuration), program);
 }
 
 // Runs the benchmarks the command line selects; the program's exit status.

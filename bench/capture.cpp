@@ -31,18 +31,9 @@ namespace {
 
 constexpr int crowdSize = 40;
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using vorlith::bench::Clock;
+using vorlith::bench::median;
+using vorlith::bench::seconds;
 
 void BM_CaptureVsQScreenGrab(benchmark::State& state)
 {
@@ -90,10 +81,7 @@ BENCHMARK(BM_CaptureVsQScreenGrab)->UseManualTime()->Unit(benchmark::kMillisecon
 int main(int argc, char** argv)
 {
     vorlith::test::XvfbServer xvfb;
-    std::string configuration = "monitors=2,width=3840,height=2160";
-    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
-        configuration += std::string(",") + extra;
-    if (!vorlith::bench::startXvfb(xvfb, vorlith::test::XvfbOptions::parse(configuration), "bench_capture"))
+    if (!vorlith::bench::startTwoMonitorXvfb(xvfb, "bench_capture"))
         return EXIT_FAILURE;
     int result = EXIT_SUCCESS;
     {

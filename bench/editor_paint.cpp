@@ -3,7 +3,7 @@
 // outline, handles, size label and the handles of a selected mark.
 // Baseline: drawing the same frozen image alone with QPainter::drawImage into the same target.
 // Reported as ratio_vs_bare_draw (repaint time / bare draw time); first_paint_ms is the first
-// repaint alone, which also makes the dimmed copy of the picture.
+// repaint alone (it allocates nothing of the picture's size).
 #include "app/editor/EditorDocument.h"
 #include "app/editor/EditorHostView.h"
 #include "app/output/OutputCoordinator.h"

@@ -7,6 +7,7 @@
 #include "platform/x11/X11HotKeyRegistrar.h"
 #include "platform/x11/XcbConnection.h"
 #include "support/XvfbServer.h"
+#include "X11Bench.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -23,19 +24,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using vorlith::bench::Clock;
+using vorlith::bench::median;
+using vorlith::bench::milliseconds;
+
 constexpr xcb_keycode_t xF1 = 67;
-
-double milliseconds(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 // Runs the event loop until the flag is set (or five seconds pass).
 bool waitFor(const bool& flag)

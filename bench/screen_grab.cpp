@@ -49,22 +49,13 @@ protected:
     }
 };
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
+using vorlith::bench::Clock;
+using vorlith::bench::median;
+using vorlith::bench::seconds;
 
 QRect screenRect()
 {
     return QRect(0, 0, screenWidth, screenHeight);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 // Grabs with Qt, then with ours, and times only the grabs. The ratio is of the medians: other

@@ -96,6 +96,10 @@ public:
     // The screens in the interface's order.
     virtual std::vector<ScreenInfo> screens() = 0;
     virtual qint32 processID() = 0;
+    // The process of the application in front: the owner of the active window, found by the
+    // same rule as the window list's owners. None when no window is active or its owner is
+    // unknown.
+    virtual std::optional<qint32> frontPID() = 0;
     // One image of the display, without the cursor, in the bitmap format. Throws
     // CapturePlatformError.
     virtual QCoro::Task<QImage> screenshot(ScreenshotRequest request) = 0;

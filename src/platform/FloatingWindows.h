@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+class QRect;
 class QWidget;
 
 namespace vorlith {
@@ -14,7 +15,9 @@ namespace vorlith {
 //
 // Every window that floats is given its level here before it is first shown; after every
 // `show` and `raise` our own top-levels are restacked in level order, so a toast shown under
-// an overlay, or a pin raised over a toast, never stays where it landed.
+// an overlay, or a pin raised over a toast, never stays where it landed. Windows that bypass
+// the window manager stay above every other program's window, also one mapped or raised
+// after them.
 class FloatingWindows : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +37,25 @@ public:
     // Lets clicks pass through the window to whatever is below, or stops that. Takes effect
     // at once on a shown window and does not hide it.
     virtual void setClickThrough(QWidget* window, bool clickThrough) = 0;
+    // Gives the keyboard to a shown window that takes focus and brings it to the front of its
+    // level. No window manager does this for an override-redirect window, and a click on one
+    // does not move the focus: its owner asks here, after deciding that it may take input.
+    virtual void activate(QWidget* window) = 0;
+    // Puts the window on exactly these pixels of the window system's global space (as the
+    // capture platform's display bounds). Logical geometry rounds at fractional scales (1366
+    // pixels at 1.5 are 910.67 points), which would leave a seam or an overlap between two
+    // monitors. For windows that bypass the window manager; call after the window is shown.
+    virtual void setPixelGeometry(QWidget* window, const QRect& pixels) = 0;
+    // While windows hold it, the keyboard is grabbed for the latest holder that is visible:
+    // a window manager's shortcut (Alt+Tab) or a focus moved to another program's window then
+    // cannot take Esc and typed text away. A grab that another client still holds (the hot
+    // key that started a capture, until its key is up) is retried until it succeeds. A holder
+    // that is hidden or destroyed passes the keyboard back to the one before it; with no
+    // holder left the grab ends.
+    virtual void holdKeyboard(QWidget* window) = 0;
+    virtual void releaseKeyboard(QWidget* window) = 0;
+    // The window the keyboard is grabbed for now; none while no grab is held (or retried).
+    virtual QWidget* keyboardGrabWindow() const = 0;
     // True while a compositing manager runs, so that translucent pixels blend with what is
     // below. Without one, translucent margins would show black: mask the window to its body.
     virtual bool hasCompositor() const = 0;

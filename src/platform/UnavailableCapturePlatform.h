@@ -14,6 +14,7 @@ public:
     Rect displayBounds(quint32) override { return {}; }
     std::vector<ScreenInfo> screens() override { return {}; }
     qint32 processID() override;
+    std::optional<qint32> frontPID() override { return std::nullopt; }
     QCoro::Task<QImage> screenshot(ScreenshotRequest request) override;
 };
 

@@ -587,3 +587,27 @@ TEST(X11CapturePlatform, WindowListFindsTheClientDeepInsideAnUnlistedFrame)
     xcb_destroy_window(c, frame);
     XcbConnection::sync(c);
 }
+
+// The application in front is the owner of the active window (the window manager's word), or
+// of the focused top-level when no window manager runs; another process's window counts as
+// that process, ours as ours.
+TEST(X11CapturePlatform, FrontProcessOwnsTheActiveWindow)
+{
+    const QRect monitor = nativeMonitor(0);
+    ForeignWindow foreign(QRect(monitor.topLeft() + QPoint(40, 40), QSize(200, 120)), orange);
+    ASSERT_TRUE(foreign.ready());
+    ColourWindow own(Qt::darkCyan);
+    own.setGeometry(QRect(screenAt(0)->geometry().topLeft() + QPoint(300, 40), QSize(120, 80)));
+    own.show();
+    ASSERT_TRUE(runUntil([&] { return own.windowHandle()->isExposed(); }, 10s));
+
+    X11CapturePlatform platform;
+    const QString verb = options().windowManager ? QStringLiteral("windowactivate") : QStringLiteral("windowfocus");
+    X11Environment::server()->run(QStringLiteral("xdotool"), {verb, QString::number(foreign.id())});
+    EXPECT_TRUE(runUntil([&] { return platform.frontPID() == foreign.pid(); }, 5s))
+        << "front " << platform.frontPID().value_or(-1) << ", foreign " << foreign.pid();
+
+    X11Environment::server()->run(QStringLiteral("xdotool"), {verb, QString::number(own.winId())});
+    EXPECT_TRUE(runUntil([&] { return platform.frontPID() == qint32(::getpid()); }, 5s))
+        << "front " << platform.frontPID().value_or(-1);
+}

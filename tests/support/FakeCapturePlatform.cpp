@@ -48,6 +48,12 @@ qint32 FakeCapturePlatform::processID()
     return pid;
 }
 
+std::optional<qint32> FakeCapturePlatform::frontPID()
+{
+    calls << QStringLiteral("frontPID");
+    return front;
+}
+
 QCoro::Task<QImage> FakeCapturePlatform::screenshot(ScreenshotRequest request)
 {
     calls << QStringLiteral("screenshot %1").arg(request.displayID);

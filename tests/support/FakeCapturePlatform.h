@@ -26,6 +26,7 @@ public:
     QHash<quint32, Rect> bounds;
     std::vector<ScreenInfo> screenList;
     qint32 pid = 4242;
+    std::optional<qint32> front; // the owner of the active window
     QHash<quint32, QImage> images;           // per display; otherwise a filled image
     QHash<quint32, std::exception_ptr> shotErrors; // per display
     QColor fill = QColor(40, 90, 160);
@@ -43,6 +44,7 @@ public:
     Rect displayBounds(quint32 displayID) override;
     std::vector<ScreenInfo> screens() override;
     qint32 processID() override;
+    std::optional<qint32> frontPID() override;
     QCoro::Task<QImage> screenshot(ScreenshotRequest request) override;
 };
 

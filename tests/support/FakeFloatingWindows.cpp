@@ -55,6 +55,39 @@ void FakeFloatingWindows::setClickThrough(QWidget* window, bool clickThrough)
     window->setAttribute(Qt::WA_TransparentForMouseEvents, clickThrough);
 }
 
+void FakeFloatingWindows::activate(QWidget* window)
+{
+    activations.emplace_back(window);
+    m_order.raised(window);
+    window->activateWindow();
+}
+
+void FakeFloatingWindows::setPixelGeometry(QWidget* window, const QRect& pixels)
+{
+    pixelGeometries.emplace_back(window, pixels);
+}
+
+void FakeFloatingWindows::holdKeyboard(QWidget* window)
+{
+    std::erase_if(m_holders, [window](const QPointer<QWidget>& each) { return !each || each == window; });
+    m_holders.emplace_back(window);
+}
+
+void FakeFloatingWindows::releaseKeyboard(QWidget* window)
+{
+    std::erase_if(m_holders, [window](const QPointer<QWidget>& each) { return !each || each == window; });
+}
+
+QWidget* FakeFloatingWindows::keyboardGrabWindow() const
+{
+    if (grabRefused)
+        return nullptr;
+    for (auto each = m_holders.rbegin(); each != m_holders.rend(); ++each)
+        if (*each && (*each)->isVisible())
+            return *each;
+    return nullptr;
+}
+
 void FakeFloatingWindows::setCompositor(bool running)
 {
     if (running == m_compositor)

@@ -4,8 +4,10 @@
 #include "platform/WindowStackOrder.h"
 
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
+#include <utility>
 #include <vector>
 
 namespace vorlith::test {
@@ -28,6 +30,12 @@ public:
     void show(QWidget* window) override;
     void raise(QWidget* window) override;
     void setClickThrough(QWidget* window, bool clickThrough) override;
+    void activate(QWidget* window) override;
+    void setPixelGeometry(QWidget* window, const QRect& pixels) override;
+    void holdKeyboard(QWidget* window) override;
+    void releaseKeyboard(QWidget* window) override;
+    // The latest visible holder, as the X11 service grabs for it (unless `grabRefused`).
+    QWidget* keyboardGrabWindow() const override;
     bool hasCompositor() const override { return m_compositor; }
     bool reducesMotion() const override { return reduceMotion; }
     bool reduceMotion = false;
@@ -40,6 +48,12 @@ public:
     std::vector<QWidget*> stacking() const { return m_order.ordered(); }
     int showCount = 0;
     int raiseCount = 0;
+    // Every window activated, in order, and every pixel geometry set.
+    std::vector<QPointer<QWidget>> activations;
+    std::vector<std::pair<QPointer<QWidget>, QRect>> pixelGeometries;
+    // Another client holds the keyboard (a hot key still down): no grab succeeds.
+    bool grabRefused = false;
+    const std::vector<QPointer<QWidget>>& keyboardHolders() const { return m_holders; }
 
 private:
     Placed* find(const QWidget* window);
@@ -47,6 +61,7 @@ private:
     std::vector<Placed> m_placed;
     WindowStackOrder m_order;
     bool m_compositor = true;
+    std::vector<QPointer<QWidget>> m_holders;
 };
 
 } // namespace vorlith::test

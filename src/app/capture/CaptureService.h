@@ -12,6 +12,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,10 @@ public:
     // Our own windows that stay in the images and may be picked (the visible pins).
     const QSet<quint32>& includedOwnWindowIDs() const { return m_includedOwnWindowIDs; }
     void setIncludedOwnWindowIDs(QSet<quint32> ids) { m_includedOwnWindowIDs = std::move(ids); }
+
+    // The process of the application in front (the owner of the active window), asked when a
+    // capture begins; the editors preselect its first window.
+    std::optional<qint32> frontPID() { return m_platform->frontPID(); }
 
     // The frozen displays in screen order; throws CaptureFailure, or any other error unchanged.
     QCoro::Task<std::vector<FrozenDisplay>> capture() override;

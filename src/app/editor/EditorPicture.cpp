@@ -38,19 +38,6 @@ QPixmap EditorPicture::toPixmap(const QImage& image) const
     return pixmap;
 }
 
-const QPixmap& EditorPicture::dimmed()
-{
-    if (m_dimmed.isNull() && !m_frozen.isNull()) {
-        QImage copy = m_frozen.copy();
-        {
-            QPainter painter(&copy);
-            painter.fillRect(copy.rect(), m_dimColor);
-        }
-        m_dimmed = toPixmap(copy);
-    }
-    return m_dimmed;
-}
-
 const QPixmap& EditorPicture::marks(const QImage& composite)
 {
     if (composite.cacheKey() != m_marksKey || m_marks.isNull()) {
@@ -70,11 +57,19 @@ void EditorPicture::drawClipped(QPainter& painter, const QPixmap& pixmap, const 
     painter.restore();
 }
 
+void EditorPicture::dim(QPainter& painter, const QRectF& area) const
+{
+    if (area.isEmpty())
+        return;
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.fillRect(area, m_dimColor);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+}
+
 void EditorPicture::paint(QPainter& painter, const Layers& layers)
 {
     const double scale = deviceScale(painter);
     const QRectF whole = snapped(Rect(0, 0, m_logicalSize.width, m_logicalSize.height), scale);
-    const QPixmap& base = layers.dimmed ? dimmed() : m_clear;
     const bool withMarks = layers.composite && !layers.composite->isNull();
     std::optional<QRectF> selection;
     if (layers.selection)
@@ -88,20 +83,22 @@ void EditorPicture::paint(QPainter& painter, const Layers& layers)
         // Four bands around the selection, each a plain rectangle clip; inside it the
         // composite, which already holds the picture under the marks, or the clear image.
         const QRectF& s = *selection;
-        drawClipped(painter, base, QRectF(whole.topLeft(), QPointF(whole.right(), s.top())));
-        drawClipped(painter, base, QRectF(QPointF(whole.left(), s.bottom()), whole.bottomRight()));
-        drawClipped(painter, base, QRectF(QPointF(whole.left(), s.top()), s.bottomLeft()));
-        drawClipped(painter, base, QRectF(s.topRight(), QPointF(whole.right(), s.bottom())));
+        const QRectF bands[] = {QRectF(whole.topLeft(), QPointF(whole.right(), s.top())),
+                                QRectF(QPointF(whole.left(), s.bottom()), whole.bottomRight()),
+                                QRectF(QPointF(whole.left(), s.top()), s.bottomLeft()),
+                                QRectF(s.topRight(), QPointF(whole.right(), s.bottom()))};
+        for (const QRectF& band : bands) {
+            drawClipped(painter, m_clear, band);
+            if (layers.dimmed)
+                dim(painter, band);
+        }
         drawClipped(painter, withMarks ? marks(*layers.composite) : m_clear, s);
     } else {
-        drawClipped(painter, base, whole);
-        if (selection && withMarks) {
+        drawClipped(painter, m_clear, whole);
+        if (selection && withMarks)
             drawClipped(painter, marks(*layers.composite), *selection);
-            if (layers.dimmed) {
-                painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-                painter.fillRect(*selection, m_dimColor);
-            }
-        }
+        if (layers.dimmed)
+            dim(painter, whole);
     }
     painter.restore();
 }

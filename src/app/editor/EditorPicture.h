@@ -11,12 +11,13 @@ class QPainter;
 
 namespace vorlith {
 
-// The editor's picture, made for cheap repaints of a large frozen display: the frozen image,
-// its dimmed copy and the latest composite of the marks, each turned once into a pixmap at
-// the image's own pixel density (sharing the image's pixels; only the dimmed copy is new
-// memory, made at the first paint that dims). A paint only copies pixels: nothing is scaled or blended
-// while the screen's density matches the image's, and every pixel is written once (the dimmed
-// copy outside the clear area, the clear image or the composite inside it).
+// The editor's picture, made for cheap repaints of a large frozen display: the frozen image
+// and the latest composite of the marks, each turned once into a pixmap at the image's own
+// pixel density (sharing the image's pixels: no new memory). A paint copies pixels and lays
+// the dim colour over the dimmed area; nothing is scaled while the screen's density matches
+// the image's. There is no dimmed copy of the picture: making one costs a full-screen
+// allocation (and its page faults) on the way from the grab to the overlay's first paint,
+// while the blend over what a paint repaints costs about as much as the copy itself.
 class EditorPicture {
 public:
     // `dimColor` is laid over the dimmed copy, made on first use.
@@ -35,7 +36,6 @@ public:
     void paint(QPainter& painter, const Layers& layers);
 
     const QPixmap& clear() const { return m_clear; }
-    const QPixmap& dimmed();
     // The composite as a pixmap; converted again only when the image changed.
     const QPixmap& marks(const QImage& composite);
     Size logicalSize() const { return m_logicalSize; }
@@ -43,12 +43,12 @@ public:
 private:
     QPixmap toPixmap(const QImage& image) const;
     void drawClipped(QPainter& painter, const QPixmap& pixmap, const QRectF& area) const;
+    void dim(QPainter& painter, const QRectF& area) const;
 
     QImage m_frozen;
     Size m_logicalSize;
     QColor m_dimColor;
     QPixmap m_clear;
-    QPixmap m_dimmed;
     QPixmap m_marks;
     qint64 m_marksKey = 0;
 };

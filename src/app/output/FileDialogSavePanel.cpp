@@ -98,6 +98,8 @@ FileDialogSavePanel::~FileDialogSavePanel()
     if (m_dialog) {
         static_cast<SaveFileDialog*>(m_dialog.data())->currentFormat = nullptr;
         m_dialog->disconnect(this);
+        if (m_windows)
+            m_windows->releaseKeyboard(m_dialog);
         m_dialog->hide();
         m_dialog->deleteLater();
     }
@@ -206,6 +208,12 @@ void FileDialogSavePanel::placeAboveOverlays()
     }
     m_dialog->raise();
     m_dialog->activateWindow();
+    // The overlays hold the keyboard grab while they are up; the panel takes it while it is
+    // open (a window manager's Alt+Tab could otherwise move the focus under the overlays),
+    // and gives it back when it closes.
+    if (!m_windows)
+        m_windows = FloatingWindowsFactory::make();
+    m_windows->holdKeyboard(m_dialog);
 }
 
 void FileDialogSavePanel::cancel()
@@ -221,6 +229,8 @@ void FileDialogSavePanel::finish(bool accepted)
     if (m_finished)
         return;
     m_finished = true;
+    if (m_aboveOverlays && m_windows && m_dialog)
+        m_windows->releaseKeyboard(m_dialog);
     if (onFinished)
         onFinished(accepted);
 }

@@ -147,6 +147,14 @@ qint32 X11CapturePlatform::processID()
     return qint32(::getpid());
 }
 
+std::optional<qint32> X11CapturePlatform::frontPID()
+{
+    XcbConnection* c = connection();
+    if (!c)
+        return std::nullopt;
+    return X11WindowList::activeOwner(*c);
+}
+
 QCoro::Task<QImage> X11CapturePlatform::screenshot(ScreenshotRequest request)
 {
     const std::vector<X11Monitor> all = monitors();

@@ -40,6 +40,7 @@ public:
     Rect displayBounds(quint32 displayID) override;
     std::vector<ScreenInfo> screens() override;
     qint32 processID() override;
+    std::optional<qint32> frontPID() override;
     QCoro::Task<QImage> screenshot(ScreenshotRequest request) override;
 
     // How long the screen is left to redraw after our windows were hidden: a compositor

@@ -2,11 +2,16 @@
 
 #include "platform/x11/XcbConnection.h"
 
+#include <QGuiApplication>
+#include <QHash>
+#include <QRect>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <QWindow>
 
 #include <xcb/xfixes.h>
+
+#include <algorithm>
 
 namespace vorlith {
 
@@ -24,15 +29,27 @@ Qt::WindowFlags flagsFor(WindowLevel level, bool takesFocus, Qt::WindowFlags typ
     return flags;
 }
 
+xcb_connection_t* qtConnection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
 } // namespace
 
 X11FloatingWindows::X11FloatingWindows(QObject* parent) : FloatingWindows(parent)
 {
+    m_grabRetry.setInterval(grabRetryInterval);
+    connect(&m_grabRetry, &QTimer::timeout, this, [this] { settleKeyboard(); });
     watchCompositor();
 }
 
 X11FloatingWindows::~X11FloatingWindows()
 {
+    if (!m_holders.empty()) {
+        m_holders.clear();
+        settleKeyboard();
+    }
     m_notifier.reset();
 }
 
@@ -118,6 +135,122 @@ void X11FloatingWindows::restack(QWidget* subject)
     }
 }
 
+void X11FloatingWindows::activate(QWidget* window)
+{
+    if (!window)
+        return;
+    m_order.raised(window);
+    restack(window);
+    // Qt sets the input focus itself for a window that bypasses the window manager, and asks
+    // the window manager (_NET_ACTIVE_WINDOW) for any other.
+    window->activateWindow();
+}
+
+void X11FloatingWindows::setPixelGeometry(QWidget* window, const QRect& pixels)
+{
+    xcb_connection_t* c = qtConnection();
+    if (!window || !c || pixels.isEmpty())
+        return;
+    // On Qt's connection, after its own requests for the window: its ConfigureNotify then
+    // tells Qt the exact size, and no later request of Qt's overtakes ours.
+    const uint32_t values[] = {uint32_t(pixels.x()), uint32_t(pixels.y()), uint32_t(pixels.width()),
+                               uint32_t(pixels.height())};
+    xcb_configure_window(c, xcb_window_t(window->winId()),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(c);
+}
+
+void X11FloatingWindows::holdKeyboard(QWidget* window)
+{
+    if (!window)
+        return;
+    std::erase_if(m_holders, [window](const QPointer<QWidget>& each) { return !each || each == window; });
+    if (m_holders.empty() && qApp)
+        qApp->installEventFilter(this); // to see our other windows close, which may end our grab
+    m_holders.emplace_back(window);
+    connect(window, &QObject::destroyed, this, &X11FloatingWindows::settleKeyboard, Qt::UniqueConnection);
+    settleKeyboard();
+}
+
+void X11FloatingWindows::releaseKeyboard(QWidget* window)
+{
+    std::erase_if(m_holders, [window](const QPointer<QWidget>& each) { return !each || each == window; });
+    if (window)
+        disconnect(window, &QObject::destroyed, this, &X11FloatingWindows::settleKeyboard);
+    settleKeyboard();
+}
+
+bool X11FloatingWindows::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Show || type == QEvent::Hide) && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        const bool holder = std::any_of(m_holders.begin(), m_holders.end(),
+                                        [widget](const QPointer<QWidget>& each) { return each == widget; });
+        // A top-level of ours that closes may have taken the grab for itself: Qt's popups
+        // grab and ungrab, and so does a dialog's own window service.
+        const bool windowGone = type == QEvent::Hide && widget->isWindow();
+        // After the event: a shown window is mapped by then, a closed one has let go.
+        if (holder || windowGone)
+            QTimer::singleShot(0, this, &X11FloatingWindows::settleKeyboard);
+    }
+    return FloatingWindows::eventFilter(watched, event);
+}
+
+void X11FloatingWindows::settleKeyboard()
+{
+    std::erase_if(m_holders, [](const QPointer<QWidget>& each) { return !each; });
+    QWidget* wanted = nullptr;
+    for (auto each = m_holders.rbegin(); each != m_holders.rend(); ++each)
+        if ((*each)->isVisible()) {
+            wanted = *each;
+            break;
+        }
+    if (m_holders.empty() && qApp)
+        qApp->removeEventFilter(this);
+    if (!wanted) {
+        m_grabRetry.stop();
+        ungrabKeyboard();
+        return;
+    }
+    if (grabKeyboardFor(wanted)) {
+        m_grabbed = wanted;
+        m_grabRetry.stop();
+    } else {
+        m_grabbed = nullptr;
+        m_grabRetry.start();
+    }
+}
+
+bool X11FloatingWindows::grabKeyboardFor(QWidget* window)
+{
+    xcb_connection_t* c = qtConnection();
+    if (!c || !window->testAttribute(Qt::WA_WState_Created))
+        return false;
+    // Every key is reported to the grabbing window (owner_events false); Qt passes it on to
+    // whichever of our windows has its focus. Grabbing again while we hold the grab only moves it.
+    XcbReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
+        c,
+        xcb_grab_keyboard(c, 0, xcb_window_t(window->winId()), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                          XCB_GRAB_MODE_ASYNC),
+        nullptr));
+    // AlreadyGrabbed: another client (the hot key's own grab while its key is down);
+    // NotViewable: not mapped yet. Both pass; the retry comes back.
+    return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+}
+
+void X11FloatingWindows::ungrabKeyboard()
+{
+    const bool held = m_grabbed != nullptr;
+    m_grabbed = nullptr;
+    xcb_connection_t* c = qtConnection();
+    if (!held || !c)
+        return;
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+}
+
 void X11FloatingWindows::setClickThrough(QWidget* window, bool clickThrough)
 {
     if (!window)
@@ -137,11 +270,15 @@ void X11FloatingWindows::watchCompositor()
     xcb_connection_t* c = m_xcb->get();
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(m_xcb->screenNumber());
     m_selection = m_xcb->atom(name.constData());
-    if (const std::optional<uint8_t> eventBase = m_xcb->watchSelectionOwner(m_selection)) {
+    if (const std::optional<uint8_t> eventBase = m_xcb->watchSelectionOwner(m_selection))
         m_xfixesEventBase = *eventBase;
-        m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
-        connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { drainEvents(); });
-    }
+    // Other programs' top-levels as they are mapped and restacked (event masks are per client,
+    // so this takes nothing from anyone).
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, m_xcb->root(), XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+    m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { drainEvents(); });
     refreshCompositor();
 }
 
@@ -150,13 +287,72 @@ void X11FloatingWindows::drainEvents()
     if (!m_xcb)
         return;
     bool changed = false;
+    bool foreignRestack = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_xcb->get())) {
-        if (m_xfixesEventBase >= 0 && (event->response_type & 0x7F) == m_xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY)
+        const uint8_t type = event->response_type & 0x7F;
+        if (m_xfixesEventBase >= 0 && type == m_xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY)
             changed = true;
+        else if (type == XCB_MAP_NOTIFY)
+            foreignRestack |= !ownsWindow(reinterpret_cast<xcb_map_notify_event_t*>(event)->window);
+        else if (type == XCB_CONFIGURE_NOTIFY)
+            foreignRestack |= !ownsWindow(reinterpret_cast<xcb_configure_notify_event_t*>(event)->window);
         std::free(event);
     }
     if (changed)
         refreshCompositor();
+    if (foreignRestack)
+        keepAbove();
+}
+
+bool X11FloatingWindows::ownsWindow(uint32_t window) const
+{
+    // Any top-level of this process, placed here or not (a dialog's popup, a message box).
+    for (QWindow* each : QGuiApplication::topLevelWindows())
+        if (each->handle() && each->winId() == WId(window))
+            return true;
+    return false;
+}
+
+void X11FloatingWindows::keepAbove()
+{
+    // Once per turn of the event loop, however many windows moved.
+    if (m_keepAboveQueued)
+        return;
+    m_keepAboveQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_keepAboveQueued = false;
+        raiseAboveOthers();
+    });
+}
+
+void X11FloatingWindows::raiseAboveOthers()
+{
+    const std::vector<QWidget*> placed = m_order.ordered();
+    const bool overlaysUp = std::any_of(placed.begin(), placed.end(), [this](QWidget* window) {
+        const std::optional<WindowLevel> level = m_order.level(window);
+        return window->isVisible() && level && windowLevel::bypassesWindowManager(*level);
+    });
+    if (!overlaysUp || !m_xcb)
+        return;
+    // Every visible window of ours that bypasses the window manager (the placed ones, and those
+    // that stand above them by their own flags: a save panel, its popups) is raised in the order
+    // they stand in now, bottom first: all of them end above the other programs' windows and
+    // keep their order among themselves. Their own ConfigureNotify is ours and is ignored.
+    xcb_connection_t* c = m_xcb->get();
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, m_xcb->root()), nullptr));
+    if (!tree)
+        return;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    QHash<WId, QWindow*> ours;
+    for (QWindow* window : QGuiApplication::topLevelWindows())
+        if (window->handle() && window->isVisible()
+            && (window->flags().testFlag(Qt::BypassWindowManagerHint) || window->type() == Qt::Popup
+                || window->type() == Qt::ToolTip))
+            ours.insert(window->winId(), window);
+    for (int i = 0; i < count; ++i) // bottom to top
+        if (QWindow* window = ours.value(WId(children[i])))
+            window->raise();
 }
 
 void X11FloatingWindows::refreshCompositor()

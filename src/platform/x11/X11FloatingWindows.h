@@ -3,8 +3,13 @@
 #include "platform/FloatingWindows.h"
 #include "platform/WindowStackOrder.h"
 
+#include <QPointer>
+#include <QTimer>
+
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -19,6 +24,15 @@ class XcbConnection;
 //
 // The compositor is the owner of the `_NET_WM_CM_S<screen>` selection; XFixes reports every
 // change of owner on a private connection, so a compositor that comes and goes is followed.
+// The same connection watches the root's children: while a placed window of ours bypasses the
+// window manager, another program's window that is mapped or restacked makes us raise ours
+// again, in their own order (nothing else would keep an always-on-top window or a
+// notification below the overlays, and a save panel above them).
+//
+// The keyboard grab is made on Qt's own connection (key events must reach Qt), with every key
+// reported to the grabbing window; Qt hands them to its focus window as usual, so a dialog of
+// ours that holds the focus still gets its keys. Qt's popups grab and ungrab the keyboard for
+// themselves: when one closes, the grab is made again.
 class X11FloatingWindows final : public FloatingWindows {
     Q_OBJECT
 public:
@@ -30,8 +44,16 @@ public:
     void show(QWidget* window) override;
     void raise(QWidget* window) override;
     void setClickThrough(QWidget* window, bool clickThrough) override;
+    void activate(QWidget* window) override;
+    void setPixelGeometry(QWidget* window, const QRect& pixels) override;
+    void holdKeyboard(QWidget* window) override;
+    void releaseKeyboard(QWidget* window) override;
+    QWidget* keyboardGrabWindow() const override { return m_grabbed; }
     bool hasCompositor() const override { return m_compositor; }
     bool reducesMotion() const override { return false; }
+
+    // How often a grab that another client holds is tried again.
+    static constexpr std::chrono::milliseconds grabRetryInterval{30};
 
     // Reads the selection owner again (also done on every XFixes event).
     void refreshCompositor();
@@ -41,6 +63,17 @@ private:
     void watchCompositor();
     void drainEvents();
     void restack(QWidget* subject);
+    void keepAbove();
+    void raiseAboveOthers();
+    bool ownsWindow(uint32_t window) const;
+    void settleKeyboard();
+    bool grabKeyboardFor(QWidget* window);
+    void ungrabKeyboard();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
 
     WindowStackOrder m_order;
     std::unique_ptr<XcbConnection> m_xcb;
@@ -48,6 +81,11 @@ private:
     unsigned int m_selection = 0; // the _NET_WM_CM_S<screen> atom
     int m_xfixesEventBase = -1;
     bool m_compositor = false;
+    // Latest last; the grab follows the latest visible one.
+    std::vector<QPointer<QWidget>> m_holders;
+    QPointer<QWidget> m_grabbed;
+    QTimer m_grabRetry;
+    bool m_keepAboveQueued = false;
 };
 
 } // namespace vorlith

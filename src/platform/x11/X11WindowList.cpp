@@ -130,6 +130,15 @@ Client readClient(xcb_connection_t* c, const ClientRequests& r)
     return client;
 }
 
+std::optional<qint32> ownerOf(const Client& client)
+{
+    if (client.serverPid)
+        return client.serverPid;
+    if (!client.pid.empty())
+        return qint32(client.pid.front());
+    return std::nullopt;
+}
+
 // A viewable child of the root: the window manager's frame, or the window itself when no
 // window manager reparents it.
 struct TopLevel {
@@ -148,6 +157,13 @@ struct RootAnswers {
     bool compositing = false;
     bool clientIds = false;
 };
+
+// XRes 1.2 is the first to tell a client's process.
+bool answersClientIds(xcb_connection_t* c, xcb_res_query_version_cookie_t cookie)
+{
+    XcbReply<xcb_res_query_version_reply_t> reply(xcb_res_query_version_reply(c, cookie, nullptr));
+    return reply && (reply->server_major > 1 || (reply->server_major == 1 && reply->server_minor >= 2));
+}
 
 // Step 1.
 RootAnswers askRoot(XcbConnection& connection, const Atoms& atoms)
@@ -173,11 +189,8 @@ RootAnswers askRoot(XcbConnection& connection, const Atoms& atoms)
         // Without a compositing manager every window is drawn opaque, whatever opacity it asks for.
         answers.compositing = reply && reply->owner != XCB_WINDOW_NONE;
     }
-    if (version) {
-        XcbReply<xcb_res_query_version_reply_t> reply(xcb_res_query_version_reply(c, *version, nullptr));
-        answers.clientIds =
-            reply && (reply->server_major > 1 || (reply->server_major == 1 && reply->server_minor >= 2));
-    }
+    if (version)
+        answers.clientIds = answersClientIds(c, *version);
     return answers;
 }
 
@@ -358,10 +371,7 @@ std::optional<WindowListEntry> entryOf(const TopLevel& top, const Atoms& atoms, 
         return std::nullopt;
     WindowListEntry entry;
     entry.number = top.client;
-    if (client.serverPid)
-        entry.ownerPID = client.serverPid;
-    else if (!client.pid.empty())
-        entry.ownerPID = qint32(client.pid.front());
+    entry.ownerPID = ownerOf(client);
     if (top.overrideRedirect)
         entry.layer = X11WindowList::overrideRedirectLayer;
     else if (contains(client.types, atoms.notification))
@@ -408,6 +418,45 @@ std::vector<WindowListEntry> X11WindowList::query(XcbConnection& connection)
         if (std::optional<WindowListEntry> entry = entryOf(*top, atoms, root.compositing))
             entries.push_back(std::move(*entry));
     return entries;
+}
+
+std::optional<qint32> X11WindowList::ownerOf(XcbConnection& connection, uint32_t window)
+{
+    if (window == XCB_WINDOW_NONE)
+        return std::nullopt;
+    xcb_connection_t* c = connection.get();
+    const Atoms atoms = atomsOf(connection);
+    bool clientIds = false;
+    if (connection.hasExtension(&xcb_res_id))
+        clientIds = answersClientIds(c, xcb_res_query_version(c, 1, 2));
+    return vorlith::ownerOf(readClient(c, askClient(c, atoms, window, clientIds)));
+}
+
+std::optional<qint32> X11WindowList::activeOwner(XcbConnection& connection)
+{
+    xcb_connection_t* c = connection.get();
+    const xcb_atom_t active = connection.atom("_NET_ACTIVE_WINDOW");
+    XcbReply<xcb_get_property_reply_t> property(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, connection.root(), active, XCB_ATOM_WINDOW, 0, 1), nullptr));
+    if (property && property->type != XCB_ATOM_NONE) {
+        // A window manager runs: its word is final, also when no window is active.
+        if (property->format != 32 || xcb_get_property_value_length(property.get()) < 4)
+            return std::nullopt;
+        return ownerOf(connection, *static_cast<const uint32_t*>(xcb_get_property_value(property.get())));
+    }
+    XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT
+        || focus->focus == connection.root())
+        return std::nullopt;
+    // The focus may sit in a subwindow; _NET_WM_PID is on the top-level.
+    xcb_window_t window = focus->focus;
+    for (int depth = 0; depth < 64; ++depth) {
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        if (!tree || tree->parent == XCB_WINDOW_NONE || tree->parent == connection.root())
+            break;
+        window = tree->parent;
+    }
+    return ownerOf(connection, window);
 }
 
 } // namespace vorlith

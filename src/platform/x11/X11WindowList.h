@@ -2,6 +2,10 @@
 
 #include "platform/CapturePlatform.h"
 
+#include <QtGlobal>
+
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace vorlith {
@@ -18,6 +22,12 @@ public:
     enum Layer : int { normalLayer = 0, aboveLayer = 3, dockLayer = 20, notificationLayer = 23, overrideRedirectLayer = 101 };
 
     static std::vector<WindowListEntry> query(XcbConnection& connection);
+    // The process that owns a client window, by the same rule as the list's owners: the
+    // server's own record through XRes (which a property cannot fake), else _NET_WM_PID.
+    static std::optional<qint32> ownerOf(XcbConnection& connection, uint32_t window);
+    // The owner of the window the window manager calls active (_NET_ACTIVE_WINDOW); without a
+    // window manager, of the top-level window that holds the input focus.
+    static std::optional<qint32> activeOwner(XcbConnection& connection);
 };
 
 } // namespace vorlith
