@@ -85,7 +85,7 @@ static void BM_EditorRepaintVsBareDraw(benchmark::State& state)
 
     QImage target(width, height, QImage::Format_ARGB32_Premultiplied);
     target.fill(Qt::black); // its memory touched before anything is timed
-    // The first paint makes the dimmed copy of the picture; it is reported apart.
+    // The first paint touches the picture's memory for the first time; it is reported apart.
     const double firstPaint = secondsFor([&] { view.render(&target, QPoint(), QRegion(), QWidget::RenderFlags()); });
     double ours = 0, bare = 0;
     for (auto _ : state) {

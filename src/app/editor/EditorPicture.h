@@ -16,11 +16,14 @@ namespace vorlith {
 // pixel density (sharing the image's pixels: no new memory). A paint copies pixels and lays
 // the dim colour over the dimmed area; nothing is scaled while the screen's density matches
 // the image's. There is no dimmed copy of the picture: making one costs a full-screen
-// allocation (and its page faults) on the way from the grab to the overlay's first paint,
-// while the blend over what a paint repaints costs about as much as the copy itself.
+// allocation (and its page faults) on the way from the grab to the overlay's first paint.
+// Where the painter draws into a raster image at the picture's own density (a window's
+// backing store, an offscreen render), the dimmed area is written in one pass, reading the
+// frozen pixels and writing them blended, which costs about what a plain copy costs; anywhere
+// else the picture is copied and the dim colour blended over it.
 class EditorPicture {
 public:
-    // `dimColor` is laid over the dimmed copy, made on first use.
+    // `dimColor` is blended over the picture wherever it is dimmed.
     EditorPicture(QImage frozen, Size logicalSize, QColor dimColor);
 
     struct Layers {
@@ -39,11 +42,18 @@ public:
     // The composite as a pixmap; converted again only when the image changed.
     const QPixmap& marks(const QImage& composite);
     Size logicalSize() const { return m_logicalSize; }
+    // On by default; off, every paint copies and blends (the reference the tests compare
+    // the one-pass road with).
+    void setOnePassDimming(bool on) { m_onePassDimming = on; }
 
 private:
     QPixmap toPixmap(const QImage& image) const;
     void drawClipped(QPainter& painter, const QPixmap& pixmap, const QRectF& area) const;
     void dim(QPainter& painter, const QRectF& area) const;
+    // The picture under `area`, dimmed, in one pass straight into the painter's raster
+    // image; false (nothing written) where that is not possible, and the caller copies and
+    // blends instead.
+    bool copyDimmed(QPainter& painter, const QRectF& area) const;
 
     QImage m_frozen;
     Size m_logicalSize;
@@ -51,6 +61,7 @@ private:
     QPixmap m_clear;
     QPixmap m_marks;
     qint64 m_marksKey = 0;
+    bool m_onePassDimming = true;
 };
 
 } // namespace vorlith
