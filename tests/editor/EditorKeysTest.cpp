@@ -320,3 +320,15 @@ TEST(EditorExit, EscDuringAToolbarDragPutsTheToolbarBackAndStays)
     EXPECT_EQ(k.exits, 0);
     EXPECT_EQ(k.view->toolbarGlobalFrame(), before);
 }
+TEST(EditorKeys, TheFirstToolChosenShowsItsWholeStrip)
+{
+    // The bar grows when the strip opens, and a growing bar puts its children back where they
+    // were recorded: the strip, rebuilt for the tool meanwhile, kept its empty width.
+    KeysFixture k;
+    press(*k.view, X11KeyCodes::a, {}, QStringLiteral("a"));
+    ASSERT_EQ(k.f.document->tool, CaptureTool::pen);
+    const int shown = k.view->properties()->width();
+    ASSERT_TRUE(k.view->refresh());
+    EXPECT_GT(shown, 200);
+    EXPECT_EQ(shown, k.view->properties()->width());
+}
