@@ -41,13 +41,6 @@ struct OwnerLog {
     }
 };
 
-bool outputsIdle()
-{
-    auto& queue = CompositeRenderer::workers();
-    return queue.runningCount() == 0 && queue.waitingOutputCount() == 0 && queue.waitingPreviewCount() == 0
-        && SharedWorkQueues::outputEncoding().runningCount() == 0 && SharedWorkQueues::outputFiles().runningCount() == 0;
-}
-
 std::optional<QImage> clipboardImage(const FakePasteboard& pasteboard)
 {
     if (pasteboard.writes.isEmpty() || pasteboard.writes.last().isEmpty())

@@ -35,13 +35,6 @@ void release(QWidget& target, quint16 keyCode, Qt::KeyboardModifiers modifiers =
     press(target, keyCode, modifiers, {}, autoRepeat, QEvent::KeyRelease);
 }
 
-bool outputsIdle()
-{
-    auto& queue = CompositeRenderer::workers();
-    return queue.runningCount() == 0 && queue.waitingOutputCount() == 0
-        && SharedWorkQueues::outputEncoding().runningCount() == 0;
-}
-
 // A view whose document has two committed steps (two pen strokes), shown in a window.
 struct KeysFixture {
     HostViewFixture f;

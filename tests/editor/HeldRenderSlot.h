@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/editor/CompositeRenderer.h"
+#include "core/SharedWorkQueues.h"
 #include "support/HeldJob.h"
 #include "support/QueueCall.h"
 #include "support/TestSupport.h"
@@ -30,5 +31,13 @@ private:
     HeldJob m_job;
     QueueCall m_call;
 };
+
+// No composite runs or waits and no output is encoded or written.
+inline bool outputsIdle()
+{
+    auto& queue = CompositeRenderer::workers();
+    return queue.runningCount() == 0 && queue.waitingOutputCount() == 0 && queue.waitingPreviewCount() == 0
+        && SharedWorkQueues::outputEncoding().runningCount() == 0 && SharedWorkQueues::outputFiles().runningCount() == 0;
+}
 
 } // namespace vorlith::test

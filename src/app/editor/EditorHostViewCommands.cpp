@@ -65,7 +65,8 @@ void EditorHostView::performTool(const QString& key)
         const bool pinned = onPin(record);
         if (!self || !pinned)
             return;
-        stopTimers();
+        m_chrome.returnTimer.stop();
+        m_chrome.returnToken.reset();
         orderOutDiscoveryPanel();
     } else if (key == QLatin1String("done")) {
         if (!m_isPinned || !prepareForExternalAction())

@@ -12,9 +12,7 @@
 #include "platform/x11/X11KeyCodes.h"
 
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTextEdit>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -55,12 +53,6 @@ bool isEscape(const QKeyEvent* event)
 QString keyLetter(const QKeyEvent* event)
 {
     return X11KeyCodes::editorCharacters(keyID(event));
-}
-
-bool isTextView(const QWidget* widget)
-{
-    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget)
-        || qobject_cast<const QTextEdit*>(widget);
 }
 
 // A text view with input-method text not yet committed.
@@ -179,7 +171,8 @@ EditorInputPolicy::Context EditorHostView::inputContext() const
                                            : hasGesture() ? Phase::selecting
                                                           : Phase::preselection);
     const QWidget* responder = window()->focusWidget();
-    context.focus = m_text.textEditor ? Focus::text : isTextView(responder) ? Focus::property : Focus::canvas;
+    // A strip field with the keyboard, in this window or (in a pin) in the toolbar's.
+    context.focus = m_text.textEditor ? Focus::text : hasActiveTextInput() ? Focus::property : Focus::canvas;
     context.currentTool = record.tool == CaptureTool::shape ? Tool::shape(inputShape()) : Tool::of(record.tool);
     context.recentShape = inputShape();
     context.hasMarkedText = hasMarkedText(responder);
@@ -247,7 +240,7 @@ void EditorHostView::scrollWheel(QWheelEvent* event)
 {
     const bool zooms = !m_suspension.inputSuspended && m_isPinned && m_isEditingEnabled && !outputBusy()
         && !m_record->session.isOutputLocked() && !hasGesture() && !isDraggingToolbar() && !m_text.textEditor
-        && !m_chrome.properties->hasInvalidInput() && !isTextView(window()->focusWidget());
+        && !m_chrome.properties->hasInvalidInput() && !hasActiveTextInput();
     if (!zooms) {
         QWidget::wheelEvent(event);
         return;
