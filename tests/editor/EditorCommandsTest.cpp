@@ -136,6 +136,8 @@ TEST(EditorOutput, ASecondEditorIsRefusedWhileOneOutputs)
         EXPECT_EQ(second.view->feedbackLabel()->text(), QStringLiteral("请先完成或取消当前输出。"));
         EXPECT_FALSE(second.locked());
     }
+    saveTestImage(renderedView(*first.view), QStringLiteral("editor-output-composing"));
+    saveTestImage(renderedView(*second.view), QStringLiteral("editor-output-refused"));
     first.view->cancelOutput();
     EXPECT_FALSE(first.f.outputs->isBusy());
 }
