@@ -68,6 +68,23 @@ std::optional<CaptureTool> fromShortcutLetter(QChar letter)
     return std::nullopt;
 }
 
+CaptureTool forAnnotationKind(Annotation::Kind kind)
+{
+    switch (kind) {
+    case Annotation::Kind::roundedRectangle:
+    case Annotation::Kind::ellipse:
+    case Annotation::Kind::line:
+        return CaptureTool::shape;
+    case Annotation::Kind::arrow: return CaptureTool::arrow;
+    case Annotation::Kind::highlight: return CaptureTool::highlight;
+    case Annotation::Kind::pen: return CaptureTool::pen;
+    case Annotation::Kind::text: return CaptureTool::text;
+    case Annotation::Kind::mosaic: return CaptureTool::mosaic;
+    case Annotation::Kind::number: return CaptureTool::number;
+    }
+    return CaptureTool::select;
+}
+
 ToolStyleFields styleFields(CaptureTool tool)
 {
     return info(tool).fields;

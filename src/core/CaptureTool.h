@@ -49,6 +49,8 @@ inline constexpr std::array<CaptureTool, 8> allCases{
 [[nodiscard]] std::optional<CaptureTool> fromShortcutLetter(QChar letter);
 // Which style fields the tool's controls edit.
 [[nodiscard]] ToolStyleFields styleFields(CaptureTool tool);
+// The tool that draws marks of a kind: the three shape kinds belong to the shape tool.
+[[nodiscard]] CaptureTool forAnnotationKind(Annotation::Kind kind);
 
 } // namespace captureTool
 

@@ -88,3 +88,18 @@ TEST(Shape, CyclesAndMapsToMarkKinds)
         shapes += shape::fromAnnotationKind(kind).has_value();
     EXPECT_EQ(shapes, 3);
 }
+
+TEST(CaptureTool, EveryMarkKindBelongsToTheToolThatDrawsIt)
+{
+    using Kind = Annotation::Kind;
+    const std::vector<std::pair<Kind, CaptureTool>> table{
+        {Kind::roundedRectangle, CaptureTool::shape}, {Kind::ellipse, CaptureTool::shape},
+        {Kind::line, CaptureTool::shape},             {Kind::arrow, CaptureTool::arrow},
+        {Kind::highlight, CaptureTool::highlight},    {Kind::pen, CaptureTool::pen},
+        {Kind::text, CaptureTool::text},              {Kind::mosaic, CaptureTool::mosaic},
+        {Kind::number, CaptureTool::number},
+    };
+    ASSERT_EQ(table.size(), Annotation::allKinds.size());
+    for (const auto& [kind, tool] : table)
+        EXPECT_EQ(captureTool::forAnnotationKind(kind), tool);
+}

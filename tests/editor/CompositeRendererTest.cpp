@@ -1,6 +1,7 @@
 #include "app/editor/CompositeRenderer.h"
 #include "core/CancellationError.h"
 #include "rendering/AnnotationRenderer.h"
+#include "editor/HeldRenderSlot.h"
 #include "support/HeldJob.h"
 #include "support/QueueCall.h"
 #include "support/RenderingFixtures.h"
@@ -85,28 +86,6 @@ private:
     };
     std::shared_ptr<State> m_state;
     TaskHandle m_handle;
-};
-
-// Holds the one render slot with a job the test lets go of.
-class HeldSlot {
-public:
-    HeldSlot()
-        : m_call([this](std::stop_token stop) {
-              return CompositeRenderer::workers().run(QUuid::createUuid(), DocumentRenderQueue::Kind::preview, stop,
-                                                      m_job.operation(1));
-          })
-    {
-        EXPECT_TRUE(runUntil([this] { return m_job.started(); }));
-    }
-    ~HeldSlot()
-    {
-        m_job.release();
-        runUntil([this] { return m_call.finished(); });
-    }
-
-private:
-    HeldJob m_job;
-    QueueCall m_call;
 };
 
 bool queueIdle()

@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -169,6 +170,10 @@ EditorHostView::~EditorHostView()
     // reach a view that is half gone.
     unwireChrome();
     stopTimers();
+    // An output that outlives its view would hold the application's one output permit and the
+    // document's lock for good.
+    m_compositionTask.cancel();
+    finishSessionOutput(false);
     if (m_observedWindow && m_observedWindow != this)
         m_observedWindow->removeEventFilter(this);
 }
@@ -206,8 +211,15 @@ void EditorHostView::wireToolbar()
 void EditorHostView::wireProperties()
 {
     ToolProperties* strip = m_chrome.properties;
-    // Style, shape and marker commands arrive with the editor's style handling; until then
-    // the strip's changes are shown but not applied to the document.
+    strip->onChange = whileAlive(this, [](EditorHostView& v, const AnnotationStyle& style, Annotation::Kind kind) {
+        v.changeStyle(style, kind, false);
+    });
+    strip->onPreview = whileAlive(this, [](EditorHostView& v, const AnnotationStyle& style, Annotation::Kind kind) {
+        v.changeStyle(style, kind, true);
+    });
+    strip->onShapeChoice = whileAlive(this, [](EditorHostView& v, Annotation::Kind kind) { v.chooseShape(kind); });
+    strip->onNumberChange = whileAlive(this, [](EditorHostView& v, int number) { v.changeNumber(number); });
+    strip->onDiameterChange = whileAlive(this, [](EditorHostView& v, double diameter) { v.changeDiameter(diameter); });
     strip->onValidationFailure =
         whileAlive(this, [](EditorHostView& v, const QString& message) { v.showFeedback(message); });
     strip->onReturnToCanvas = whileAlive(this, [](EditorHostView& v) { v.returnToCanvas(); });
@@ -250,6 +262,8 @@ void EditorHostView::buildFeedback()
     m_chrome.cancelOutputButton->hide();
     m_chrome.retryButton = new QPushButton(QStringLiteral("重试"), this);
     m_chrome.retryButton->hide();
+    connect(m_chrome.cancelOutputButton, &QAbstractButton::clicked, this, [this] { cancelOutput(); });
+    connect(m_chrome.retryButton, &QAbstractButton::clicked, this, [this] { retryOutput(); });
 }
 
 // --- State queries ---
@@ -555,6 +569,10 @@ bool EditorHostView::event(QEvent* event)
         break;
     case QEvent::Resize:
         m_chrome.chromeShadows->setGeometry(rect());
+        break;
+    case QEvent::ShortcutOverride:
+        if (performKeyEquivalent(static_cast<QKeyEvent*>(event)))
+            return true;
         break;
     default:
         break;

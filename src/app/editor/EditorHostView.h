@@ -9,10 +9,12 @@
 #include "app/editor/EditorPicture.h"
 #include "app/editor/RecoveredCapture.h"
 #include "app/output/OutputCoordinator.h"
+#include "app/output/OutputResult.h"
 #include "app/output/feedback/OutputToast.h"
 #include "core/Annotation.h"
 #include "core/EditorInputPolicy.h"
 #include "core/Geometry.h"
+#include "core/TaskHandle.h"
 #include "core/ToolbarPlacementModel.h"
 
 #include <QPointer>
@@ -29,9 +31,11 @@
 #include <utility>
 #include <vector>
 
+class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QWheelEvent;
 
 namespace vorlith {
 
@@ -197,9 +201,45 @@ public:
 
     // --- Loupe ---
     void updateLoupe(const Point& at, bool dragging);
+    // Copies the colour under the pointer as text ("#RRGGBB"); a success ends the capture.
+    void copySampledColor();
 
-    // --- Commands ---
+    // --- Style and marker commands ---
+    // The property strip's requests. Each either previews without committing or commits
+    // through the document's memory gate.
+    // Puts a changed mark back where the draft holds the mark of that id; no commit, no redraw.
+    void replace(const Annotation& mark);
+    // The tool (and for a shape its kind) follow a picked mark; its style becomes the tool's,
+    // except for a marker, whose style stays its own.
+    void chooseStyle(const Annotation& mark);
+    void chooseShape(Annotation::Kind kind);
+    void changeNumber(int value);
+    void changeDiameter(double diameter);
+    void changeStyle(const AnnotationStyle& style, Annotation::Kind kind, bool preview);
+
+    // --- Commands and output ---
+    static const QString copySuccessMessage; // "已复制截图"
+    static const QString saveSuccessMessage; // "已保存截图"
+    // A command key: a tool's raw value, "undo", "redo", "copy", "save", "pin", "done", "exit".
+    void performTool(const QString& key);
+    void applyHistory(bool redo);
+    void beginOutput(bool save);
+    void finishSessionOutput(bool succeeded);
+    // The single end of every output.
+    void outputCompleted(const OutputResult& result, bool save);
+    void restoreOutputFocusIfAllowed();
+    void cancelOutput();
+    void retryOutput();
     bool showFeedback(const QString& message);
+    bool isComposingOutput() const { return m_compositionTask.isRunning(); }
+
+    // --- Keys, scrolling and exit ---
+    // The document's shape as the key policy knows it.
+    Shape inputShape() const;
+    void selectToolFromKeyboard(EditorInputPolicy::Tool tool);
+    // Esc, the pill's exit button and the "exit" command: unwinds the first thing in progress,
+    // and leaves only when nothing was.
+    void exitCapture();
 
     // The one way to redraw after a state change: places the chrome, then schedules a repaint
     // of what the change can touch (the selection, its outline and handles, the size label,
@@ -212,6 +252,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // Keys, scrolling and exit
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     friend struct EditorHostViewProbe; // tests
@@ -269,8 +313,32 @@ private:
     // Text entry, commands and keys
     bool commitText();
     void returnToCanvas();
-    void performTool(const QString& key);
-    void exitCapture();
+
+    // Text entry (used by the style commands and the exit order)
+    void cancelText();
+    // Refits the box of the text mark at that index of the draft to its text and font size.
+    void resizeTextMark(int index);
+    // The open text editor takes the style's font, colour and line height.
+    void applyTextParagraph(const AnnotationStyle& style);
+    void layoutTextEditor();
+
+    // Commands and output
+    // Whether a failed output's toast may retry now.
+    bool canRetryOutput() const;
+    void startComposition(std::vector<Annotation> marks, QUuid token, OutputCoordinator::Permit permit,
+                          QRect pixels, bool save);
+    void composedOutput(const QImage& composite, const QRect& pixels, bool save);
+    void rerenderAfterOutput();
+
+    // Keys, scrolling and exit (platform handler names)
+    void keyDown(QKeyEvent* event);
+    void keyUp(QKeyEvent* event);
+    // Claims the editor's Ctrl shortcuts before the application's shortcuts see them.
+    bool performKeyEquivalent(QKeyEvent* event);
+    void scrollWheel(QWheelEvent* event);
+    EditorInputPolicy::Context inputContext() const;
+    void cancelToolbarDrag();
+    void deleteSelectedMark();
 
     // Document and mode
     const std::shared_ptr<EditorDocument> m_record;
@@ -340,6 +408,7 @@ private:
     std::optional<OutputCoordinator::Permit> m_outputPermit;
     bool m_lastOutputSave = false;
     std::optional<QUuid> m_sessionOutputToken;
+    TaskHandle m_compositionTask;
 
     // Window observation and repaint bookkeeping
     QPointer<QWidget> m_observedWindow;

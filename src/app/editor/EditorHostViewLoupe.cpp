@@ -5,6 +5,7 @@
 #include "app/editor/EditorDocument.h"
 #include "app/editor/chrome/CaptureLoupeView.h"
 #include "app/editor/chrome/LoupeSample.h"
+#include "app/output/OutputService.h"
 
 namespace vorlith {
 
@@ -32,6 +33,41 @@ void EditorHostView::updateLoupe(const Point& at, bool dragging)
     loupe->move(documentToView().map(toQPointF(origin)).toPoint());
     loupe->show();
     loupe->update();
+}
+
+void EditorHostView::copySampledColor()
+{
+    if (m_suspension.inputSuspended || !mayInteract() || hasDocument() || hasGesture() || !m_loupe.pointerPoint
+        || !m_loupe.sampledHex)
+        return;
+    const std::optional<OutputCoordinator::Permit> permit = m_outputs->acquire(m_record->id());
+    if (!permit)
+        return;
+    const QString hex = *m_loupe.sampledHex;
+    // The gate is held until the clipboard has answered; an engine already busy gives it back.
+    if (m_output->isBusy()) {
+        m_outputs->release(*permit);
+        return;
+    }
+    m_output->copy(hex, [self = QPointer<EditorHostView>(this), outputs = m_outputs, permit = *permit,
+                         hex](const OutputResult& result) {
+        outputs->release(permit);
+        if (!self)
+            return;
+        switch (result.kind) {
+        case OutputResult::Kind::success:
+            self->m_chrome.loupe->hide();
+            self->m_outputToast.showSuccess(QStringLiteral("已复制颜色 ") + hex,
+                                            toPoint(self->m_environment.globalPointer()));
+            self->notify(self->onExit);
+            break;
+        case OutputResult::Kind::failure:
+            self->showFeedback(result.message);
+            break;
+        case OutputResult::Kind::cancelled:
+            break;
+        }
+    });
 }
 
 } // namespace vorlith

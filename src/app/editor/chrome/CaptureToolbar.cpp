@@ -179,8 +179,11 @@ void CaptureToolbar::embedProperties(ToolProperties* strip)
 void CaptureToolbar::layoutEmbeddedProperties()
 {
     const bool shown = stripShown(m_embeddedProperties);
-    const double h = shown ? m_embeddedProperties->height() + 7 : 0;
-    const double w = shown ? m_embeddedProperties->width() + 22 : 0;
+    // Read before the bar resizes: its resize puts its children back at their recorded
+    // frames, which would give a strip rebuilt since then its old size.
+    const QSize stripSize = m_embeddedProperties ? m_embeddedProperties->size() : QSize();
+    const double h = shown ? stripSize.height() + 7 : 0;
+    const double w = shown ? stripSize.width() + 22 : 0;
     resize(int(std::max(w, m_mainBarWidth)), int(h + mainBarHeight));
     for (ToolButton* button : std::as_const(m_buttons)) {
         Rect frame = UnflippedFrame::of(button);
@@ -193,8 +196,7 @@ void CaptureToolbar::layoutEmbeddedProperties()
         UnflippedFrame::place(line, frame);
     }
     if (m_embeddedProperties)
-        UnflippedFrame::place(m_embeddedProperties,
-                              Rect(11, 6, m_embeddedProperties->width(), m_embeddedProperties->height()));
+        UnflippedFrame::place(m_embeddedProperties, Rect(11, 6, stripSize.width(), stripSize.height()));
     update();
 }
 
