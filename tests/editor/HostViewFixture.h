@@ -11,7 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QPainter>
-#include <QPlainTextEdit>
+#include "app/editor/CaptureTextView.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ namespace vorlith {
 // What tests set and read of an editor view's private state, until the pointer and text entry
 // that set it exist.
 struct EditorHostViewProbe {
-    static void openText(EditorHostView& view, QPlainTextEdit* editor, std::optional<QUuid> editingID)
+    static void openText(EditorHostView& view, CaptureTextView* editor, std::optional<QUuid> editingID)
     {
         view.m_text.textEditor = editor;
         view.m_text.textScroll = editor;
