@@ -21,8 +21,8 @@
 
 namespace vorlith {
 
-// What tests set and read of an editor view's private state, until the pointer and text entry
-// that set it exist.
+// What tests set and read of an editor view's private state directly, without the pointer or
+// the keyboard that set it in use.
 struct EditorHostViewProbe {
     static void openText(EditorHostView& view, CaptureTextView* editor, std::optional<QUuid> editingID)
     {
@@ -36,6 +36,7 @@ struct EditorHostViewProbe {
     static QRect paintedDamage(const EditorHostView& view) { return view.m_paintedDamage; }
     static void setPropertiesOpen(EditorHostView& view, bool open) { view.m_chrome.propertiesOpen = open; }
     static void tickReturnMonitor(EditorHostView& view) { view.returnMonitorTick(); }
+    static void resizeTextMark(EditorHostView& view, size_t index) { view.resizeTextMark(index); }
 };
 
 namespace test {
