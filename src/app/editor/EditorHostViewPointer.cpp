@@ -617,8 +617,16 @@ bool EditorHostView::drawTo(gesture::Draw draw, const Point& p)
     std::vector<Annotation> marks = session.annotations();
     putMark(marks, draw.mark);
     session.setAnnotations(std::move(marks));
-    m_record->selectedMarkID = draw.mark.kind == Annotation::Kind::pen ? std::nullopt : std::optional(draw.mark.id);
-    markChanged(before, draw.mark);
+    if (draw.mark.kind == Annotation::Kind::pen) {
+        // A growing stroke changes only around its newest segment.
+        m_record->selectedMarkID.reset();
+        Annotation segment = draw.mark;
+        segment.points = {before.points.empty() ? draw.mark.points.back() : before.points.back(), draw.mark.points.back()};
+        markChanged(segment, segment);
+    } else {
+        m_record->selectedMarkID = draw.mark.id;
+        markChanged(before, draw.mark);
+    }
     m_pointer.gesture = draw; // the edit is open already
     return true;
 }
