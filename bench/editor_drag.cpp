@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "EditorFixtures.h"
 #include "OffscreenBench.h"
 
 #include <benchmark/benchmark.h>
@@ -26,18 +27,8 @@ using vorlith::bench::secondsFor;
 
 namespace {
 
-constexpr int width = 3840;
-constexpr int height = 2160;
-
-QImage frozenScreen()
-{
-    QImage image = Bitmap::create(width, height);
-    QPainter painter(&image);
-    painter.fillRect(image.rect(), QColor(60, 90, 120));
-    for (int i = 0; i < 400; ++i)
-        painter.fillRect(QRect((i * 97) % 3700, (i * 53) % 2100, 160, 40), QColor::fromHsv((i * 37) % 360, 120, 200));
-    return image;
-}
+constexpr int width = bench::displayWidth;
+constexpr int height = bench::displayHeight;
 
 std::vector<Annotation> marks()
 {
@@ -66,9 +57,8 @@ enum class Gesture { pen, markMove, selectionMove };
 
 void runDrag(benchmark::State& state, Gesture gesture)
 {
-    const QImage frozen = frozenScreen();
-    const EditorImageSource source{QUuid::createUuid(), frozen,
-                                   CaptureGeometry{Size{double(width), double(height)}, Size{double(width), double(height)}}};
+    const QImage frozen = bench::frozenDisplay();
+    const EditorImageSource source = bench::displaySource(frozen);
     auto document = std::make_shared<EditorDocument>(
         source, SaveDraft{}, EditorSession(QUuid::createUuid(), Rect(400, 300, 3000, 1600), DocumentOrigin::screenCapture));
     document->session.commit();

@@ -7,6 +7,7 @@
 #include "app/editor/chrome/CaptureToolbar.h"
 #include "app/editor/chrome/ToolProperties.h"
 #include "editor/HostViewFixture.h"
+#include "editor/TextInputFixtures.h"
 #include "rendering/AnnotationRenderer.h"
 
 #include <QInputMethodEvent>
@@ -37,22 +38,6 @@ void doubleClick(EditorHostView& view, Point p)
     QTest::mouseDClick(&view, Qt::LeftButton, {}, viewPoint(view, p));
 }
 
-void compose(QWidget* editor, const QString& preedit)
-{
-    QTextCharFormat underline;
-    underline.setFontUnderline(true);
-    QInputMethodEvent event(preedit, {QInputMethodEvent::Attribute(QInputMethodEvent::TextFormat, 0,
-                                                                   int(preedit.size()), underline)});
-    QApplication::sendEvent(editor, &event);
-}
-
-void commitComposition(QWidget* editor, const QString& text)
-{
-    QInputMethodEvent event;
-    event.setCommitString(text);
-    QApplication::sendEvent(editor, &event);
-}
-
 // A text mark as a commit leaves it: the default text style, points spanning its box.
 Annotation committedText(const QString& text, Point at)
 {
@@ -60,21 +45,6 @@ Annotation committedText(const QString& text, Point at)
     const Rect box = AnnotationRenderer::textBounds(text, at, style.fontSize);
     return {QUuid::createUuid(), Annotation::Kind::text, {box.origin, {box.maxX(), box.maxY()}}, style, text, 1};
 }
-
-// Pixels of a strong red (the text colour) in the region: their bounding box.
-QRect inkBox(const QImage& image, const QRect& region)
-{
-    QRect box;
-    const QRect within = region & image.rect();
-    for (int y = within.top(); y <= within.bottom(); ++y)
-        for (int x = within.left(); x <= within.right(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (c.red() - c.green() > 90)
-                box |= QRect(x, y, 1, 1);
-        }
-    return box;
-}
-
 struct TextStage {
     HostViewFixture f;
     std::unique_ptr<EditorHostView> view;
