@@ -8,6 +8,10 @@
 #include <QInputMethodEvent>
 #include <QTextCharFormat>
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
 namespace vorlith::test {
 
 // A composition in progress (preedit), underlined as input methods show it.
@@ -40,6 +44,17 @@ inline QRect inkBox(const QImage& image, const QRect& region)
                 box |= QRect(x, y, 1, 1);
         }
     return box;
+}
+
+// The red ink of two pictures in one region starts and ends within 1 pixel on each side.
+inline void expectSameInk(const QImage& typed, const QImage& drawn, const QRect& region)
+{
+    const QRect a = inkBox(typed, region), b = inkBox(drawn, region);
+    ASSERT_FALSE(a.isEmpty());
+    EXPECT_LE(std::abs(a.left() - b.left()), 1);
+    EXPECT_LE(std::abs(a.right() - b.right()), 1);
+    EXPECT_LE(std::abs(a.top() - b.top()), 1);
+    EXPECT_LE(std::abs(a.bottom() - b.bottom()), 1);
 }
 
 } // namespace vorlith::test
