@@ -452,3 +452,29 @@ TEST(EditorPointer, DraggingAMarkRepaintsItsOldAndNewPlacesNotTheWholeSelection)
     EXPECT_FALSE(picture.intersects(QRect(0, 400, 1440, 500)));
     mouse.release({200, 230});
 }
+
+// An owner may end the capture from any callback a release reaches; the view stops there.
+TEST(EditorPointer, AnOwnerMayDeleteTheViewInsideTheCallbacksOfARelease)
+{
+    for (int which = 0; which < 2; ++which) {
+        SCOPED_TRACE(which == 0 ? "onContentChanged" : "onCommit");
+        HostViewFixture f;
+        f.commitSelection(Rect(100, 100, 300, 200));
+        f.document->tool = CaptureTool::shape;
+        auto* view = f.make();
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+        QPointer<EditorHostView> alive(view);
+        const auto end = [&] { delete alive.data(); };
+        if (which == 0)
+            view->onContentChanged = end;
+        else
+            view->onCommit = end;
+        const Mouse mouse{*view};
+        mouse.press({150, 150});
+        mouse.drag({250, 250});
+        mouse.release({250, 250});
+        EXPECT_FALSE(alive);
+        ASSERT_EQ(f.document->session.annotations().size(), 1u);
+    }
+}

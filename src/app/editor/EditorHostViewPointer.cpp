@@ -304,7 +304,8 @@ void EditorHostView::mouseMoved(const PointerEvent& event)
             }
         if (m_record->session.selection() != hovered) {
             m_record->session.setSelection(hovered);
-            setNeedsDisplay();
+            if (!setNeedsDisplay())
+                return;
         }
         updateLoupe(unclampedPoint(event), false);
         setCursor(Qt::CrossCursor);
@@ -314,8 +315,12 @@ void EditorHostView::mouseMoved(const PointerEvent& event)
     const std::optional<Rect> selection = m_record->session.selection();
     const std::optional<ToolbarPlacementModel::Temporary>& temporary = m_record->toolbarPlacement.temporary();
     if (temporary && temporary->returnReady && selection && selection->contains(p)
-        && m_chrome.properties->flushPendingInputs())
-        restoreToolbarTemporary();
+        && m_chrome.properties->flushPendingInputs()) {
+        const QPointer<EditorHostView> self(this);
+        restoreToolbarTemporary(); // a pin's owner places its chrome, and may end the view
+        if (!self)
+            return;
+    }
 
     m_pointer.hoveredID.reset();
     if (selection && selection->contains(p))
@@ -355,8 +360,12 @@ void EditorHostView::mouseDown(const PointerEvent& event)
     makeKeyAndFirstResponder();
     const Point p = pointerPoint(event);
     m_pointer.didDrag = false;
-    if (m_record->toolbarPlacement.temporary())
+    if (m_record->toolbarPlacement.temporary()) {
+        const QPointer<EditorHostView> self(this);
         restoreToolbarTemporary();
+        if (!self)
+            return;
+    }
     m_chrome.feedback->hide();
     m_chrome.retryButton->hide();
 
@@ -664,9 +673,8 @@ void EditorHostView::mouseUp(const PointerEvent& event)
                 if (mark.id == markResize->mark.id)
                     m_record->styles.insert(CaptureTool::text, mark.style);
         }
-        if (commitContent() && !notify(onCommit))
-            return;
-        if (!self)
+        const bool committed = commitContent();
+        if (!self || (committed && !notify(onCommit)))
             return;
         if (const std::optional<PlacementContext> context = placementContext()) {
             m_record->toolbarPlacement.commit(context->selection, context->frame);
