@@ -451,6 +451,23 @@ TEST(EditorPointer, DraggingAMarkRepaintsItsOldAndNewPlacesNotTheWholeSelection)
     EXPECT_FALSE(picture.intersects(QRect(400, 0, 1040, 900)));
     EXPECT_FALSE(picture.intersects(QRect(0, 400, 1440, 500)));
     mouse.release({200, 230});
+
+    // A long pen stroke growing by one point repaints around its newest segment only.
+    f.document->tool = CaptureTool::pen;
+    mouse.press({600, 500});
+    for (int i = 1; i <= 300; ++i)
+        mouse.drag({600.0 + i * 2, 500.0 + (i % 40) * 5});
+    ASSERT_TRUE(runUntil(composed));
+    QTest::qWait(50);
+    recorder.painted = {};
+    mouse.drag({1204, 604});
+    ASSERT_TRUE(runUntil([&] { return !recorder.painted.isEmpty() && composed(); }));
+    QApplication::processEvents();
+    const QRegion stroke = recorder.painted - view->toolbar()->geometry();
+    EXPECT_TRUE(stroke.contains(QRect(1198, 598, 8, 8)));
+    EXPECT_LT(stroke.boundingRect().width(), 60);
+    EXPECT_LT(stroke.boundingRect().height(), 60);
+    mouse.release({1204, 604});
 }
 
 // An owner may end the capture from any callback a release reaches; the view stops there.
