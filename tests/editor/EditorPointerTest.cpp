@@ -495,3 +495,26 @@ TEST(EditorPointer, AnOwnerMayDeleteTheViewInsideTheCallbacksOfARelease)
         ASSERT_EQ(f.document->session.annotations().size(), 1u);
     }
 }
+
+TEST(EditorPointer, ADoubleClickOnAMarkerOpensItsNumberAndASingleClickSelectsItWithoutChangingIt)
+{
+    HostViewFixture f;
+    f.commitSelection(Rect(100, 100, 600, 400));
+    const Annotation numbered = Annotation::numbered(7, {300, 300}, 24, EditorDocument::defaultStyle(CaptureTool::number));
+    f.commitMarks({numbered});
+    ShownView view(f.make());
+    const Mouse mouse{*view};
+    mouse.press({300, 300});
+    mouse.release({300, 300});
+    EXPECT_EQ(f.document->selectedMarkID, numbered.id);
+    EXPECT_EQ(f.document->tool, CaptureTool::number);
+    EXPECT_EQ(f.document->session.annotations(), std::vector<Annotation>{numbered});
+    EXPECT_FALSE(f.document->session.hasDraft());
+
+    f.document->tool = CaptureTool::select;
+    mouse.doubleClick({300, 300});
+    EXPECT_EQ(f.document->tool, CaptureTool::number);
+    EXPECT_TRUE(view->propertiesOpen());
+    EXPECT_FALSE(view->hasGesture());
+    EXPECT_EQ(f.document->session.annotations(), std::vector<Annotation>{numbered});
+}
