@@ -298,3 +298,24 @@ TEST(EditorTextEntry, ARestyledTextMarkRefitsItsBox)
     EditorHostViewProbe::resizeTextMark(*s.view, 0);
     EXPECT_EQ(s.marks()[0].bounds(), AnnotationRenderer::textBounds(QStringLiteral("abc"), {300, 200}, 48));
 }
+
+TEST(EditorTextEntry, ZoomingAPinWhileTypingScalesTheEditorWithThePicture)
+{
+    HostViewFixture f(solidImage(QSize(600, 400)), Size{600, 400});
+    f.commitSelection(Rect(0, 0, 600, 400));
+    f.document->tool = CaptureTool::text;
+    std::unique_ptr<EditorHostView> view(f.make(true));
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    click(*view, {100, 80});
+    ASSERT_TRUE(view->textEditor());
+    QTest::keyClicks(view->textEditor(), QStringLiteral("zoom"));
+    const QSize before = view->textEditor()->size();
+    view->setViewScale(2);
+    EXPECT_EQ(view->textEditor()->scale(), 2);
+    EXPECT_EQ(view->textEditor()->geometry().topLeft(), QPoint(200, 160));
+    EXPECT_EQ(view->textEditor()->width(), before.width() * 2); // its height may end above the toolbar
+    click(*view, {500, 350});
+    ASSERT_EQ(f.document->session.annotations().size(), 1u);
+    EXPECT_EQ(f.document->session.annotations().front().bounds().origin, (Point{100, 80}));
+}
