@@ -558,7 +558,22 @@ TEST(EditorHostViewChrome, InAPinTheOwnerPlacesTheToolbar)
 
 namespace {
 
+// Swallows hover events: the platform's own cursor stays where the last click was, and a hover
+// there would send a summoned toolbar back; these tests move the pointer through the
+// environment only.
+struct NoHover : QObject {
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Enter)
+            return true;
+        if (event->type() == QEvent::MouseMove)
+            return static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
+        return false;
+    }
+};
+
 struct SummonFixture : HostViewFixture {
+    NoHover noHover;
     std::unique_ptr<EditorHostView> view;
     QPoint click{400, 300};
 
@@ -566,6 +581,7 @@ struct SummonFixture : HostViewFixture {
     {
         commitSelection(Rect(200, 150, 900, 600));
         view.reset(make());
+        view->installEventFilter(&noHover);
         view->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
         view->refresh();
