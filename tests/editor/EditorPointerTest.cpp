@@ -247,7 +247,13 @@ TEST(EditorPointer, ArrowEndpointsAreGrabbedByTheirHandleAndFollowThePointerUncl
     // Selected: its end handle is live.
     mouse.move({300, 252});
     EXPECT_EQ(view->cursor().shape(), Qt::OpenHandCursor);
-    mouse.dragFromTo({300, 252}, {380, 500});
+    ASSERT_TRUE(runUntil([&] { return f.document->compositor().cachedMarks() == view->visibleMarks(); }));
+    saveTestImage(renderedView(*view).copy(0, 0, 560, 420), QStringLiteral("editor-pointer-hot-endpoint"));
+    mouse.press({300, 252});
+    mouse.drag({380, 500});
+    ASSERT_TRUE(runUntil([&] { return f.document->compositor().cachedMarks() == view->visibleMarks(); }));
+    saveTestImage(renderedView(*view).copy(0, 0, 560, 560), QStringLiteral("editor-pointer-endpoint-dragged"));
+    mouse.release({380, 500});
     EXPECT_EQ(findMark(*view, id)->points, (std::vector<Point>{{150, 150}, {380, 500}}));
 }
 
