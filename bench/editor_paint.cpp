@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 
+#include "EditorFixtures.h"
 #include "OffscreenBench.h"
 
 #include <benchmark/benchmark.h>
@@ -27,18 +28,8 @@ using vorlith::bench::secondsFor;
 
 namespace {
 
-constexpr int width = 3840;
-constexpr int height = 2160;
-
-QImage frozenScreen()
-{
-    QImage image = Bitmap::create(width, height);
-    QPainter painter(&image);
-    painter.fillRect(image.rect(), QColor(60, 90, 120));
-    for (int i = 0; i < 400; ++i)
-        painter.fillRect(QRect((i * 97) % 3700, (i * 53) % 2100, 160, 40), QColor::fromHsv((i * 37) % 360, 120, 200));
-    return image;
-}
+constexpr int width = bench::displayWidth;
+constexpr int height = bench::displayHeight;
 
 std::vector<Annotation> twentyMarks()
 {
@@ -59,9 +50,8 @@ std::vector<Annotation> twentyMarks()
 
 static void BM_EditorRepaintVsBareDraw(benchmark::State& state)
 {
-    const QImage frozen = frozenScreen();
-    const EditorImageSource source{QUuid::createUuid(), frozen,
-                                   CaptureGeometry{Size{double(width), double(height)}, Size{double(width), double(height)}}};
+    const QImage frozen = bench::frozenDisplay();
+    const EditorImageSource source = bench::displaySource(frozen);
     auto document = std::make_shared<EditorDocument>(
         source, SaveDraft{}, EditorSession(QUuid::createUuid(), Rect(600, 400, 2000, 1200), DocumentOrigin::screenCapture));
     document->session.commit();

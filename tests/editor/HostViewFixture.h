@@ -11,7 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QPainter>
-#include <QPlainTextEdit>
+#include "app/editor/CaptureTextView.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +21,10 @@
 
 namespace vorlith {
 
-// What tests set and read of an editor view's private state, until the pointer and text entry
-// that set it exist.
+// What tests set and read of an editor view's private state directly, without the pointer or
+// the keyboard that set it in use.
 struct EditorHostViewProbe {
-    static void openText(EditorHostView& view, QPlainTextEdit* editor, std::optional<QUuid> editingID)
+    static void openText(EditorHostView& view, CaptureTextView* editor, std::optional<QUuid> editingID)
     {
         view.m_text.textEditor = editor;
         view.m_text.textScroll = editor;
@@ -36,6 +36,7 @@ struct EditorHostViewProbe {
     static QRect paintedDamage(const EditorHostView& view) { return view.m_paintedDamage; }
     static void setPropertiesOpen(EditorHostView& view, bool open) { view.m_chrome.propertiesOpen = open; }
     static void tickReturnMonitor(EditorHostView& view) { view.returnMonitorTick(); }
+    static void resizeTextMark(EditorHostView& view, size_t index) { view.resizeTextMark(index); }
 };
 
 namespace test {

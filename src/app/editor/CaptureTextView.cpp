@@ -222,6 +222,18 @@ void CaptureTextView::keyPressEvent(QKeyEvent* event)
             onCancel(); // may end this view's use: nothing follows
         return;
     }
+    if (isReturn(event->key()) && !hasMarkedText() && !isReadOnly()
+        && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+        // Qt's own Return on an empty line whose block format is not the default (our fixed
+        // line height) only resets that format and inserts nothing: a second Return would
+        // be lost. A new line keeps the line height.
+        QTextCursor cursor = textCursor();
+        cursor.insertBlock(cursor.blockFormat(), cursor.charFormat());
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        event->accept();
+        return;
+    }
     QTextEdit::keyPressEvent(event);
     // Keys the text does not use stop here too: the editor beneath would act on them (Esc
     // during a composition would leave the editor, Return would copy).

@@ -38,7 +38,7 @@ struct MarkMove {
 struct MarkResize {
     SelectionHandle handle;
     Annotation mark;
-    Point start;
+    Point grabOffset; // the press point minus the handle's point on the mark's bounds
 };
 struct Endpoint {
     int index = 0;

@@ -569,6 +569,7 @@ bool EditorHostView::event(QEvent* event)
         break;
     case QEvent::Resize:
         m_chrome.chromeShadows->setGeometry(rect());
+        layoutTextEditor(); // a zoomed pin: child widgets do not scale by themselves
         break;
     case QEvent::ShortcutOverride:
         if (performKeyEquivalent(static_cast<QKeyEvent*>(event)))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/capture/WindowCandidate.h"
+#include "app/editor/CaptureTextView.h"
 #include "app/editor/CompositeRenderer.h"
 #include "app/editor/DiscoveryHintPanel.h"
 #include "app/editor/EditorHostEnvironment.h"
@@ -230,6 +231,21 @@ public:
     void restoreOutputFocusIfAllowed();
     void cancelOutput();
     void retryOutput();
+    // --- Pointer interaction ---
+    // The selection handle at a point: the eight handle points (7 on each axis) before the
+    // edge bands (6), left before right, vertical edges before horizontal ones. Never in a pin.
+    [[nodiscard]] std::optional<SelectionHandle> selectionHandle(const Point& at) const;
+    // The topmost mark under a point, leaving out the text being edited.
+    [[nodiscard]] std::optional<Annotation> markAt(const Point& p) const;
+    // The topmost shown mark handle within 7 view pixels: the mark and the handle's index.
+    [[nodiscard]] std::optional<std::pair<Annotation, int>> markHandle(const Point& at) const;
+    void setResizeCursor(SelectionHandle handle);
+
+    // --- Text entry ---
+    // The open text editor; absent while no text is typed.
+    CaptureTextView* textEditor() const;
+
+    // --- Commands ---
     bool showFeedback(const QString& message);
     bool isComposingOutput() const { return m_compositionTask.isRunning(); }
 
@@ -256,6 +272,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // Pointer interaction
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     friend struct EditorHostViewProbe; // tests
@@ -314,14 +336,6 @@ private:
     bool commitText();
     void returnToCanvas();
 
-    // Text entry (used by the style commands and the exit order)
-    void cancelText();
-    // Refits the box of the text mark at that index of the draft to its text and font size.
-    void resizeTextMark(int index);
-    // The open text editor takes the style's font, colour and line height.
-    void applyTextParagraph(const AnnotationStyle& style);
-    void layoutTextEditor();
-
     // Commands and output
     // Whether a failed output's toast may retry now.
     bool canRetryOutput() const;
@@ -339,6 +353,49 @@ private:
     EditorInputPolicy::Context inputContext() const;
     void cancelToolbarDrag();
     void deleteSelectedMark();
+
+    // Pointer interaction (platform handler names)
+    // What the handlers read of a pointer event: where it is in this widget and on screen.
+    struct PointerEvent {
+        QPointF position;       // widget coordinates
+        QPointF globalPosition; // Qt's global coordinates, y down
+        int clickCount = 1;
+    };
+    static PointerEvent pointerEvent(const QMouseEvent& event, int clickCount = 1);
+    void mouseMoved(const PointerEvent& event);
+    void mouseEntered(const PointerEvent& event);
+    void mouseExited();
+    void mouseDown(const PointerEvent& event);
+    void mouseDragged(const PointerEvent& event);
+    void mouseUp(const PointerEvent& event);
+    // The event's point in document points: unclamped (the loupe's), and clamped to the image.
+    Point unclampedPoint(const PointerEvent& event) const;
+    Point pointerPoint(const PointerEvent& event) const;
+    void makeKeyAndFirstResponder();
+    void setToolCursor();
+    void beginNewMark(const Point& p);
+    void placeMarker(const Point& p);
+    void beginSelectionGeometry(ToolbarPlacementModel::GeometryGesture kind);
+    // One drag step of a drawn mark; false when the pen's memory check ended the stroke.
+    bool drawTo(gesture::Draw draw, const Point& p);
+    // A mark drag repaints what it changed (the mark's old and new places, with handles) at
+    // once and again when the new composite arrives, never the whole selection.
+    void markChanged(const Annotation& before, const Annotation& after);
+    void requestDragPreview();
+    // Repaints the marks whose hover state changed.
+    void hoverChanged(const std::optional<QUuid>& hovered, const std::optional<std::pair<QUuid, int>>& endpoint);
+    void updateDocumentRect(const Rect& rect);
+
+    // Text entry
+    void beginText(const Point& at, const std::optional<Annotation>& mark);
+    void textDidChange();
+    void layoutTextEditor();
+    void applyTextParagraph(CaptureTextView& textView, double fontSize);
+    void cancelText();
+    void resizeTextMark(size_t index);
+    // Takes the editor off the view and forgets it; the keyboard comes back to the view.
+    void closeTextEditor();
+    AnnotationStyle textStyle() const;
 
     // Document and mode
     const std::shared_ptr<EditorDocument> m_record;
@@ -361,14 +418,18 @@ private:
         bool pinMoveStarted = false;
         std::optional<QUuid> hoveredID;
         std::optional<std::pair<QUuid, int>> hoveredEndpoint;
+        // What a mark drag changed since the last composite arrived, in document points.
+        std::optional<Rect> pendingDamage;
     } m_pointer;
 
-    // Text entry
+    // Text entry. The editor scrolls its own text, so it is also the scroll view.
     struct TextEntry {
-        QPointer<QPlainTextEdit> textEditor;
+        QPointer<CaptureTextView> textEditor;
         QPointer<QWidget> textScroll;
         std::optional<QUuid> editingID;
         Point textOrigin;
+        // Where the editor shows the text box: the origin pulled in from the edges.
+        std::optional<Point> shownOrigin;
     } m_text;
 
     // Picture and chrome

@@ -144,6 +144,10 @@ void EditorHostView::mousePressEvent(QMouseEvent* event)
         rightMouseDown(event);
         return;
     }
+    if (event->button() == Qt::LeftButton) {
+        mouseDown(pointerEvent(*event));
+        return;
+    }
     QWidget::mousePressEvent(event);
 }
 

@@ -150,7 +150,7 @@ void EditorHostView::changeStyle(const AnnotationStyle& style, Annotation::Kind 
         const bool isText = mark.kind == Annotation::Kind::text;
         session.setAnnotations(std::move(marks));
         if (isText)
-            resizeTextMark(int(*index));
+            resizeTextMark(*index);
         const QPointer<EditorHostView> self(this);
         if (textOpen || preview) {
             record.compositor().requestPreview(visibleMarks(), previewCompletion());
@@ -161,7 +161,8 @@ void EditorHostView::changeStyle(const AnnotationStyle& style, Annotation::Kind 
         }
     }
     if (textOpen) {
-        applyTextParagraph(style);
+        // The open editor takes the new colour, font and line height at once.
+        m_text.textEditor->setTextStyle(style);
         layoutTextEditor();
     }
     if (!preview)
