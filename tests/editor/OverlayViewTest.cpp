@@ -6,6 +6,7 @@
 #include "HostViewFixture.h"
 
 #include <QPointer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -187,7 +188,7 @@ TEST(OverlayView, ARecoveryIsASnapshotAndReopensWithTheSameDocumentAndEditorStat
     EXPECT_EQ(reopened->recovery({display}, false)->document.id(), record.id());
 }
 
-TEST(OverlayView, EndingACaptureDropsItsPendingToastsAndTakesTheViewOutOfTheWindow)
+TEST(OverlayView, EndingACaptureDropsPendingToastsStopsTimersAndTakesTheViewOut)
 {
     Stage stage;
     auto floating = std::make_shared<FakeFloatingWindows>();
@@ -199,6 +200,12 @@ TEST(OverlayView, EndingACaptureDropsItsPendingToastsAndTakesTheViewOutOfTheWind
                                  stage.f.feedback, stage.f.environment());
     made.front()->setContent(view);
     set.present(display.id);
+    commit(view->record().session, Rect(100, 100, 500, 300), {});
+    view->refresh();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(made.front()));
+    // A toolbar summoned to the pointer starts the monitor that sends it back.
+    QTest::mouseClick(view, Qt::RightButton, {}, QPoint(300, 200));
+    ASSERT_TRUE(view->returnMonitorRunning());
 
     const QUuid owner = view->outputToast().owner;
     const QUuid working = QUuid::createUuid();
