@@ -1,38 +1,40 @@
 // From the capture request to the dimmed frozen image on the screen, against the plain Qt way.
 //
-// A 7680 x 2160 screen split into two 3840 x 2160 monitors with a flat root colour. One
-// iteration of ours: CaptureService::capture(), the overlay set prepared (its windows made once
-// and reused), a new content per display that paints the frozen image dimmed as the editor
-// does (EditorPicture), the overlays presented; it ends when a pixel read back from the
-// server's root shows the dimmed frozen colour on both monitors. The baseline, measured the same way in the
-// same iteration: QScreen::grabWindow of each screen, then a new full-screen QWidget per screen
-// that paints its image and the dimming. The first capture of each side is not counted (second
-// and later captures). Reports overlay_ms (median), plain_qt_ms and ratio_vs_plain_qt.
-#include "app/capture/CaptureService.h"
-#include "app/editor/CaptureOverlaySet.h"
-#include "app/editor/EditorPicture.h"
-#include "platform/x11/X11CapturePlatform.h"
-#include "platform/x11/X11FloatingWindows.h"
+// A 7680 x 2160 screen split into two 3840 x 2160 monitors with a flat root colour. The
+// overlays run in overlay_harness, a process of their own, as the application would show them:
+// one iteration of ours sends "capture": CaptureService::capture(), the overlay set prepared
+// (its windows made once and reused), a new OverlayView per display, the overlays presented.
+// This program is the program in front: it has one small window on each monitor, which each
+// editor preselects, so the rest of each monitor is dimmed. The iteration ends when a pixel
+// read back from the server's root shows the dimmed frozen colour on both monitors. The
+// baseline, measured the same way in the same iteration and process: "plain", which is
+// QScreen::grabWindow of each screen, then a new full-screen QWidget per screen that paints
+// its image and the same dimming. The first capture of each side is not counted (second and
+// later captures). Reports overlay_ms (median), plain_qt_ms and ratio_vs_plain_qt.
+#include "app/base/InterfaceColors.h"
 #include "platform/x11/XcbConnection.h"
-#include "support/TaskOutcome.h"
 #include "support/TestSupport.h"
 #include "X11Bench.h"
 
 #include <QApplication>
-#include <QImage>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QPixmap>
+#include <QProcess>
 #include <QScreen>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
 
+#ifndef VORLITH_OVERLAY_HARNESS
+#define VORLITH_OVERLAY_HARNESS "overlay_harness" // from PATH when the tests are not built
+#endif
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -41,12 +43,14 @@ using vorlith::bench::Clock;
 using vorlith::bench::median;
 using vorlith::bench::milliseconds;
 constexpr QRgb rootColour = 0xffc08040;
-constexpr int dimAlpha = 115;
 
+// The editor's dimming over a colour.
 QRgb dimmed(QRgb colour)
 {
-    const auto channel = [](int c) { return (c * (255 - dimAlpha) + 127) / 255; };
-    return qRgb(channel(qRed(colour)), channel(qGreen(colour)), channel(qBlue(colour)));
+    const QColor mask = vorlith::InterfaceColors::captureMask();
+    const double a = mask.alphaF();
+    const auto mix = [a](int under, int over) { return int(std::lround(under * (1 - a) + over * a)); };
+    return qRgb(mix(qRed(colour), mask.red()), mix(qGreen(colour), mask.green()), mix(qBlue(colour), mask.blue()));
 }
 
 bool near(QRgb a, QRgb b)
@@ -88,45 +92,67 @@ private:
     std::unique_ptr<vorlith::XcbConnection> m_xcb;
 };
 
-// Stands in for the display's editor: its picture, dimmed all over as before a selection.
-class DimmedFrozenView final : public QWidget {
+// overlay_harness as a child process, spoken to line by line.
+class Harness {
 public:
-    DimmedFrozenView(const QImage& image, vorlith::Size logicalSize)
-        : m_picture(image, logicalSize, QColor(0, 0, 0, dimAlpha))
+    bool start()
     {
-        setAttribute(Qt::WA_OpaquePaintEvent);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(VORLITH_OVERLAY_HARNESS), {});
+        return m_process.waitForStarted(10000) && answer("ready").has_value();
+    }
+    ~Harness()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        send("quit");
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
     }
 
-protected:
-    void paintEvent(QPaintEvent*) override
+    void send(const char* command)
     {
-        QPainter painter(this);
-        m_picture.paint(painter, vorlith::EditorPicture::Layers{.dimmed = true});
+        m_process.write(command);
+        m_process.write("\n");
+        m_process.waitForBytesWritten(1000);
+    }
+    // The next line that starts with `prefix`, skipping others; none after the timeout.
+    std::optional<QByteArray> answer(const char* prefix, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline) {
+            while (m_process.canReadLine()) {
+                const QByteArray line = m_process.readLine().trimmed();
+                if (line.startsWith(prefix))
+                    return line;
+                if (line.startsWith("error"))
+                    return std::nullopt;
+            }
+            m_process.waitForReadyRead(50);
+        }
+        return std::nullopt;
     }
 
 private:
-    vorlith::EditorPicture m_picture;
+    QProcess m_process;
 };
 
-// The plain way: a new top-level per screen that draws its grabbed image and the dimming.
-class PlainOverlay final : public QWidget {
-public:
-    explicit PlainOverlay(QImage image)
-        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_image(std::move(image))
-    {
+// This program's windows, one on each monitor: the front program's, which the editors preselect.
+std::vector<std::unique_ptr<QWidget>> frontWindows()
+{
+    std::vector<std::unique_ptr<QWidget>> windows;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        auto window = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+        window->setAutoFillBackground(true);
+        QPalette palette = window->palette();
+        palette.setColor(QPalette::Window, QColor(40, 160, 90));
+        window->setPalette(palette);
+        window->setGeometry(QRect(screen->geometry().topLeft() + QPoint(200, 200), QSize(300, 200)));
+        window->show();
+        windows.push_back(std::move(window));
     }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.drawImage(QRectF(rect()), m_image);
-        painter.fillRect(rect(), QColor(0, 0, 0, dimAlpha));
-    }
-
-private:
-    QImage m_image;
-};
+    return windows;
+}
 
 std::vector<QPoint> probePoints()
 {
@@ -138,49 +164,45 @@ std::vector<QPoint> probePoints()
 
 void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
 {
-    auto floating = std::make_shared<vorlith::X11FloatingWindows>();
-    vorlith::CaptureService service(std::make_shared<vorlith::X11CapturePlatform>());
-    vorlith::CaptureOverlaySet set(floating);
     RootProbe probe;
     const std::vector<QPoint> points = probePoints();
+    const std::vector<std::unique_ptr<QWidget>> front = frontWindows();
     if (!probe.isValid() || !probe.waitFor(points, rootColour)) {
         state.SkipWithError("the root does not show its colour");
         return;
     }
+    Harness harness;
+    if (!harness.start()) {
+        state.SkipWithError("overlay_harness did not start");
+        return;
+    }
+    const QByteArray captureCommand = "capture front=" + QByteArray::number(qint64(getpid()));
 
-    std::vector<double> captureMs;
+    std::vector<double> captureMs, viewsMs;
     const auto ours = [&]() -> double {
         const auto start = Clock::now();
-        auto captured = vorlith::test::finish(service.capture());
-        if (!captured.value)
-            return -1;
-        captureMs.push_back(milliseconds(Clock::now() - start));
-        const std::vector<vorlith::FrozenDisplay>& frames = *captured.value;
-        std::vector<vorlith::OverlayDisplay> displays;
-        for (const vorlith::FrozenDisplay& frame : frames)
-            displays.push_back(vorlith::OverlayDisplay::of(frame));
-        const std::vector<vorlith::CaptureOverlayWindow*>& windows = set.prepare(displays);
-        for (std::size_t i = 0; i < windows.size(); ++i)
-            windows[i]->setContent(new DimmedFrozenView(frames[i].image.pixels(), frames[i].geometry.size));
-        set.present(std::nullopt);
+        harness.send(captureCommand.constData());
         const bool shown = probe.waitFor(points, dimmed(rootColour));
         const double elapsed = milliseconds(Clock::now() - start);
-        for (QWidget* content : set.finish())
-            content->deleteLater();
-        return shown && probe.waitFor(points, rootColour) ? elapsed : -1;
+        const std::optional<QByteArray> reply = harness.answer("shown");
+        if (reply) {
+            const qsizetype at = reply->indexOf("capture_ms=");
+            if (at >= 0)
+                captureMs.push_back(reply->mid(at + 11).split(' ').front().toDouble());
+            const qsizetype views = reply->indexOf("views_ms=");
+            if (views >= 0)
+                viewsMs.push_back(reply->mid(views + 9).toDouble());
+        }
+        harness.send("finish");
+        return shown && reply && harness.answer("finished") && probe.waitFor(points, rootColour) ? elapsed : -1;
     };
     const auto plain = [&]() -> double {
         const auto start = Clock::now();
-        std::vector<std::unique_ptr<PlainOverlay>> overlays;
-        for (QScreen* screen : QGuiApplication::screens()) {
-            overlays.push_back(std::make_unique<PlainOverlay>(screen->grabWindow(0).toImage()));
-            overlays.back()->setGeometry(screen->geometry());
-            overlays.back()->show();
-        }
+        harness.send("plain");
         const bool shown = probe.waitFor(points, dimmed(rootColour));
         const double elapsed = milliseconds(Clock::now() - start);
-        overlays.clear();
-        return shown && probe.waitFor(points, rootColour) ? elapsed : -1;
+        harness.send("plain-end");
+        return shown && harness.answer("plain-ended") && probe.waitFor(points, rootColour) ? elapsed : -1;
     };
 
     // The first of each is not counted: windows, backing stores and shared segments are made.
@@ -191,6 +213,7 @@ void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
         return;
     }
     captureMs.clear();
+    viewsMs.clear();
     std::vector<double> oursMs, plainMs;
     for (auto _ : state) {
         const double a = ours();
@@ -207,8 +230,8 @@ void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
     state.counters["plain_qt_ms"] = median(plainMs);
     state.counters["ratio_vs_plain_qt"] = median(oursMs) / median(plainMs);
     state.counters["capture_ms"] = median(captureMs);
+    state.counters["views_ms"] = median(viewsMs);
     state.counters["first_overlay_ms"] = firstOurs;
-    state.counters["windows_made"] = set.windowsMade();
 }
 
 BENCHMARK(BM_CaptureOverlayVsPlainQt)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);

@@ -1,9 +1,13 @@
 // The capture overlays on a real X server: two monitors side by side, at scale 1 and 1.5, and
-// under a window manager. A real capture freezes the screens; a stand-in content paints the
-// frozen image with a dimming over it and records the keys it receives.
+// under a window manager. A real capture freezes the screens and each display gets its editor
+// (OverlayView), as the capture road makes them; a recorder notes the keys that reach it.
 #include "app/capture/CaptureService.h"
+#include "app/base/InterfaceColors.h"
 #include "app/editor/CaptureOverlaySet.h"
+#include "app/editor/OverlayView.h"
 #include "app/output/FileDialogSavePanel.h"
+#include "app/output/OutputService.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11FloatingWindows.h"
 #include "platform/x11/XcbConnection.h"
@@ -24,7 +28,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <map>
 #include <memory>
+#include <optional>
 
 using namespace vorlith;
 using namespace vorlith::test;
@@ -32,45 +39,37 @@ using namespace vorlith::test;
 namespace {
 
 constexpr QRgb foregroundColour = 0xffe08020;
-constexpr int dimAlpha = 115; // about 45 %
 
-// Stands in for the display's editor: the frozen image, dimmed, and a record of keys.
-class FrozenContent final : public QWidget {
+// Counts what keys reach a display's editor, before the editor itself sees them.
+class KeyRecorder final : public QObject {
 public:
-    explicit FrozenContent(QImage image) : m_image(std::move(image))
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setFocusPolicy(Qt::StrongFocus);
-    }
     QString typed;
     int escapes = 0;
     int shortcuts = 0;
 
 protected:
-    void paintEvent(QPaintEvent*) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
-        QPainter painter(this);
-        painter.drawImage(QRectF(rect()), m_image);
-        painter.fillRect(rect(), QColor(0, 0, 0, dimAlpha));
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape)
+                ++escapes;
+            else if (!(key->modifiers() & Qt::AltModifier) && key->key() != Qt::Key_Tab)
+                typed += key->text();
+            else
+                ++shortcuts; // Alt+Tab comes here too while the keyboard is held
+        }
+        return QObject::eventFilter(watched, event);
     }
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->key() == Qt::Key_Escape)
-            ++escapes;
-        else if (!(event->modifiers() & Qt::AltModifier) && event->key() != Qt::Key_Tab)
-            typed += event->text();
-        else
-            ++shortcuts; // Alt+Tab comes here too while the keyboard is held
-    }
-
-private:
-    QImage m_image;
 };
 
+// The editor's dimming over a frozen colour.
 QRgb dimmed(QRgb colour)
 {
-    const auto channel = [](int c) { return (c * (255 - dimAlpha) + 127) / 255; };
-    return qRgb(channel(qRed(colour)), channel(qGreen(colour)), channel(qBlue(colour)));
+    const QColor mask = InterfaceColors::captureMask();
+    const double a = mask.alphaF();
+    const auto mix = [a](int under, int over) { return int(std::lround(under * (1 - a) + over * a)); };
+    return qRgb(mix(qRed(colour), mask.red()), mix(qGreen(colour), mask.green()), mix(qBlue(colour), mask.blue()));
 }
 
 bool near(QRgb a, QRgb b, int tolerance = 3)
@@ -121,26 +120,30 @@ QImage rootImage()
     return all;
 }
 
-// A capture with its overlays: frozen screens, one content per display, the windows shown.
+// A capture with its overlays: frozen screens, one editor per display, the windows shown.
 struct Stage {
     std::shared_ptr<X11FloatingWindows> floating = std::make_shared<X11FloatingWindows>();
     CaptureService service{std::make_shared<X11CapturePlatform>()};
     CaptureOverlaySet set{floating};
+    std::shared_ptr<OutputService> output = std::make_shared<OutputService>(std::make_shared<X11Pasteboard>());
     std::vector<FrozenDisplay> frames;
-    std::vector<FrozenContent*> contents;
+    std::map<CaptureOverlayWindow*, std::unique_ptr<KeyRecorder>> keys;
 
-    std::vector<CaptureOverlayWindow*> open()
+    // `front`: the process whose window each editor preselects (none: the whole display).
+    std::vector<CaptureOverlayWindow*> open(std::optional<qint32> front = std::nullopt)
     {
         frames = captureAll(service);
         std::vector<OverlayDisplay> displays;
         for (const FrozenDisplay& frame : frames)
             displays.push_back(OverlayDisplay::of(frame));
         const std::vector<CaptureOverlayWindow*>& windows = set.prepare(displays);
-        contents.clear();
+        keys.clear();
         for (std::size_t i = 0; i < windows.size(); ++i) {
-            auto* content = new FrozenContent(frames[i].image.pixels());
-            windows[i]->setContent(content);
-            contents.push_back(content);
+            auto* view = new OverlayView(frames[i], front, SaveDraft{}, output);
+            auto recorder = std::make_unique<KeyRecorder>();
+            view->installEventFilter(recorder.get());
+            keys[windows[i]] = std::move(recorder);
+            windows[i]->setContent(view);
         }
         set.present(std::nullopt);
         for (CaptureOverlayWindow* window : windows)
@@ -152,7 +155,6 @@ struct Stage {
     {
         for (QWidget* content : set.finish())
             content->deleteLater();
-        contents.clear();
     }
 
     CaptureOverlayWindow* key() const
@@ -162,9 +164,17 @@ struct Stage {
                 return window;
         return nullptr;
     }
-    FrozenContent* contentOf(CaptureOverlayWindow* window) const
+    KeyRecorder* contentOf(CaptureOverlayWindow* window) const
     {
-        return static_cast<FrozenContent*>(window ? window->content() : nullptr);
+        const auto found = keys.find(window);
+        return found == keys.end() ? nullptr : found->second.get();
+    }
+    OverlayView* viewOf(const FrozenDisplay& frame) const
+    {
+        for (CaptureOverlayWindow* window : set.windows())
+            if (window->displayID() == frame.id)
+                return qobject_cast<OverlayView*>(window->content());
+        return nullptr;
     }
 };
 
@@ -202,16 +212,32 @@ TEST(CaptureOverlayX11, TheScreenShowsTheDimmedFrozenImageAboveEveryOtherWindow)
     ASSERT_TRUE(raisedLater.ready());
     ASSERT_TRUE(runUntil([] { return rootPixel(nativeMonitor(0).topLeft() + QPoint(250, 200)) == foregroundColour; }, 10s));
 
+    // The program in front: its window on the first monitor is preselected there (clear, with
+    // the selection frame); the second monitor, where it has none, preselects the whole display.
+    ForeignWindow front(QRect(nativeMonitor(0).topLeft() + QPoint(700, 420), QSize(160, 100)), 0xff30a060);
+    ASSERT_TRUE(front.ready());
+
     Stage stage;
-    stage.open();
-    const auto frozenDimmed = [&](const QPoint& native) {
+    stage.open(front.pid());
+    // What the overlay shows at a native point: the frozen pixel, dimmed outside the
+    // display's preselection.
+    const auto frozenShown = [&](const QPoint& native) {
         for (const FrozenDisplay& frame : stage.frames) {
             const QRect pixels = OverlayDisplay::of(frame).pixels;
-            if (pixels.contains(native))
-                return dimmed(frame.image.pixels().pixel(native - pixels.topLeft()));
+            if (!pixels.contains(native))
+                continue;
+            const QRgb frozen = frame.image.pixels().pixel(native - pixels.topLeft());
+            const OverlayView* view = stage.viewOf(frame);
+            const std::optional<Rect> selection = view ? view->countingSelection() : std::nullopt;
+            const QPointF local = QPointF(native - pixels.topLeft()) / frame.backingScale;
+            return selection && toQRectF(*selection).contains(local) ? frozen : dimmed(frozen);
         }
         return QRgb(0);
     };
+    ASSERT_NE(stage.viewOf(stage.frames.front()), nullptr);
+    EXPECT_NE(stage.viewOf(stage.frames.front())->countingSelection(),
+              std::optional<Rect>(stage.viewOf(stage.frames.front())->bounds()))
+        << "the front program's window is preselected on the first monitor";
     before.clear(); // the live screen changes under the overlays
     const QString verb = options().windowManager ? QStringLiteral("windowactivate") : QStringLiteral("windowraise");
     xdotool({verb, QString::number(raisedLater.id())});
@@ -231,12 +257,17 @@ TEST(CaptureOverlayX11, TheScreenShowsTheDimmedFrozenImageAboveEveryOtherWindow)
         probes.push_back(nativeMonitor(i).topLeft() + QPoint(250, 200)); // the frozen window
     probes.push_back(raisedLater.nativeRect().center());
     probes.push_back(nativeGeometry(onTop).center());
+    probes.push_back(front.nativeRect().center());
     for (const QPoint& probe : probes)
-        EXPECT_TRUE(runUntil([&] { return near(rootPixel(probe), frozenDimmed(probe)); }, 5s))
+        EXPECT_TRUE(runUntil([&] { return near(rootPixel(probe), frozenShown(probe)); }, 5s))
             << "at " << probe.x() << "," << probe.y() << " the screen shows " << std::hex << rootPixel(probe)
-            << " instead of " << frozenDimmed(probe);
-    EXPECT_TRUE(near(frozenDimmed(probes.front()), dimmed(foregroundColour)));
+            << " instead of " << frozenShown(probe);
+    EXPECT_TRUE(near(frozenShown(probes.front()), dimmed(foregroundColour)));
+    EXPECT_TRUE(near(frozenShown(front.nativeRect().center()), 0xff30a060)) << "the preselection is clear";
     EXPECT_TRUE(near(rootPixel(nativeMonitor(0).bottomRight() - QPoint(5, 5)), dimmed(0xffb8c8d8)));
+    if (options().monitors > 1)
+        EXPECT_TRUE(near(rootPixel(nativeMonitor(1).topLeft() + QPoint(250, 200)), foregroundColour))
+            << "the whole second display is preselected: its frozen window shows clear";
     saveTestImage(rootImage(), QStringLiteral("capture-overlay-%1").arg(configName()));
     stage.close();
     X11Environment::server()->run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("black")});
@@ -261,7 +292,7 @@ TEST(CaptureOverlayX11, EscAndTextReachTheKeyOverlayAfterAltTab)
     spin(150ms);
     xdotool({QStringLiteral("type"), QStringLiteral("ab")});
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
-    FrozenContent* content = stage.contentOf(key);
+    KeyRecorder* content = stage.contentOf(key);
     EXPECT_TRUE(runUntil([&] { return content->escapes == 1 && content->typed == "ab"; }))
         << "typed \"" << content->typed.toStdString() << "\", escapes " << content->escapes;
     stage.close();
@@ -348,7 +379,7 @@ TEST(CaptureOverlayX11, TheSavePanelBorrowsTheKeyboardAndGivesItBack)
     stage.open();
     ASSERT_TRUE(runUntil([&] { return stage.key() != nullptr; }));
     CaptureOverlayWindow* key = stage.key();
-    FrozenContent* content = stage.contentOf(key);
+    KeyRecorder* content = stage.contentOf(key);
     for (const bool shared : {true, false}) {
         SCOPED_TRACE(shared ? "shared window service" : "the panel's own service");
         FileDialogSavePanel panel(nullptr, shared ? stage.floating : nullptr);

@@ -87,7 +87,10 @@ std::vector<QWidget*> CaptureOverlaySet::finish()
     for (CaptureOverlayWindow* window : m_windows) {
         // Closed for the user, not destroyed: QWidget::close() would destroy the native
         // window that the next capture shows again.
+        // Ordered out, closed, then the content removed: each step ends what is tied to it in
+        // the editor (held keys, pending toasts, timers).
         window->orderOut();
+        window->announceClose();
         if (QWidget* content = window->takeContent())
             contents.push_back(content);
     }

@@ -43,8 +43,8 @@ public:
     // Every window ordered front in order; then one becomes key: the one of `keyDisplay`, else
     // the first that contains the pointer, else the first (unless it refuses the keyboard).
     void present(std::optional<quint32> keyDisplay);
-    // Ends the capture for every window: ordered out (off the screen, the keyboard given up)
-    // and its content taken; what the user sees as closed, while the native window stays for
+    // Ends the capture for every window: ordered out (off the screen, the keyboard given up),
+    // closed for its content (CaptureOverlayWindow::announceClose) and its content taken; what the user sees as closed, while the native window stays for
     // the next capture. The contents are returned for their owner to release with
     // deleteLater().
     [[nodiscard]] std::vector<QWidget*> finish();

@@ -3,6 +3,8 @@
 #include "platform/FloatingWindows.h"
 
 #include <QBackingStore>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPaintEvent>
@@ -96,6 +98,14 @@ void CaptureOverlayWindow::orderOut()
 {
     m_windows->releaseKeyboard(this);
     hide();
+}
+
+void CaptureOverlayWindow::announceClose()
+{
+    // Only the event: QWidget::event() hands it to closeEvent(), which neither hides nor
+    // destroys anything.
+    QCloseEvent closing;
+    QCoreApplication::sendEvent(this, &closing);
 }
 
 bool CaptureOverlayWindow::eventFilter(QObject* watched, QEvent* event)

@@ -60,6 +60,9 @@ public:
     // Takes it off the screen and gives up the keyboard grab. Never QWidget::close() an
     // overlay: that destroys the native window the next capture would show again.
     void orderOut();
+    // Tells whoever watches the window (its content) that it closes, as QWidget::close() would,
+    // while the native window stays: the editor drops its pending toasts and stops its timers.
+    void announceClose();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
