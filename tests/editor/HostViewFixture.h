@@ -36,6 +36,8 @@ struct EditorHostViewProbe {
     static QRect paintedDamage(const EditorHostView& view) { return view.m_paintedDamage; }
     static void setPropertiesOpen(EditorHostView& view, bool open) { view.m_chrome.propertiesOpen = open; }
     static void tickReturnMonitor(EditorHostView& view) { view.returnMonitorTick(); }
+    // The return monitor has seen the pointer away (its away time is counted from then).
+    static bool returnMonitorSawPointerAway(const EditorHostView& view) { return view.m_chrome.returnOutsideSince.has_value(); }
     static void resizeTextMark(EditorHostView& view, size_t index) { view.resizeTextMark(index); }
 };
 
