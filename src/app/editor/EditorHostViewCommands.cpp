@@ -6,6 +6,7 @@
 // selection's pixels and hands it to the editor's output service. Whatever happens, it ends
 // exactly once in outputCompleted(), which gives the lock and the permit back.
 #include "app/editor/EditorHostView.h"
+#include "app/editor/KeyWindow.h"
 
 #include "app/base/InterfaceFonts.h"
 #include "app/editor/EditorDocument.h"
@@ -334,7 +335,7 @@ void EditorHostView::restoreOutputFocusIfAllowed()
 {
     if (m_suspension.inputSuspended || !m_isEditingEnabled || !mayInteract())
         return;
-    window()->activateWindow();
+    makeKeyWindow(this);
     setFocus(Qt::OtherFocusReason);
 }
 

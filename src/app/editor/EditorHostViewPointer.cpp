@@ -6,6 +6,7 @@
 #include "rendering/AnnotationRenderer.h"
 
 #include "app/editor/EditorHostView.h"
+#include "app/editor/KeyWindow.h"
 
 #include "app/editor/EditorCursors.h"
 #include "app/editor/EditorDocument.h"
@@ -187,9 +188,8 @@ void EditorHostView::setToolCursor()
 
 void EditorHostView::makeKeyAndFirstResponder()
 {
-    QWidget* top = window();
-    if (top && !top->isActiveWindow())
-        top->activateWindow();
+    if (!makeKeyWindow(this))
+        return;
     if (!hasFocus())
         setFocus(Qt::MouseFocusReason);
 }
@@ -288,10 +288,7 @@ void EditorHostView::mouseMoved(const PointerEvent& event)
     if (m_text.textEditor)
         return redraw();
 
-    QWidget* top = window();
-    if (top && !top->isActiveWindow())
-        top->activateWindow();
-    if (!hasActiveTextInput() && !hasFocus())
+    if (makeKeyWindow(this) && !hasActiveTextInput() && !hasFocus())
         setFocus(Qt::MouseFocusReason);
 
     if (!hasDocument()) {

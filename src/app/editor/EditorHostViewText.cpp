@@ -7,6 +7,7 @@
 #include "rendering/AnnotationRenderer.h"
 
 #include "app/editor/EditorHostView.h"
+#include "app/editor/KeyWindow.h"
 
 #include "app/editor/CaptureTextView.h"
 #include "app/editor/EditorDocument.h"
@@ -69,9 +70,7 @@ void EditorHostView::beginText(const Point& at, const std::optional<Annotation>&
     m_chrome.feedback->raise();
     if (!renderMarks()) // the edited mark leaves the picture: the editor shows it now
         return;
-    QWidget* top = window();
-    if (top && !top->isActiveWindow())
-        top->activateWindow();
+    makeKeyWindow(this);
     editor->setFocus(Qt::OtherFocusReason);
     editor->moveCursor(QTextCursor::End);
 }
@@ -200,7 +199,7 @@ void EditorHostView::returnToCanvas()
 {
     if (m_suspension.inputSuspended || outputBusy() || m_record->session.isOutputLocked())
         return;
-    window()->activateWindow();
+    makeKeyWindow(this);
     if (m_text.textEditor)
         m_text.textEditor->setFocus(Qt::OtherFocusReason);
     else

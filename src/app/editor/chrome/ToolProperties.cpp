@@ -1,4 +1,5 @@
 #include "app/editor/chrome/ToolProperties.h"
+#include "app/editor/KeyWindow.h"
 
 #include "app/base/InterfaceColors.h"
 #include "app/base/InterfaceFonts.h"
@@ -478,8 +479,7 @@ bool ToolProperties::flushPendingInputs()
         const std::optional<double> number = parsed(typed, role);
         if (!number) {
             reportInvalid(role);
-            if (!isActiveWindow())
-                window()->activateWindow();
+            makeKeyWindow(this);
             text->setFocus(Qt::OtherFocusReason);
             return false;
         }
