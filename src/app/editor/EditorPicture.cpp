@@ -39,8 +39,7 @@ inline quint32 byteMul(quint32 pixel, quint32 alpha)
 using Bytes16 = quint8 __attribute__((vector_size(16)));
 using Words16 = quint16 __attribute__((vector_size(32)));
 
-// Built twice, the wider build chosen at load time where the processor has it.
-__attribute__((target_clones("avx2", "default"))) void dimRow(const quint32* source, quint32* target, int count, quint32 dim, quint32 keep, quint32 opaque)
+void dimRow(const quint32* source, quint32* target, int count, quint32 dim, quint32 keep, quint32 opaque)
 {
     Bytes16 dimBytes;
     Bytes16 opaqueBytes;
