@@ -32,14 +32,9 @@ constexpr int height = bench::displayHeight;
 
 std::vector<Annotation> marks()
 {
-    const AnnotationStyle style{.color = RGBA::Red, .width = 4, .opacity = 1, .fontSize = 28, .mosaicSize = 16};
-    std::vector<Annotation> result;
-    for (int i = 0; i < 20; ++i) {
-        const double x = 700 + (i % 5) * 360;
-        const double y = 500 + (i / 5) * 260;
-        const auto kind = i % 2 ? Annotation::Kind::ellipse : Annotation::Kind::roundedRectangle;
-        result.push_back({QUuid::createUuid(), kind, {{x, y}, {x + 240, y + 160}}, style, QString(), 1});
-    }
+    std::vector<Annotation> result = bench::markGrid(
+        [](int i) { return i % 2 ? Annotation::Kind::ellipse : Annotation::Kind::roundedRectangle; });
+    const AnnotationStyle style = result.front().style;
     Annotation pen{QUuid::createUuid(), Annotation::Kind::pen, {}, style, QString(), 1};
     for (int i = 0; i < 2000; ++i)
         pen.points.push_back({600 + i * 1.2, 450 + 300 * std::sin(i / 40.0) + 300});

@@ -33,17 +33,11 @@ constexpr int height = bench::displayHeight;
 
 std::vector<Annotation> twentyMarks()
 {
-    const AnnotationStyle style{.color = RGBA::Red, .width = 4, .opacity = 1, .fontSize = 28, .mosaicSize = 16};
-    std::vector<Annotation> marks;
-    for (int i = 0; i < 20; ++i) {
-        const double x = 700 + (i % 5) * 360;
-        const double y = 500 + (i / 5) * 260;
-        const auto kind = i % 3 == 0 ? Annotation::Kind::ellipse
-            : i % 3 == 1             ? Annotation::Kind::arrow
-                                     : Annotation::Kind::roundedRectangle;
-        marks.push_back({QUuid::createUuid(), kind, {{x, y}, {x + 240, y + 160}}, style, QString(), 1});
-    }
-    return marks;
+    return bench::markGrid([](int i) {
+        return i % 3 == 0 ? Annotation::Kind::ellipse
+            : i % 3 == 1  ? Annotation::Kind::arrow
+                          : Annotation::Kind::roundedRectangle;
+    });
 }
 
 } // namespace
