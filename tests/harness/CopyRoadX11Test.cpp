@@ -8,6 +8,7 @@
 #include "harness/HarnessProcess.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
+#include "core/Annotation.h"
 #include "../platform/X11CaptureHelpers.h"
 
 #include <QDir>
@@ -287,4 +288,39 @@ TEST(CopyRoadX11, ASelectionIsSavedAsJpegThroughThePanelAboveTheOverlays)
     EXPECT_EQ(image.size(), (selection.size() * road.scale).toSize());
     const QColor middle = image.pixelColor(image.rect().center());
     EXPECT_LE(distance(middle, root), 6) << middle.name().toStdString();
+}
+
+// The benchmark's road: a selection and marks given by command, then the same composite
+// copied the plain Qt way and by Ctrl+C. Both PNGs decode to the same pixels.
+TEST(CopyRoadX11, MarksGivenByCommandCopyToThePixelsQtCopies)
+{
+    Road road;
+    ASSERT_TRUE(road.harness.line(QStringLiteral("ready")));
+    ASSERT_TRUE(road.capture()) << road.harness.transcript();
+    const QString display = field(road.harness.state().value(0), QStringLiteral("display"));
+    const AnnotationStyle style{.color = RGBA{1, 0.2, 0.2, 1}, .width = 6, .opacity = 1, .fontSize = 28, .mosaicSize = 16};
+    const Annotation arrow{QUuid::createUuid(), Annotation::Kind::arrow, {{60, 40}, {300, 200}}, style, QString(), 1};
+    const Json marks = Json::array({arrow.toJson()});
+    road.harness.send("marks display=" + display.toLatin1() + " selection=40,30,320,240 "
+                      + QByteArray::fromStdString(marks.dump()));
+    ASSERT_TRUE(road.harness.line(QStringLiteral("marked display=%1").arg(display))) << road.harness.transcript();
+    EXPECT_TRUE(road.overlayWith(QStringLiteral("marks"), QStringLiteral("1")));
+
+    road.harness.send("plain-copy display=" + display.toLatin1());
+    ASSERT_TRUE(road.harness.line(QStringLiteral("plain-copied"))) << road.harness.transcript();
+    const std::optional<QImage> plain = clipboardPng();
+    ASSERT_TRUE(plain);
+    Road::key("ctrl+c");
+    ASSERT_TRUE(road.harness.line(QStringLiteral("output display=%1").arg(display))) << road.harness.transcript();
+    const std::optional<QImage> ours = clipboardPng();
+    ASSERT_TRUE(ours);
+
+    EXPECT_EQ(ours->size(), (QSizeF(320, 240) * road.scale).toSize());
+    const QImage a = ours->convertToFormat(QImage::Format_RGB32);
+    const QImage b = plain->convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(firstDifference(a, b), QPoint(-1, -1));
+    // The arrow is in both.
+    const QPointF shaft((60 + 300) / 2.0 - 40, (40 + 200) / 2.0 - 30);
+    EXPECT_LE(distance(nearestTo(a, (shaft * road.scale).toPoint(), QColor(255, 51, 51)), QColor(255, 51, 51)), 24);
 }
