@@ -1,6 +1,6 @@
 // The copy and save roads as a user takes them, through overlay_harness under a window
 // manager: a capture, a selection dragged with the pointer, an arrow and a numbered marker
-// drawn with the tools chosen by their keys, Ctrl+C read back by another program (xclip);
+// drawn with the tools chosen by a key and by a toolbar click, Ctrl+C read back by another program (xclip);
 // then a new capture saved as JPEG through the save panel, the path typed and the format
 // chosen in the panel. Every step is saved as a screenshot of the server's root in
 // build/test-output/copy-road-x11-<configuration>-*.png.
@@ -193,8 +193,14 @@ TEST(CopyRoadX11, MarksDrawnByHandAreCopiedAsPngOfTheSelectionsPixels)
     ASSERT_TRUE(road.overlayWith(QStringLiteral("marks"), QStringLiteral("1"))) << road.harness.transcript();
     EXPECT_TRUE(road.screenShows(shaft, markRed, QStringLiteral("2-arrow")));
 
-    // The numbered marker by its key, then one click.
-    Road::key("f");
+    // The numbered marker by a click on its toolbar button, then one click in the selection.
+    road.harness.send("toolbar display=" + field(road.harness.state().value(0), QStringLiteral("display")).toLatin1());
+    const std::optional<QString> toolbar = road.harness.line(QStringLiteral("toolbar"));
+    ASSERT_TRUE(toolbar) << road.harness.transcript();
+    const QStringList button = field(*toolbar, QStringLiteral("number")).split(QLatin1Char(','));
+    ASSERT_EQ(button.size(), 4) << toolbar->toStdString();
+    const QPoint numberButton(button[0].toInt() + button[2].toInt() / 2, button[1].toInt() + button[3].toInt() / 2);
+    ASSERT_EQ(xdotool(at(numberButton) + QStringList{QStringLiteral("click"), QStringLiteral("1")}), 0);
     ASSERT_TRUE(road.overlayWith(QStringLiteral("tool"), QStringLiteral("number"))) << road.harness.transcript();
     const QPointF marker(520, 210);
     ASSERT_EQ(xdotool(at(road.native(marker)) + QStringList{QStringLiteral("click"), QStringLiteral("1")}), 0);

@@ -19,6 +19,9 @@
 //                                      selection (document points) and the marks (a JSON array
 //                                      of annotations, the rest of the line) committed as two
 //                                      steps, the preview drawn as on screen
+//   toolbar display=ID              -> "toolbar display=ID KEY=RECT ..." for every button of the
+//                                      editor's toolbar (KEY the command key: "arrow", "number",
+//                                      "copy", …; RECT in the server's pixels, "none" hidden)
 //   plain-copy display=ID           -> "plain-copied": the plain Qt way of copying, for a
 //                                      baseline: the editor's composite cropped to the
 //                                      selection's pixels, put with QClipboard::setImage
@@ -43,6 +46,9 @@
 #include "app/editor/CaptureOverlaySet.h"
 #include "app/editor/EditorDocument.h"
 #include "app/editor/ImageCrop.h"
+#include "app/editor/chrome/CaptureToolbar.h"
+#include "app/editor/chrome/ToolButton.h"
+#include "app/editor/chrome/ToolProperties.h"
 #include "app/editor/OverlayView.h"
 #include "app/output/FileDialogSavePanel.h"
 #include "app/output/OutputCoordinator.h"
@@ -221,6 +227,8 @@ private:
             state();
         else if (command == QLatin1String("marks"))
             marks(line, words.mid(1));
+        else if (command == QLatin1String("toolbar"))
+            toolbar(words.mid(1));
         else if (command == QLatin1String("plain-copy"))
             plainCopy(words.mid(1));
         else if (command == QLatin1String("panel"))
@@ -369,6 +377,22 @@ private:
             poll->stop();
         });
         poll->start(2);
+    }
+
+    void toolbar(const QStringList& words)
+    {
+        const OverlayView* view = viewOf(words);
+        if (!view)
+            return;
+        QString line = QStringLiteral("toolbar display=%1").arg(view->capture().id);
+        if (const CaptureToolbar* bar = view->toolbar()) {
+            for (const QString& key : bar->buttonKeys()) {
+                const ToolButton* button = bar->button(key);
+                line += QStringLiteral(" %1=%2").arg(key, button && button->isVisible() ? nativeRectText(button)
+                                                                                        : QStringLiteral("none"));
+            }
+        }
+        say(line);
     }
 
     void plainCopy(const QStringList& words)
