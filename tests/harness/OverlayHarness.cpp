@@ -1,7 +1,9 @@
 // overlay_harness: the capture overlays as the application shows them, driven through a line
-// protocol so that X11 tests and the overlay benchmark can watch them from another process.
-// It captures with the real capture service, shows one OverlayView per display in the reused
-// overlay windows, and reports what they do. It is a test program, not part of the application.
+// protocol so that X11 tests and the overlay and copy benchmarks can watch them from another
+// process. It captures with the real capture service, shows one OverlayView per display in the
+// reused overlay windows with a real output service on the X clipboard (its save panel the
+// application's, above the overlays), and reports what they do. It is a test program, not part
+// of the application.
 //
 // Commands (standard input, one per line) and answers (standard output, one line each):
 //   capture [front=PID|front=none]  -> "shown N capture_ms=T views_ms=V" once the N
@@ -9,7 +11,25 @@
 //                                      made and set in V); the
 //                                      preselection follows the front process (default: the
 //                                      one the capture platform reports)
-//   state                           -> one "overlay ..." line per display, then "end"
+//   state                           -> one "overlay display=ID window=XID visible= key= grab=
+//                                      accepts= selection=X,Y,W,H|none document= candidates=
+//                                      marks=N tool=RAW" line per display, then "end"
+//   marks display=ID selection=X,Y,W,H [MARKS]
+//                                   -> "marked display=ID" once the editor shows them: the
+//                                      selection (document points) and the marks (a JSON array
+//                                      of annotations, the rest of the line) committed as two
+//                                      steps, the preview drawn as on screen
+//   toolbar display=ID              -> "toolbar display=ID KEY=RECT ..." for every button of the
+//                                      editor's toolbar (KEY the command key: "arrow", "number",
+//                                      "copy", …; RECT in the server's pixels, "none" hidden)
+//   plain-copy display=ID           -> "plain-copied": the plain Qt way of copying, for a
+//                                      baseline: the editor's composite cropped to the
+//                                      selection's pixels, put with QClipboard::setImage
+//   panel                           -> "panel none", or "panel window=XID visible= grab=
+//                                      focus=name|format|other popup= name=RECT format=RECT
+//                                      text=TEXT" for the save panel last opened (popup: the
+//                                      format list is open; RECTs in the server's pixels; TEXT
+//                                      the name field's, to the end of the line)
 //   finish                          -> "finished" (ends the capture as the application does)
 //   plain                           -> "plain-shown": the plain Qt way, for a baseline:
 //                                      QScreen::grabWindow per screen, a new full-screen
@@ -17,32 +37,48 @@
 //   plain-end                       -> "plain-ended"
 //   quit                            -> exits
 // Unasked lines: "key display=ID key=NAME text=TEXT" for every key that reaches an overlay's
-// editor, "exit display=ID" when an editor asks to leave the capture (the capture then ends).
+// editor, "output display=ID message=MESSAGE" when an editor's copy or save succeeded (the
+// clipboard is ours, the file is written; the capture stays up), "exit display=ID" when an
+// editor asks to leave the capture (the capture then ends).
 // Errors: "error MESSAGE".
 #include "app/base/InterfaceColors.h"
 #include "app/capture/CaptureService.h"
 #include "app/editor/CaptureOverlaySet.h"
 #include "app/editor/EditorDocument.h"
+#include "app/editor/ImageCrop.h"
+#include "app/editor/chrome/CaptureToolbar.h"
+#include "app/editor/chrome/ToolButton.h"
+#include "app/editor/chrome/ToolProperties.h"
 #include "app/editor/OverlayView.h"
+#include "app/output/FileDialogSavePanel.h"
 #include "app/output/OutputCoordinator.h"
 #include "app/output/OutputService.h"
 #include "app/output/feedback/FeedbackCoordinator.h"
+#include "core/Annotation.h"
+#include "core/CaptureTool.h"
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11FloatingWindows.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "support/TaskOutcome.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QKeySequence>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -63,6 +99,49 @@ QString rectText(const std::optional<Rect>& r)
     if (!r)
         return QStringLiteral("none");
     return QStringLiteral("%1,%2,%3,%4").arg(r->origin.x).arg(r->origin.y).arg(r->size.width).arg(r->size.height);
+}
+
+std::optional<Rect> parseRect(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return std::nullopt;
+    double values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts[i].toDouble(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    return Rect(values[0], values[1], values[2], values[3]);
+}
+
+// The value of `name=` among a command's words; empty when absent.
+QString option(const QStringList& words, const QString& name)
+{
+    const QString prefix = name + QLatin1Char('=');
+    for (const QString& word : words) {
+        if (word.startsWith(prefix))
+            return word.mid(prefix.size());
+    }
+    return {};
+}
+
+// A widget's rectangle in the server's pixels: Qt keeps each screen's native corner and
+// divides the rest by the screen's scale.
+QString nativeRectText(const QWidget* widget)
+{
+    if (!widget)
+        return QStringLiteral("none");
+    const QScreen* screen = widget->screen();
+    const QPoint corner = screen ? screen->geometry().topLeft() : QPoint();
+    const double scale = widget->devicePixelRatioF();
+    const QPointF topLeft = QPointF(corner) + QPointF(widget->mapToGlobal(QPoint(0, 0)) - corner) * scale;
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(qRound(topLeft.x()))
+        .arg(qRound(topLeft.y()))
+        .arg(qRound(widget->width() * scale))
+        .arg(qRound(widget->height() * scale));
 }
 
 // The baseline: a new top-level per screen that draws its grabbed image and the same dimming.
@@ -96,6 +175,12 @@ public:
           m_input(STDIN_FILENO, QSocketNotifier::Read)
     {
         connect(&m_input, &QSocketNotifier::activated, this, [this] { readInput(); });
+        // The application's panel, stacked and given the keyboard by the overlays' own service.
+        m_output->setSavePanelFactory([this] {
+            auto* panel = new FileDialogSavePanel(nullptr, m_floating);
+            m_panel = panel;
+            return panel;
+        });
     }
 
 protected:
@@ -140,6 +225,14 @@ private:
             capture(words.mid(1));
         else if (command == QLatin1String("state"))
             state();
+        else if (command == QLatin1String("marks"))
+            marks(line, words.mid(1));
+        else if (command == QLatin1String("toolbar"))
+            toolbar(words.mid(1));
+        else if (command == QLatin1String("plain-copy"))
+            plainCopy(words.mid(1));
+        else if (command == QLatin1String("panel"))
+            panel();
         else if (command == QLatin1String("finish")) {
             finish();
             say(QStringLiteral("finished"));
@@ -185,6 +278,9 @@ private:
             auto* view = new OverlayView(frames[i], front, SaveDraft{}, m_output, m_outputs, std::nullopt, m_feedback);
             view->installEventFilter(this);
             const quint32 id = frames[i].id;
+            view->onOutputSuccess = [id](const QString& message) {
+                say(QStringLiteral("output display=%1 message=%2").arg(id).arg(message));
+            };
             view->onExit = [this, id] {
                 say(QStringLiteral("exit display=%1").arg(id));
                 finish();
@@ -205,7 +301,7 @@ private:
             auto* view = qobject_cast<OverlayView*>(window->content());
             const EditorSession* session = view ? &view->record().session : nullptr;
             say(QStringLiteral("overlay display=%1 window=%2 visible=%3 key=%4 grab=%5 accepts=%6 selection=%7 "
-                               "document=%8 candidates=%9")
+                               "document=%8 candidates=%9 marks=%10 tool=%11")
                     .arg(window->displayID())
                     .arg(window->winId())
                     .arg(int(window->isVisible()))
@@ -214,9 +310,128 @@ private:
                     .arg(int(window->acceptsCaptureInput()))
                     .arg(rectText(session ? session->selection() : std::nullopt))
                     .arg(int(session && session->document().has_value()))
-                    .arg(view ? int(view->candidates.size()) : 0));
+                    .arg(view ? int(view->candidates.size()) : 0)
+                    .arg(session ? int(session->annotations().size()) : 0)
+                    .arg(view ? captureTool::rawValue(view->record().tool) : QStringLiteral("none")));
         }
         say(QStringLiteral("end"));
+    }
+
+    // The editor of the display named by a command's "display=" option; reports when none.
+    OverlayView* viewOf(const QStringList& words)
+    {
+        const QString display = option(words, QStringLiteral("display"));
+        for (CaptureOverlayWindow* window : m_set.windows()) {
+            if (QString::number(window->displayID()) != display)
+                continue;
+            if (auto* view = qobject_cast<OverlayView*>(window->content()); view && m_set.isShown())
+                return view;
+        }
+        say(QStringLiteral("error no editor on display %1").arg(display));
+        return nullptr;
+    }
+
+    void marks(const QString& line, const QStringList& words)
+    {
+        OverlayView* view = viewOf(words);
+        if (!view)
+            return;
+        const std::optional<Rect> selection = parseRect(option(words, QStringLiteral("selection")));
+        if (!selection) {
+            say(QStringLiteral("error marks needs selection=X,Y,W,H"));
+            return;
+        }
+        std::vector<Annotation> annotations;
+        if (const qsizetype at = line.indexOf(QLatin1Char('[')); at >= 0) {
+            try {
+                for (const Json& each : json::parse(line.mid(at).toStdString()))
+                    annotations.push_back(Annotation::fromJson(each));
+            } catch (const std::exception& error) {
+                say(QStringLiteral("error the marks do not decode: %1").arg(QString::fromUtf8(error.what())));
+                return;
+            }
+        }
+        EditorSession& session = view->record().session;
+        session.setSelection(*selection);
+        bool committed = session.commit();
+        session.beginEdit(EditorSession::EditKind::gesture);
+        session.setAnnotations(std::move(annotations));
+        committed = session.commit() && committed;
+        if (!committed) {
+            say(QStringLiteral("error the editor refused the selection or the marks"));
+            return;
+        }
+        if (!view->refresh() || !view->renderMarks())
+            return;
+        // Answered once the picture on screen has the marks, as when the user drew them.
+        const QString answer = QStringLiteral("marked display=%1").arg(view->capture().id);
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, answer, view = QPointer<OverlayView>(view)] {
+            if (view) {
+                const CompositeRenderer& compositor = view->record().compositor();
+                if (compositor.hasPreviewInFlight() || compositor.cachedMarks() != view->record().session.annotations())
+                    return;
+                say(answer);
+            }
+            poll->deleteLater();
+            poll->stop();
+        });
+        poll->start(2);
+    }
+
+    void toolbar(const QStringList& words)
+    {
+        const OverlayView* view = viewOf(words);
+        if (!view)
+            return;
+        QString line = QStringLiteral("toolbar display=%1").arg(view->capture().id);
+        if (const CaptureToolbar* bar = view->toolbar()) {
+            for (const QString& key : bar->buttonKeys()) {
+                const ToolButton* button = bar->button(key);
+                line += QStringLiteral(" %1=%2").arg(key, button && button->isVisible() ? nativeRectText(button)
+                                                                                        : QStringLiteral("none"));
+            }
+        }
+        say(line);
+    }
+
+    void plainCopy(const QStringList& words)
+    {
+        const OverlayView* view = viewOf(words);
+        if (!view)
+            return;
+        const EditorDocument& record = view->record();
+        const std::optional<Rect> selection = record.session.selection();
+        const std::optional<Rect> pixels = selection ? record.source().geometry.pixels(*selection) : std::nullopt;
+        if (!pixels || record.compositor().cachedMarks() != record.session.annotations()) {
+            say(QStringLiteral("error no composite of the marks to copy"));
+            return;
+        }
+        const QImage cropped = ImageCrop::shared(record.compositor().cachedImage(), toQRectF(*pixels).toRect());
+        QGuiApplication::clipboard()->setImage(cropped);
+        say(QStringLiteral("plain-copied"));
+    }
+
+    void panel()
+    {
+        QFileDialog* dialog = m_panel ? m_panel->dialog() : nullptr;
+        if (!dialog) {
+            say(QStringLiteral("panel none"));
+            return;
+        }
+        QLineEdit* name = m_panel->nameField();
+        QComboBox* format = m_panel->formatPicker();
+        const QWidget* focus = dialog->focusWidget();
+        const QString focused = focus && focus == name ? QStringLiteral("name")
+            : focus && focus == format                 ? QStringLiteral("format")
+                                                       : QStringLiteral("other");
+        say(QStringLiteral("panel window=%1 visible=%2 grab=%3 focus=%4 popup=%5 name=%6 format=%7 text=%8")
+                .arg(dialog->winId())
+                .arg(int(dialog->isVisible()))
+                .arg(int(m_floating->keyboardGrabWindow() == dialog))
+                .arg(focused)
+                .arg(int(format && format->view()->isVisible()))
+                .arg(nativeRectText(name), nativeRectText(format), m_panel->nameFieldText()));
     }
 
     void finish()
@@ -245,6 +460,7 @@ private:
     std::shared_ptr<FeedbackCoordinator> m_feedback;
     CaptureOverlaySet m_set;
     std::vector<std::unique_ptr<PlainOverlay>> m_plain;
+    QPointer<FileDialogSavePanel> m_panel;
     QSocketNotifier m_input;
     QByteArray m_pending;
 };

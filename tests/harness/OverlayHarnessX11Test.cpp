@@ -1,10 +1,11 @@
 // overlay_harness as the overlay benchmark and other programs drive it: a capture with the real
 // editors over two monitors under a window manager, its state, keys after Alt+Tab, the end.
+#include "editor/Xdotool.h"
+#include "harness/HarnessProcess.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
 #include "../platform/X11CaptureHelpers.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 
@@ -19,59 +20,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class Harness {
-public:
-    Harness()
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VORLITH_OVERLAY_HARNESS), {});
-    }
-    ~Harness()
-    {
-        send("quit");
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-    }
-    void send(const QByteArray& command) { m_process.write(command + '\n'); }
-
-    // The lines read so far, and the first one that starts with `prefix`, waiting for it.
-    std::optional<QString> line(const QString& prefix, std::chrono::milliseconds timeout = 10s)
-    {
-        std::optional<QString> found;
-        runUntil(
-            [&] {
-                while (m_process.canReadLine()) {
-                    const QString read = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-                    lines << read;
-                    if (!found && read.startsWith(prefix))
-                        found = read;
-                }
-                return found.has_value();
-            },
-            timeout);
-        return found;
-    }
-    // The "overlay ..." lines of a state report.
-    QStringList state()
-    {
-        const qsizetype from = lines.size();
-        send("state");
-        if (!line(QStringLiteral("end")))
-            return {};
-        return lines.mid(from).filter(QRegularExpression(QStringLiteral("^overlay ")));
-    }
-
-    QStringList lines;
-
-private:
-    QProcess m_process;
-};
-
-QString field(const QString& line, const QString& name)
-{
-    return QRegularExpression(QStringLiteral("\\b%1=(\\S+)").arg(name)).match(line).captured(1);
-}
-
 QRect serverGeometry(const QString& window)
 {
     QByteArray out;
@@ -83,18 +31,13 @@ QRect serverGeometry(const QString& window)
     return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height"));
 }
 
-int xdotool(const QStringList& arguments)
-{
-    return X11Environment::server()->run(QStringLiteral("xdotool"), arguments);
-}
-
 } // namespace
 
 TEST(OverlayHarnessX11, CapturesShowsReportsAndEndsTheOverlays)
 {
     ForeignWindow beneath(QRect(nativeMonitor(0).topLeft() + QPoint(80, 80), QSize(300, 200)), 0xff2060ff);
     ASSERT_TRUE(beneath.ready());
-    Harness harness;
+    HarnessProcess harness;
     ASSERT_TRUE(harness.line(QStringLiteral("ready")));
 
     harness.send("capture front=" + QByteArray::number(beneath.pid()));
