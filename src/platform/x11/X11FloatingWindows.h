@@ -16,6 +16,7 @@ class QSocketNotifier;
 namespace vorlith {
 
 class XcbConnection;
+class X11MapExposeFilter;
 
 // Floating windows on X11. Levels at and above the capture overlays are override-redirect
 // (no window manager stacks a managed window above an override-redirect one), lower ones ask
@@ -33,6 +34,12 @@ class XcbConnection;
 // reported to the grabbing window; Qt hands them to its focus window as usual, so a dialog of
 // ours that holds the focus still gets its keys. Qt's popups grab and ungrab the keyboard for
 // themselves: when one closes, the grab is made again.
+//
+// Qt waits for the server after each activation; a window that was asked for the keyboard is
+// not asked again until the focus has moved or the window was hidden, so a second request
+// (the pointer entering the window before the focus arrived) does not wait behind the
+// server's work on the frames being shown. The exposures of mapping a window that bypasses
+// the window manager are left out (X11MapExposeFilter): Qt exposes the whole window itself.
 class X11FloatingWindows final : public FloatingWindows {
     Q_OBJECT
 public:
@@ -69,6 +76,8 @@ private:
     void settleKeyboard();
     bool grabKeyboardFor(QWidget* window);
     void ungrabKeyboard();
+    void forgetActivation();
+    bool bypassesWindowManager(uint32_t window) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,6 +95,9 @@ private:
     QPointer<QWidget> m_grabbed;
     QTimer m_grabRetry;
     bool m_keepAboveQueued = false;
+    // Asked for the keyboard; cleared when the focus window changes or it is hidden.
+    QPointer<QWidget> m_activating;
+    std::unique_ptr<X11MapExposeFilter> m_exposeFilter;
 };
 
 } // namespace vorlith
