@@ -496,6 +496,35 @@ TEST(EditorHostViewDrawing, AMovedSelectionRepaintsTheOldAndNewPlacesOnly)
     EXPECT_FALSE(painted.intersects(QRect(0, 600, 600, 300)));
 }
 
+// Nothing the view draws depends on its keyboard focus: taking it and losing it repaint nothing
+// (QWidget's own handlers would repaint the whole view, a full screen on a capture overlay).
+TEST(EditorHostViewDrawing, FocusComingAndGoingRepaintsNothing)
+{
+    HostViewFixture f;
+    f.document->session.setSelection(Rect(100, 100, 200, 150));
+    std::unique_ptr<EditorHostView> view(f.make());
+    view->setEditingEnabled(false);
+    PaintRecorder recorder;
+    view->installEventFilter(&recorder);
+    view->show();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_TRUE(runUntil([&] { return !recorder.regions.empty(); }));
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        view->clearFocus();
+        ASSERT_TRUE(runUntil([&] { return !view->hasFocus(); }));
+        recorder.regions.clear();
+        view->setFocus(Qt::ActiveWindowFocusReason);
+        ASSERT_TRUE(runUntil([&] { return view->hasFocus(); }));
+        view->clearFocus();
+        ASSERT_TRUE(runUntil([&] { return !view->hasFocus(); }));
+        spin(50ms);
+        EXPECT_TRUE(recorder.regions.empty());
+    }
+}
+
 // --- Chrome placement ---
 
 TEST(EditorHostViewChrome, TheToolbarStandsBesideTheSelectionOnceADocumentExists)
