@@ -150,12 +150,16 @@ void X11FloatingWindows::activate(QWidget* window)
 {
     if (!window)
         return;
-    // Asked already, and the focus has not moved since: it is on its way.
-    if (m_activating == window && window->isVisible())
+    // Asked a moment ago, and the focus has not moved since: it is on its way. After a while
+    // the request is made again: the server ignores one whose time is older than the last
+    // focus change, and a click must then still bring the keyboard.
+    if (m_activating == window && window->isVisible() && m_activationAge.isValid()
+        && std::chrono::milliseconds(m_activationAge.elapsed()) < activationGrace)
         return;
     m_order.raised(window);
     restack(window);
     m_activating = window;
+    m_activationAge.start();
     if (QWindow* handle = window->windowHandle())
         connect(handle, &QWindow::visibleChanged, this, &X11FloatingWindows::forgetActivation, Qt::UniqueConnection);
     // Qt sets the input focus itself for a window that bypasses the window manager, and asks

@@ -3,6 +3,7 @@
 #include "platform/FloatingWindows.h"
 #include "platform/WindowStackOrder.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -35,10 +36,10 @@ class X11MapExposeFilter;
 // ours that holds the focus still gets its keys. Qt's popups grab and ungrab the keyboard for
 // themselves: when one closes, the grab is made again.
 //
-// Qt waits for the server after each activation; a window that was asked for the keyboard is
-// not asked again until the focus has moved or the window was hidden, so a second request
-// (the pointer entering the window before the focus arrived) does not wait behind the
-// server's work on the frames being shown. The exposures of mapping a window that bypasses
+// Qt waits for the server after each activation. A window that was asked for the keyboard is
+// not asked again for a moment (activationGrace), unless the focus has moved or the window was
+// hidden meanwhile, so a second request (the pointer entering the window before the focus
+// arrived) does not wait behind the server's work on the frames being shown. The exposures of mapping a window that bypasses
 // the window manager are left out (X11MapExposeFilter): Qt exposes the whole window itself.
 class X11FloatingWindows final : public FloatingWindows {
     Q_OBJECT
@@ -61,6 +62,8 @@ public:
 
     // How often a grab that another client holds is tried again.
     static constexpr std::chrono::milliseconds grabRetryInterval{30};
+    // How long a window asked for the keyboard is not asked again while its focus is on the way.
+    static constexpr std::chrono::milliseconds activationGrace{250};
 
     // Reads the selection owner again (also done on every XFixes event).
     void refreshCompositor();
@@ -97,6 +100,7 @@ private:
     bool m_keepAboveQueued = false;
     // Asked for the keyboard; cleared when the focus window changes or it is hidden.
     QPointer<QWidget> m_activating;
+    QElapsedTimer m_activationAge;
     std::unique_ptr<X11MapExposeFilter> m_exposeFilter;
 };
 
