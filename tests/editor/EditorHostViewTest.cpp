@@ -35,6 +35,25 @@ struct PaintRecorder : QObject {
     }
 };
 
+// A shown view of a selection at (100, 100, 200, 150) that does not follow the pointer (before
+// the first commit it would pick the window under it), active when asked, its paints recorded
+// from after its first one; null when it never painted or became active.
+std::unique_ptr<EditorHostView> paintedView(HostViewFixture& f, PaintRecorder& recorder, bool active = false)
+{
+    f.document->session.setSelection(Rect(100, 100, 200, 150));
+    std::unique_ptr<EditorHostView> view(f.make());
+    view->setEditingEnabled(false);
+    view->installEventFilter(&recorder);
+    view->show();
+    if (active)
+        view->activateWindow();
+    if (!(active ? QTest::qWaitForWindowActive(view.get()) : QTest::qWaitForWindowExposed(view.get()))
+        || !runUntil([&] { return !recorder.regions.empty(); }))
+        return nullptr;
+    recorder.regions.clear();
+    return view;
+}
+
 // A shown, active view of a committed selection with the pen's property strip open; null
 // when the window never became active.
 std::unique_ptr<EditorHostView> activePenViewWithStrip(HostViewFixture& f)
@@ -472,16 +491,9 @@ TEST(EditorHostViewDrawing, MarkHandlesKeepTheirSizeOnScreenAtAnyZoom)
 TEST(EditorHostViewDrawing, AMovedSelectionRepaintsTheOldAndNewPlacesOnly)
 {
     HostViewFixture f;
-    f.document->session.setSelection(Rect(100, 100, 200, 150));
-    std::unique_ptr<EditorHostView> view(f.make());
-    // No hover: before the first commit it would pick the window under the pointer.
-    view->setEditingEnabled(false);
     PaintRecorder recorder;
-    view->installEventFilter(&recorder);
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    ASSERT_TRUE(runUntil([&] { return !recorder.regions.empty(); }));
-    recorder.regions.clear();
+    const std::unique_ptr<EditorHostView> view = paintedView(f, recorder);
+    ASSERT_NE(view, nullptr);
 
     f.document->session.setSelection(Rect(700, 400, 200, 150));
     view->setNeedsDisplay();
@@ -501,15 +513,9 @@ TEST(EditorHostViewDrawing, AMovedSelectionRepaintsTheOldAndNewPlacesOnly)
 TEST(EditorHostViewDrawing, FocusComingAndGoingRepaintsNothing)
 {
     HostViewFixture f;
-    f.document->session.setSelection(Rect(100, 100, 200, 150));
-    std::unique_ptr<EditorHostView> view(f.make());
-    view->setEditingEnabled(false);
     PaintRecorder recorder;
-    view->installEventFilter(&recorder);
-    view->show();
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-    ASSERT_TRUE(runUntil([&] { return !recorder.regions.empty(); }));
+    const std::unique_ptr<EditorHostView> view = paintedView(f, recorder, true);
+    ASSERT_NE(view, nullptr);
 
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
