@@ -35,6 +35,25 @@ struct PaintRecorder : QObject {
     }
 };
 
+// A shown view of a selection at (100, 100, 200, 150) that does not follow the pointer (before
+// the first commit it would pick the window under it), active when asked, its paints recorded
+// from after its first one; null when it never painted or became active.
+std::unique_ptr<EditorHostView> paintedView(HostViewFixture& f, PaintRecorder& recorder, bool active = false)
+{
+    f.document->session.setSelection(Rect(100, 100, 200, 150));
+    std::unique_ptr<EditorHostView> view(f.make());
+    view->setEditingEnabled(false);
+    view->installEventFilter(&recorder);
+    view->show();
+    if (active)
+        view->activateWindow();
+    if (!(active ? QTest::qWaitForWindowActive(view.get()) : QTest::qWaitForWindowExposed(view.get()))
+        || !runUntil([&] { return !recorder.regions.empty(); }))
+        return nullptr;
+    recorder.regions.clear();
+    return view;
+}
+
 // A shown, active view of a committed selection with the pen's property strip open; null
 // when the window never became active.
 std::unique_ptr<EditorHostView> activePenViewWithStrip(HostViewFixture& f)
@@ -472,16 +491,9 @@ TEST(EditorHostViewDrawing, MarkHandlesKeepTheirSizeOnScreenAtAnyZoom)
 TEST(EditorHostViewDrawing, AMovedSelectionRepaintsTheOldAndNewPlacesOnly)
 {
     HostViewFixture f;
-    f.document->session.setSelection(Rect(100, 100, 200, 150));
-    std::unique_ptr<EditorHostView> view(f.make());
-    // No hover: before the first commit it would pick the window under the pointer.
-    view->setEditingEnabled(false);
     PaintRecorder recorder;
-    view->installEventFilter(&recorder);
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    ASSERT_TRUE(runUntil([&] { return !recorder.regions.empty(); }));
-    recorder.regions.clear();
+    const std::unique_ptr<EditorHostView> view = paintedView(f, recorder);
+    ASSERT_NE(view, nullptr);
 
     f.document->session.setSelection(Rect(700, 400, 200, 150));
     view->setNeedsDisplay();
@@ -494,6 +506,29 @@ TEST(EditorHostViewDrawing, AMovedSelectionRepaintsTheOldAndNewPlacesOnly)
     EXPECT_TRUE(painted.contains(QRect(700, 371, 60, 21))); // the new size label
     EXPECT_FALSE(painted.intersects(QRect(1000, 0, 440, 300)));
     EXPECT_FALSE(painted.intersects(QRect(0, 600, 600, 300)));
+}
+
+// Nothing the view draws depends on its keyboard focus: taking it and losing it repaint nothing
+// (QWidget's own handlers would repaint the whole view, a full screen on a capture overlay).
+TEST(EditorHostViewDrawing, FocusComingAndGoingRepaintsNothing)
+{
+    HostViewFixture f;
+    PaintRecorder recorder;
+    const std::unique_ptr<EditorHostView> view = paintedView(f, recorder, true);
+    ASSERT_NE(view, nullptr);
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        view->clearFocus();
+        ASSERT_TRUE(runUntil([&] { return !view->hasFocus(); }));
+        recorder.regions.clear();
+        view->setFocus(Qt::ActiveWindowFocusReason);
+        ASSERT_TRUE(runUntil([&] { return view->hasFocus(); }));
+        view->clearFocus();
+        ASSERT_TRUE(runUntil([&] { return !view->hasFocus(); }));
+        spin(50ms);
+        EXPECT_TRUE(recorder.regions.empty());
+    }
 }
 
 // --- Chrome placement ---

@@ -496,9 +496,10 @@ TEST(X11CapturePlatform, WindowListReadsTypesBordersAndTheServersOwner)
     }
 }
 
-// The server is asked for the window list once per capture: the shareable windows and the
-// candidates come from the same reading.
-TEST(X11CapturePlatform, ACaptureReadsTheWindowListOnce)
+// The server is asked for the window list and for the monitors once per capture: the shareable
+// windows and the candidates come from the same reading, and so do the displays, their bounds
+// and the screenshots' rectangles.
+TEST(X11CapturePlatform, ACaptureReadsTheWindowListAndTheMonitorsOnce)
 {
     ForeignWindow foreign(QRect(nativeMonitor(0).x() + 80, 90, 120, 100), orange);
     ASSERT_TRUE(foreign.ready());
@@ -509,6 +510,7 @@ TEST(X11CapturePlatform, ACaptureReadsTheWindowListOnce)
         const std::vector<FrozenDisplay> frames = captureAll(service);
         ASSERT_EQ(int(frames.size()), options().monitors);
         EXPECT_EQ(platform->windowListReads(), capture);
+        EXPECT_EQ(platform->monitorReads(), capture);
         const FrozenDisplay* frame = frameOf(frames, screenAt(0));
         ASSERT_NE(frame, nullptr);
         EXPECT_TRUE(std::any_of(frame->candidates.begin(), frame->candidates.end(),

@@ -98,6 +98,20 @@ void CaptureOverlayWindow::orderOut()
 {
     m_windows->releaseKeyboard(this);
     hide();
+    settleBackingStore();
+}
+
+void CaptureOverlayWindow::settleBackingStore()
+{
+    // Before it paints into pixels it has flushed, Qt waits for the server to have read them:
+    // a round trip that also waits for every request queued before it. The next capture's
+    // first paint of this window would wait there behind the other overlay's upload; an empty
+    // paint now, while nothing is waiting, settles it.
+    QBackingStore* store = backingStore();
+    if (!store || !testAttribute(Qt::WA_WState_Created) || store->size().isEmpty())
+        return;
+    store->beginPaint(QRegion(QRect(QPoint(0, 0), store->size())));
+    store->endPaint();
 }
 
 void CaptureOverlayWindow::announceClose()

@@ -70,6 +70,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void settleBackingStore();
+
     std::shared_ptr<FloatingWindows> m_windows;
     quint32 m_displayID;
     QRect m_frame;

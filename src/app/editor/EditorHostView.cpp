@@ -627,9 +627,17 @@ void EditorHostView::ownerWindowClosing()
     m_outputToast.coordinator->removePending(m_outputToast.owner);
 }
 
+// Nothing the view draws changes with its focus, so QWidget's handlers, which repaint the whole
+// widget, are not called: on a capture overlay that would be a second full-screen frame right
+// after the first, when the overlay becomes key (and another on every Alt+Tab).
+void EditorHostView::focusInEvent(QFocusEvent* event)
+{
+    event->accept();
+}
+
 void EditorHostView::focusOutEvent(QFocusEvent* event)
 {
-    QWidget::focusOutEvent(event);
+    event->accept();
     resignFirstResponder();
 }
 

@@ -54,8 +54,16 @@ XcbConnection* X11CapturePlatform::connection()
 
 std::vector<X11Monitor> X11CapturePlatform::monitors()
 {
+    return m_captureMonitors ? *m_captureMonitors : readMonitors();
+}
+
+std::vector<X11Monitor> X11CapturePlatform::readMonitors()
+{
     XcbConnection* c = connection();
-    return c ? X11Monitors::query(*c) : std::vector<X11Monitor>{};
+    if (!c)
+        return {};
+    ++m_monitorReads;
+    return X11Monitors::query(*c);
 }
 
 bool X11CapturePlatform::hasCompositor()
@@ -82,7 +90,8 @@ QCoro::Task<ShareableContent> X11CapturePlatform::shareableContent()
     if (!c)
         fail(CaptureStreamError::failedToStart);
     ShareableContent content;
-    for (const X11Monitor& monitor : X11Monitors::query(*c))
+    m_captureMonitors = readMonitors();
+    for (const X11Monitor& monitor : *m_captureMonitors)
         content.displayIDs.push_back(monitor.id);
     if (content.displayIDs.empty())
         fail(CaptureStreamError::noDisplayList);

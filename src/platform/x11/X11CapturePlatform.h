@@ -34,7 +34,8 @@ public:
     bool preflightScreenCaptureAccess() override { return true; }
     // Reads the window list for the shareable windows and keeps it: the next windowList() hands
     // out that same list, so a capture asks the server once and its shareable ids and window
-    // entries agree.
+    // entries agree. The monitors read here serve the capture it starts (its display bounds,
+    // screens and screenshots) until the next one: a capture asks for them once.
     QCoro::Task<ShareableContent> shareableContent() override;
     std::vector<WindowListEntry> windowList() override;
     Rect displayBounds(quint32 displayID) override;
@@ -48,12 +49,14 @@ public:
     static constexpr std::chrono::milliseconds compositorSettle{100};
     static constexpr std::chrono::milliseconds exposeSettle{30};
 
-    // How often the server was asked for the window list.
+    // How often the server was asked for the window list, and for the monitors.
     int windowListReads() const { return m_windowListReads; }
+    int monitorReads() const { return m_monitorReads; }
 
 private:
     XcbConnection* connection();
     std::vector<X11Monitor> monitors();
+    std::vector<X11Monitor> readMonitors();
     bool hasCompositor();
     std::vector<WindowListEntry> readWindowList();
     static QScreen* screenOf(const X11Monitor& monitor, const std::vector<X11Monitor>& all);
@@ -72,6 +75,9 @@ private:
     // The list the last shareable content was read from, until windowList() takes it.
     std::optional<std::vector<WindowListEntry>> m_contentWindows;
     int m_windowListReads = 0;
+    // The monitors the last shareable content was read with.
+    std::optional<std::vector<X11Monitor>> m_captureMonitors;
+    int m_monitorReads = 0;
 };
 
 } // namespace vorlith

@@ -1,5 +1,6 @@
 #include "platform/x11/X11FloatingWindows.h"
 
+#include "platform/x11/X11MapExposeFilter.h"
 #include "platform/x11/XcbConnection.h"
 
 #include <QGuiApplication>
@@ -42,10 +43,20 @@ X11FloatingWindows::X11FloatingWindows(QObject* parent) : FloatingWindows(parent
     m_grabRetry.setInterval(grabRetryInterval);
     connect(&m_grabRetry, &QTimer::timeout, this, [this] { settleKeyboard(); });
     watchCompositor();
+    if (qGuiApp) {
+        connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &X11FloatingWindows::forgetActivation);
+        if (qtConnection()) {
+            m_exposeFilter = std::make_unique<X11MapExposeFilter>(
+                [this](uint32_t window) { return bypassesWindowManager(window); });
+            qGuiApp->installNativeEventFilter(m_exposeFilter.get());
+        }
+    }
 }
 
 X11FloatingWindows::~X11FloatingWindows()
 {
+    if (m_exposeFilter && qGuiApp)
+        qGuiApp->removeNativeEventFilter(m_exposeFilter.get());
     if (!m_holders.empty()) {
         m_holders.clear();
         settleKeyboard();
@@ -139,11 +150,26 @@ void X11FloatingWindows::activate(QWidget* window)
 {
     if (!window)
         return;
+    // Asked a moment ago, and the focus has not moved since: it is on its way. After a while
+    // the request is made again: the server ignores one whose time is older than the last
+    // focus change, and a click must then still bring the keyboard.
+    if (m_activating == window && window->isVisible() && m_activationAge.isValid()
+        && std::chrono::milliseconds(m_activationAge.elapsed()) < activationGrace)
+        return;
     m_order.raised(window);
     restack(window);
+    m_activating = window;
+    m_activationAge.start();
+    if (QWindow* handle = window->windowHandle())
+        connect(handle, &QWindow::visibleChanged, this, &X11FloatingWindows::forgetActivation, Qt::UniqueConnection);
     // Qt sets the input focus itself for a window that bypasses the window manager, and asks
     // the window manager (_NET_ACTIVE_WINDOW) for any other.
     window->activateWindow();
+}
+
+void X11FloatingWindows::forgetActivation()
+{
+    m_activating = nullptr;
 }
 
 void X11FloatingWindows::setPixelGeometry(QWidget* window, const QRect& pixels)
@@ -164,6 +190,10 @@ void X11FloatingWindows::setPixelGeometry(QWidget* window, const QRect& pixels)
 void X11FloatingWindows::holdKeyboard(QWidget* window)
 {
     if (!window)
+        return;
+    // Held for it already: asking the server again would only wait for its answer. A grab that
+    // one of our own windows took over meanwhile is settled when that window closes.
+    if (m_grabbed == window && !m_holders.empty() && m_holders.back() == window)
         return;
     std::erase_if(m_holders, [window](const QPointer<QWidget>& each) { return !each || each == window; });
     if (m_holders.empty() && qApp)
@@ -310,6 +340,14 @@ bool X11FloatingWindows::ownsWindow(uint32_t window) const
     for (QWindow* each : QGuiApplication::topLevelWindows())
         if (each->handle() && each->winId() == WId(window))
             return true;
+    return false;
+}
+
+bool X11FloatingWindows::bypassesWindowManager(uint32_t window) const
+{
+    for (QWindow* each : QGuiApplication::topLevelWindows())
+        if (each->handle() && each->winId() == WId(window))
+            return each->flags().testFlag(Qt::BypassWindowManagerHint);
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/FloatingWindows.h"
 #include "platform/WindowStackOrder.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -16,6 +17,7 @@ class QSocketNotifier;
 namespace vorlith {
 
 class XcbConnection;
+class X11MapExposeFilter;
 
 // Floating windows on X11. Levels at and above the capture overlays are override-redirect
 // (no window manager stacks a managed window above an override-redirect one), lower ones ask
@@ -33,6 +35,12 @@ class XcbConnection;
 // reported to the grabbing window; Qt hands them to its focus window as usual, so a dialog of
 // ours that holds the focus still gets its keys. Qt's popups grab and ungrab the keyboard for
 // themselves: when one closes, the grab is made again.
+//
+// Qt waits for the server after each activation. A window that was asked for the keyboard is
+// not asked again for a moment (activationGrace), unless the focus has moved or the window was
+// hidden meanwhile, so a second request (the pointer entering the window before the focus
+// arrived) does not wait behind the server's work on the frames being shown. The exposures of mapping a window that bypasses
+// the window manager are left out (X11MapExposeFilter): Qt exposes the whole window itself.
 class X11FloatingWindows final : public FloatingWindows {
     Q_OBJECT
 public:
@@ -54,6 +62,8 @@ public:
 
     // How often a grab that another client holds is tried again.
     static constexpr std::chrono::milliseconds grabRetryInterval{30};
+    // How long a window asked for the keyboard is not asked again while its focus is on the way.
+    static constexpr std::chrono::milliseconds activationGrace{250};
 
     // Reads the selection owner again (also done on every XFixes event).
     void refreshCompositor();
@@ -69,6 +79,8 @@ private:
     void settleKeyboard();
     bool grabKeyboardFor(QWidget* window);
     void ungrabKeyboard();
+    void forgetActivation();
+    bool bypassesWindowManager(uint32_t window) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,6 +98,10 @@ private:
     QPointer<QWidget> m_grabbed;
     QTimer m_grabRetry;
     bool m_keepAboveQueued = false;
+    // Asked for the keyboard; cleared when the focus window changes or it is hidden.
+    QPointer<QWidget> m_activating;
+    QElapsedTimer m_activationAge;
+    std::unique_ptr<X11MapExposeFilter> m_exposeFilter;
 };
 
 } // namespace vorlith
