@@ -240,19 +240,24 @@ TEST(PngEncoder, AWrongChecksumOfTheJoinedStreamIsCaught)
 }
 
 // A band filters its rows, and those that prime its window, on their own: any run of rows must
-// come out as within the whole image, the row above it included.
+// come out as within the whole image, whether it starts a filter or continues another run.
 TEST(PngRowFilter, AnyRunOfRowsIsFilteredAsWithinTheWholeImage)
 {
     for (const bool rgba : {false, true}) {
+        SCOPED_TRACE(rgba ? "rgba" : "rgb");
         const QImage image = seamImage(37, 12, 5, rgba);
         const qsizetype stride = PngRowFilter::rowBytes(image.width(), rgba);
         std::vector<std::uint8_t> whole(size_t(stride) * 12);
-        PngRowFilter::filter(image, rgba, 0, 12, whole.data());
-        for (const auto [top, rows] : {std::pair(0, 3), std::pair(1, 1), std::pair(1, 11), std::pair(7, 5)}) {
-            std::vector<std::uint8_t> run(size_t(stride) * size_t(rows));
-            PngRowFilter::filter(image, rgba, top, rows, run.data());
-            EXPECT_TRUE(std::equal(run.begin(), run.end(), whole.begin() + stride * top))
-                << (rgba ? "rgba " : "rgb ") << top << "+" << rows;
+        PngRowFilter(image, rgba).filter(0, 12, whole.data());
+        PngRowFilter continued(image, rgba);
+        for (const auto& [top, rows] : {std::pair(1, 1), std::pair(2, 3), std::pair(0, 3), std::pair(3, 0),
+                                       std::pair(3, 9), std::pair(7, 5), std::pair(6, 1)}) {
+            std::vector<std::uint8_t> fresh(size_t(stride) * size_t(rows));
+            std::vector<std::uint8_t> next(fresh.size());
+            PngRowFilter(image, rgba).filter(top, rows, fresh.data());
+            continued.filter(top, rows, next.data());
+            EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), whole.begin() + stride * top)) << top << "+" << rows;
+            EXPECT_EQ(next, fresh) << top << "+" << rows;
         }
     }
 }

@@ -5,7 +5,6 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
-#include <QScopeGuard>
 #include <QThread>
 #include <QThreadPool>
 #include <QtEndian>
@@ -13,11 +12,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstring>
-#include <functional>
 #include <latch>
-#include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vorlith {
@@ -28,23 +25,113 @@ using Byte = std::uint8_t;
 
 // Raw deflate with zlib's largest window; the window is what a band is primed with.
 constexpr int windowBits = 15;
-constexpr size_t window = size_t(1) << windowBits;
+constexpr qsizetype window = qsizetype(1) << windowBits;
 constexpr int memoryLevel = 8;
 // The zlib header: deflate with a 32 KiB window at the fastest level, its check bits making
 // the pair a multiple of 31.
 constexpr Byte zlibHeader[2] = {0x78, 0x01};
 constexpr qsizetype adlerBytes = 4;
-// A flushed band ends with an empty stored block, which zlib's bound leaves out.
-constexpr size_t flushBytes = 16;
+// Rows are filtered and fed to the compressor a few at a time, and the compressed data comes
+// out in blocks of the same size: small enough to stay in the cache, and for the allocator to
+// hand out again from what earlier encodings freed, where a buffer of a whole band would be
+// fresh memory each time.
+constexpr qsizetype chunkBytes = 64 * 1024;
 
 struct Band {
     int top = 0;
     int rows = 0;
     size_t filteredBytes = 0;
-    quint32 adler = 1;
-    std::unique_ptr<Byte[]> compressed;
-    size_t size = 0;
+    uLong adler = 1;
+    std::vector<std::unique_ptr<Byte[]>> blocks; // chunkBytes each, the last one filled to `lastBlockBytes`
+    qsizetype lastBlockBytes = 0;
+    qsizetype size() const { return qsizetype(blocks.size() - 1) * chunkBytes + lastBlockBytes; }
     bool ok = false;
+};
+
+// What one thread compresses its bands with, kept from band to band: the compressor and a
+// buffer of a few filtered rows.
+class BandWorker {
+public:
+    BandWorker(const QImage& image, bool rgba)
+        : m_filter(image, rgba), m_stride(m_filter.rowBytes()),
+          m_chunkRows(int(std::max<qsizetype>(1, chunkBytes / m_stride))),
+          m_primingRows(int((window + m_stride - 1) / m_stride)),
+          m_rows(std::make_unique_for_overwrite<Byte[]>(size_t(std::max(m_chunkRows, m_primingRows) * m_stride)))
+    {
+        m_ready = deflateInit2(&m_stream, PngBandCompressor::compressionLevel, Z_DEFLATED, -windowBits, memoryLevel,
+                               Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~BandWorker()
+    {
+        if (m_ready)
+            deflateEnd(&m_stream);
+    }
+    BandWorker(const BandWorker&) = delete;
+    BandWorker& operator=(const BandWorker&) = delete;
+
+    // Compresses the band as part of one stream: flushed to a byte boundary, or finishing
+    // the stream when last.
+    bool compress(Band& band, bool last)
+    {
+        band.filteredBytes = size_t(band.rows) * size_t(m_stride);
+        if (!m_ready || deflateReset(&m_stream) != Z_OK || !prime(band.top))
+            return false;
+        m_stream.avail_out = 0;
+        const int end = band.top + band.rows;
+        for (int top = band.top; top < end; top += m_chunkRows) {
+            const int rows = std::min(m_chunkRows, end - top);
+            const bool final = top + rows == end;
+            if (!feed(band, top, rows, final ? (last ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH))
+                return false;
+        }
+        band.lastBlockBytes = chunkBytes - m_stream.avail_out;
+        return true;
+    }
+
+private:
+    // Fills the window with the filtered rows that end the band above, so that matches reach
+    // back across the seam as within a single stream.
+    bool prime(int top)
+    {
+        if (top == 0)
+            return true;
+        const int rows = std::min(top, m_primingRows);
+        m_filter.filter(top - rows, rows, m_rows.get());
+        const qsizetype dictionary = std::min(window, rows * m_stride);
+        return deflateSetDictionary(&m_stream, m_rows.get() + rows * m_stride - dictionary, uInt(dictionary)) == Z_OK;
+    }
+
+    // Filters the rows and compresses them into the band's blocks, a new one whenever the last
+    // is full: output that filled a block may not be all, only room to spare proves it done.
+    bool feed(Band& band, int top, int rows, int flush)
+    {
+        const qsizetype bytes = rows * m_stride;
+        m_filter.filter(top, rows, m_rows.get());
+        band.adler = libdeflate_adler32(quint32(band.adler), m_rows.get(), size_t(bytes));
+        m_stream.next_in = m_rows.get();
+        m_stream.avail_in = uInt(bytes);
+        int result = Z_OK;
+        do {
+            if (m_stream.avail_out == 0) {
+                band.blocks.push_back(std::make_unique_for_overwrite<Byte[]>(size_t(chunkBytes)));
+                m_stream.next_out = band.blocks.back().get();
+                m_stream.avail_out = uInt(chunkBytes);
+            }
+            result = deflate(&m_stream, flush);
+            // Called again after a block that ended exactly on the flush, zlib has nothing to do.
+            if (result != Z_OK && result != Z_BUF_ERROR && result != Z_STREAM_END)
+                return false;
+        } while (m_stream.avail_out == 0);
+        return m_stream.avail_in == 0 && (flush != Z_FINISH || result == Z_STREAM_END);
+    }
+
+    PngRowFilter m_filter;
+    const qsizetype m_stride;
+    const int m_chunkRows;
+    const int m_primingRows;
+    const std::unique_ptr<Byte[]> m_rows;
+    z_stream m_stream{};
+    bool m_ready = false;
 };
 
 // The pool for bands of every encoding in the process. Its threads and the caller's make one
@@ -64,79 +151,61 @@ QThreadPool& bandPool()
     return pool.threads;
 }
 
-// Runs work(i) for each i below `count` on the pool and the calling thread, and returns once
-// all have run. A helper that starts only after every item was taken takes none and touches
-// nothing but the shared counter, so the caller need not wait for it.
-void forEach(int count, const std::function<void(int)>& work)
-{
-    struct Progress {
-        explicit Progress(int count, const std::function<void(int)>& work) : count(count), finished(count), work(&work) {}
-        void drain()
-        {
-            for (int i; (i = next.fetch_add(1)) < count;) {
-                (*work)(i);
-                finished.count_down();
-            }
+// The bands of one encoding, taken one at a time by the threads that work on them. It holds
+// its own reference to the image: a helper that starts only after every band was taken
+// touches nothing but the counter, and the caller need not wait for it.
+struct BandJob {
+    BandJob(const QImage& image, bool rgba, int count) : image(image), rgba(rgba), bands(size_t(count)), finished(count)
+    {
+        for (int i = 0; i < count; ++i) {
+            bands[size_t(i)].top = int(qint64(image.height()) * i / count);
+            bands[size_t(i)].rows = int(qint64(image.height()) * (i + 1) / count) - bands[size_t(i)].top;
         }
-        const int count;
-        std::atomic<int> next{0};
-        std::latch finished;
-        const std::function<void(int)>* work;
-    };
-    const auto progress = std::make_shared<Progress>(count, work);
-    QThreadPool& pool = bandPool();
-    const int helpers = std::min(count - 1, pool.maxThreadCount());
-    for (int i = 0; i < helpers; ++i)
-        pool.start([progress] { progress->drain(); });
-    progress->drain();
-    progress->finished.wait();
-}
-
-// Filters the band's rows after those that end the band above (the priming) and compresses
-// them as part of one stream: flushed to a byte boundary, or finishing the stream when last.
-bool compressBand(const QImage& image, bool rgba, bool last, Band& band)
-{
-    const qsizetype stride = PngRowFilter::rowBytes(image.width(), rgba);
-    const int primingRows = int(std::min<qsizetype>(band.top, (qsizetype(window) + stride - 1) / stride));
-    const size_t primingBytes = size_t(primingRows) * size_t(stride);
-    band.filteredBytes = size_t(band.rows) * size_t(stride);
-    if (primingBytes + band.filteredBytes > std::numeric_limits<uInt>::max() / 2)
-        return false;
-    const auto filtered = std::make_unique_for_overwrite<Byte[]>(primingBytes + band.filteredBytes);
-    PngRowFilter::filter(image, rgba, band.top - primingRows, primingRows + band.rows, filtered.get());
-    const Byte* own = filtered.get() + primingBytes;
-    band.adler = quint32(libdeflate_adler32(1, own, band.filteredBytes));
-
-    z_stream stream{};
-    if (deflateInit2(&stream, PngBandCompressor::compressionLevel, Z_DEFLATED, -windowBits, memoryLevel,
-                     Z_DEFAULT_STRATEGY) != Z_OK)
-        return false;
-    const auto end = qScopeGuard([&stream] { deflateEnd(&stream); });
-    const size_t dictionary = std::min(primingBytes, window);
-    if (dictionary > 0 && deflateSetDictionary(&stream, own - dictionary, uInt(dictionary)) != Z_OK)
-        return false;
-
-    const size_t bound = deflateBound(&stream, uLong(band.filteredBytes)) + flushBytes;
-    band.compressed = std::make_unique_for_overwrite<Byte[]>(bound);
-    stream.next_in = const_cast<Byte*>(own);
-    stream.avail_in = uInt(band.filteredBytes);
-    stream.next_out = band.compressed.get();
-    stream.avail_out = uInt(bound);
-    const int result = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-    band.size = bound - stream.avail_out;
-    // A flush that filled the output may have more to write: only room to spare proves it done.
-    return last ? result == Z_STREAM_END : result == Z_OK && stream.avail_in == 0 && stream.avail_out > 0;
-}
-
-std::vector<Band> cutIntoBands(int height, int count)
-{
-    std::vector<Band> bands(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        Band& band = bands[size_t(i)];
-        band.top = int(qint64(height) * i / count);
-        band.rows = int(qint64(height) * (i + 1) / count) - band.top;
     }
-    return bands;
+
+    void drain()
+    {
+        const int count = int(bands.size());
+        std::optional<BandWorker> worker;
+        for (int i; (i = next.fetch_add(1)) < count;) {
+            Band& band = bands[size_t(i)];
+            try {
+                if (!worker)
+                    worker.emplace(image, rgba);
+                band.ok = worker->compress(band, i == count - 1);
+            } catch (const std::bad_alloc&) {
+                band.ok = false;
+            }
+            finished.count_down();
+        }
+    }
+
+    const QImage image;
+    const bool rgba;
+    std::vector<Band> bands;
+    std::atomic<int> next{0};
+    std::latch finished;
+};
+
+// The bands joined: the zlib header, each band's deflate data, the Adler-32 of the whole.
+std::optional<QByteArray> join(const std::vector<Band>& bands, qsizetype before, qsizetype after)
+{
+    qsizetype streamBytes = qsizetype(sizeof zlibHeader) + adlerBytes;
+    uLong adler = 1;
+    for (const Band& band : bands) {
+        if (!band.ok)
+            return std::nullopt;
+        streamBytes += band.size();
+        adler = adler32_combine(adler, band.adler, z_off_t(band.filteredBytes));
+    }
+    QByteArray out(before + streamBytes + after, Qt::Uninitialized);
+    auto* at = reinterpret_cast<Byte*>(out.data()) + before;
+    at = std::copy(std::begin(zlibHeader), std::end(zlibHeader), at);
+    for (const Band& band : bands)
+        for (size_t i = 0; i < band.blocks.size(); ++i)
+            at = std::copy_n(band.blocks[i].get(), i + 1 < band.blocks.size() ? chunkBytes : band.lastBlockBytes, at);
+    qToBigEndian(quint32(adler), at);
+    return out;
 }
 
 } // namespace
@@ -149,32 +218,14 @@ int PngBandCompressor::threads()
 std::optional<QByteArray> PngBandCompressor::compress(const QImage& image, bool rgba, int bands, qsizetype before,
                                                       qsizetype after)
 {
-    const int count = std::clamp(bands, 1, image.height());
-    std::vector<Band> cut = cutIntoBands(image.height(), count);
-    forEach(count, [&](int i) {
-        try {
-            cut[size_t(i)].ok = compressBand(image, rgba, i == count - 1, cut[size_t(i)]);
-        } catch (const std::bad_alloc&) {
-            cut[size_t(i)].ok = false;
-        }
-    });
-
-    qsizetype streamBytes = qsizetype(sizeof zlibHeader) + adlerBytes;
-    uLong adler = 1;
-    for (const Band& band : cut) {
-        if (!band.ok)
-            return std::nullopt;
-        streamBytes += qsizetype(band.size);
-        adler = adler32_combine(adler, band.adler, z_off_t(band.filteredBytes));
-    }
-
-    QByteArray out(before + streamBytes + after, Qt::Uninitialized);
-    auto* at = reinterpret_cast<Byte*>(out.data()) + before;
-    at = std::copy(std::begin(zlibHeader), std::end(zlibHeader), at);
-    for (const Band& band : cut)
-        at = std::copy_n(band.compressed.get(), band.size, at);
-    qToBigEndian(quint32(adler), at);
-    return out;
+    const auto job = std::make_shared<BandJob>(image, rgba, std::clamp(bands, 1, image.height()));
+    QThreadPool& pool = bandPool();
+    const int helpers = std::min(int(job->bands.size()) - 1, pool.maxThreadCount());
+    for (int i = 0; i < helpers; ++i)
+        pool.start([job] { job->drain(); });
+    job->drain();
+    job->finished.wait();
+    return join(job->bands, before, after);
 }
 
 } // namespace vorlith

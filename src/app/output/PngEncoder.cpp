@@ -78,7 +78,7 @@ std::optional<QByteArray> compressAtOnce(const QImage& image, bool rgba)
     const size_t filteredBytes = size_t(PngRowFilter::rowBytes(image.width(), rgba)) * size_t(image.height());
     // Both buffers are overwritten whole, so they are left uninitialised.
     const auto filtered = std::make_unique_for_overwrite<Byte[]>(filteredBytes);
-    PngRowFilter::filter(image, rgba, 0, image.height(), filtered.get());
+    PngRowFilter(image, rgba).filter(0, image.height(), filtered.get());
 
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(PngEncoder::compressionLevel));

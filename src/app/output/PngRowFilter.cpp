@@ -1,7 +1,6 @@
 #include "app/output/PngRowFilter.h"
 
 #include <utility>
-#include <vector>
 
 namespace vorlith {
 
@@ -51,33 +50,50 @@ const QRgb* pixels(const QImage& image, int y)
 
 } // namespace
 
-void PngRowFilter::filter(const QImage& image, bool rgba, int top, int rows, Byte* out)
+PngRowFilter::PngRowFilter(const QImage& image, bool rgba)
+    : m_image(image), m_rgba(rgba), m_straight(rgba ? size_t(image.width()) * 8 : 0, 0)
 {
-    const int width = image.width();
-    const qsizetype stride = rowBytes(width, rgba);
-    if (!rgba) {
-        for (int y = top; y < top + rows; ++y, out += stride) {
-            out[0] = filterUp;
-            filterOpaqueRow(pixels(image, y), y > 0 ? pixels(image, y - 1) : nullptr, width, out + 1);
-        }
-        return;
-    }
+}
 
-    // Straight alpha is converted once a row; the row above the first comes from the image.
-    const qsizetype samples = stride - 1;
-    const bool premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
-    std::vector<Byte> straight(size_t(samples) * 2, 0);
-    Byte* previous = straight.data();
-    Byte* current = straight.data() + samples;
-    if (top > 0)
-        straightRow(pixels(image, top - 1), width, premultiplied, previous);
+void PngRowFilter::filter(int top, int rows, Byte* out)
+{
+    if (m_rgba)
+        filterTranslucent(top, rows, out);
+    else
+        filterOpaque(top, rows, out);
+}
+
+void PngRowFilter::filterOpaque(int top, int rows, Byte* out) const
+{
+    const qsizetype stride = rowBytes();
     for (int y = top; y < top + rows; ++y, out += stride) {
         out[0] = filterUp;
-        straightRow(pixels(image, y), width, premultiplied, current);
+        filterOpaqueRow(pixels(m_image, y), y > 0 ? pixels(m_image, y - 1) : nullptr, m_image.width(), out + 1);
+    }
+}
+
+void PngRowFilter::filterTranslucent(int top, int rows, Byte* out)
+{
+    const int width = m_image.width();
+    const qsizetype samples = qsizetype(width) * 4;
+    const bool premultiplied = m_image.format() == QImage::Format_ARGB32_Premultiplied;
+    Byte* previous = m_straight.data();
+    Byte* current = m_straight.data() + samples;
+    if (top == 0)
+        std::fill_n(previous, samples, Byte(0));
+    else if (m_lastStraightRow != top - 1)
+        straightRow(pixels(m_image, top - 1), width, premultiplied, previous);
+    for (int y = top; y < top + rows; ++y, out += samples + 1) {
+        out[0] = filterUp;
+        straightRow(pixels(m_image, y), width, premultiplied, current);
         for (qsizetype i = 0; i < samples; ++i)
             out[1 + i] = Byte(current[i] - previous[i]);
         std::swap(previous, current);
     }
+    // The last row converted must stay first in the buffer for the next run.
+    if (previous != m_straight.data())
+        std::copy_n(previous, samples, m_straight.data());
+    m_lastStraightRow = top + rows - 1;
 }
 
 } // namespace vorlith
