@@ -7,7 +7,7 @@
 #include "OffscreenMain.h"
 #include "ImageFixtures.h"
 #include "app/output/ImageEncoder.h"
-#include "app/output/PngBandCompressor.h"
+#include "app/output/PngBandPool.h"
 #include "app/output/PngEncoder.h"
 
 #include <benchmark/benchmark.h>
@@ -96,7 +96,7 @@ void BM_VorlithPng(benchmark::State& state, int kind)
     state.counters["size_ratio_vs_qt"] = double(size) / double(qtSize);
     state.counters["speedup_vs_one_stream"] = oneStreamSeconds / seconds[seconds.size() / 2];
     state.counters["size_ratio_vs_one_stream"] = double(size) / double(oneStreamSize);
-    state.counters["threads"] = PngBandCompressor::threads();
+    state.counters["threads"] = PngBandPool::threads();
 }
 
 } // namespace

@@ -71,6 +71,12 @@ QImage seamImage(int width, int height, int period, bool alpha)
     return image;
 }
 
+QImage withTranslucentPixel(QImage image, QPoint at)
+{
+    image.setPixel(at, qPremultiply(qRgba(200, 100, 50, 128)));
+    return image;
+}
+
 QImage decodeWithQt(const QByteArray& bytes)
 {
     QBuffer buffer;
@@ -212,6 +218,12 @@ TEST(PngEncoder, BandsJoinIntoOneStreamEveryReaderDecodesExactly)
         {"matches across seams, translucent", [] { return seamImage(1021, 700, 7, true); }, 11, rgba},
         {"rows wider than the window", [] { return seamImage(12007, 40, 2, false); }, 4, rgb},
         {"the encoder's own choice", [] { return seamImage(1500, 900, 5, false); }, PngEncoder::automaticBands, rgb},
+        // Opacity is looked at in parts side by side too: one translucent pixel in the last
+        // part, or the first, makes the whole RGBA.
+        {"one translucent pixel at the end", [] { return withTranslucentPixel(seamImage(1500, 900, 5, false), {1499, 899}); },
+         PngEncoder::automaticBands, rgba},
+        {"one translucent pixel at the start", [] { return withTranslucentPixel(seamImage(1500, 900, 5, false), {0, 0}); },
+         PngEncoder::automaticBands, rgba},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

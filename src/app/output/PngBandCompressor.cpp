@@ -1,20 +1,16 @@
 #include "app/output/PngBandCompressor.h"
 
+#include "app/output/PngBandPool.h"
 #include "app/output/PngRowFilter.h"
 
 #include <libdeflate.h>
 #include <zlib.h>
 
-#include <QThread>
-#include <QThreadPool>
 #include <QtEndian>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <latch>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace vorlith {
@@ -134,58 +130,16 @@ private:
     bool m_ready = false;
 };
 
-// The pool for bands of every encoding in the process. Its threads and the caller's make one
-// per core; an encoding started while another holds the pool compresses on its own thread
-// what the pool has no thread for.
-QThreadPool& bandPool()
+std::vector<Band> cutIntoBands(int height, int count)
 {
-    struct Pool {
-        Pool()
-        {
-            threads.setMaxThreadCount(std::max(1, PngBandCompressor::threads() - 1));
-            threads.setObjectName(QStringLiteral("vorlith-png-bands"));
-        }
-        QThreadPool threads;
-    };
-    static Pool pool;
-    return pool.threads;
+    std::vector<Band> bands(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const PngBandPool::Rows rows = PngBandPool::part(height, i, count);
+        bands[size_t(i)].top = rows.top;
+        bands[size_t(i)].rows = rows.count;
+    }
+    return bands;
 }
-
-// The bands of one encoding, taken one at a time by the threads that work on them. It holds
-// its own reference to the image: a helper that starts only after every band was taken
-// touches nothing but the counter, and the caller need not wait for it.
-struct BandJob {
-    BandJob(const QImage& image, bool rgba, int count) : image(image), rgba(rgba), bands(size_t(count)), finished(count)
-    {
-        for (int i = 0; i < count; ++i) {
-            bands[size_t(i)].top = int(qint64(image.height()) * i / count);
-            bands[size_t(i)].rows = int(qint64(image.height()) * (i + 1) / count) - bands[size_t(i)].top;
-        }
-    }
-
-    void drain()
-    {
-        const int count = int(bands.size());
-        std::optional<BandWorker> worker;
-        for (int i; (i = next.fetch_add(1)) < count;) {
-            Band& band = bands[size_t(i)];
-            try {
-                if (!worker)
-                    worker.emplace(image, rgba);
-                band.ok = worker->compress(band, i == count - 1);
-            } catch (const std::bad_alloc&) {
-                band.ok = false;
-            }
-            finished.count_down();
-        }
-    }
-
-    const QImage image;
-    const bool rgba;
-    std::vector<Band> bands;
-    std::atomic<int> next{0};
-    std::latch finished;
-};
 
 // The bands joined: the zlib header, each band's deflate data, the Adler-32 of the whole.
 std::optional<QByteArray> join(const std::vector<Band>& bands, qsizetype before, qsizetype after)
@@ -210,22 +164,20 @@ std::optional<QByteArray> join(const std::vector<Band>& bands, qsizetype before,
 
 } // namespace
 
-int PngBandCompressor::threads()
-{
-    return std::max(1, QThread::idealThreadCount());
-}
-
 std::optional<QByteArray> PngBandCompressor::compress(const QImage& image, bool rgba, int bands, qsizetype before,
                                                       qsizetype after)
 {
-    const auto job = std::make_shared<BandJob>(image, rgba, std::clamp(bands, 1, image.height()));
-    QThreadPool& pool = bandPool();
-    const int helpers = std::min(int(job->bands.size()) - 1, pool.maxThreadCount());
-    for (int i = 0; i < helpers; ++i)
-        pool.start([job] { job->drain(); });
-    job->drain();
-    job->finished.wait();
-    return join(job->bands, before, after);
+    const int count = std::clamp(bands, 1, image.height());
+    std::vector<Band> cut = cutIntoBands(image.height(), count);
+    const bool compressed = PngBandPool::forEach(count, [&image, rgba, &cut, count] {
+        return [worker = std::make_shared<BandWorker>(image, rgba), &cut, count](int i) {
+            Band& band = cut[size_t(i)];
+            band.ok = worker->compress(band, i == count - 1);
+        };
+    });
+    if (!compressed)
+        return std::nullopt;
+    return join(cut, before, after);
 }
 
 } // namespace vorlith

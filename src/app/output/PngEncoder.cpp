@@ -2,6 +2,7 @@
 
 #include "app/base/PngFormat.h"
 #include "app/output/PngBandCompressor.h"
+#include "app/output/PngBandPool.h"
 #include "app/output/PngRowFilter.h"
 
 #include <libdeflate.h>
@@ -9,6 +10,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -37,12 +39,10 @@ constexpr qsizetype srgbChunk = 12 + 1;
 constexpr qsizetype streamOffset = qsizetype(png::signature.size()) + headerChunk + srgbChunk + 8;
 constexpr qsizetype trailer = 4 + 12;
 
-bool isOpaque(const QImage& image)
+bool rowsAreOpaque(const QImage& image, int top, int bottom, const std::atomic<bool>& translucentElsewhere)
 {
-    if (!image.hasAlphaChannel())
-        return true;
     const int width = image.width();
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = top; y < bottom && !translucentElsewhere.load(std::memory_order_relaxed); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         QRgb all = 0xFF000000u;
         for (int x = 0; x < width; ++x)
@@ -51,6 +51,24 @@ bool isOpaque(const QImage& image)
             return false;
     }
     return true;
+}
+
+// Looked at in parts side by side like the bands; a part stops once another found a
+// translucent row.
+bool isOpaque(const QImage& image)
+{
+    if (!image.hasAlphaChannel())
+        return true;
+    const int parts = std::min(PngEncoder::bandsFor(image.sizeInBytes(), PngBandPool::threads()), image.height());
+    std::atomic<bool> translucent = false;
+    PngBandPool::forEach(parts, [&image, &translucent, parts] {
+        return [&image, &translucent, parts](int part) {
+            const PngBandPool::Rows rows = PngBandPool::part(image.height(), part, parts);
+            if (!rowsAreOpaque(image, rows.top, rows.top + rows.count, translucent))
+                translucent = true;
+        };
+    });
+    return !translucent;
 }
 
 void putBigEndian(Byte* out, quint32 value)
@@ -139,7 +157,7 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& image, int bands)
     const bool rgba = !isOpaque(image);
     if (bands == automaticBands)
         bands = bandsFor(PngRowFilter::rowBytes(image.width(), rgba) * image.height(),
-                         PngBandCompressor::threads());
+                         PngBandPool::threads());
     bands = std::min(bands, image.height());
     std::optional<QByteArray> file = bands > 1
                                          ? PngBandCompressor::compress(image, rgba, bands, streamOffset, trailer)
