@@ -54,21 +54,21 @@ bool rowsAreOpaque(const QImage& image, int top, int bottom, const std::atomic<b
 }
 
 // Looked at in parts side by side like the bands; a part stops once another found a
-// translucent row.
+// translucent row. Should a part not run, the image counts as translucent: RGBA loses nothing.
 bool isOpaque(const QImage& image)
 {
     if (!image.hasAlphaChannel())
         return true;
     const int parts = std::min(PngEncoder::bandsFor(image.sizeInBytes(), PngBandPool::threads()), image.height());
     std::atomic<bool> translucent = false;
-    PngBandPool::forEach(parts, [&image, &translucent, parts] {
+    const bool looked = PngBandPool::forEach(parts, [&image, &translucent, parts] {
         return [&image, &translucent, parts](int part) {
             const PngBandPool::Rows rows = PngBandPool::part(image.height(), part, parts);
             if (!rowsAreOpaque(image, rows.top, rows.top + rows.count, translucent))
                 translucent = true;
         };
     });
-    return !translucent;
+    return looked && !translucent;
 }
 
 void putBigEndian(Byte* out, quint32 value)
