@@ -1,31 +1,20 @@
 #include "app/output/PngBandPool.h"
 
+#include <QRunnable>
 #include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <latch>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace vorlith {
 
 namespace {
-
-QThreadPool& pool()
-{
-    struct Pool {
-        Pool()
-        {
-            threads.setMaxThreadCount(std::max(1, PngBandPool::threads() - 1));
-            threads.setObjectName(QStringLiteral("vorlith-png-bands"));
-        }
-        QThreadPool threads;
-    };
-    static Pool pool;
-    return pool.threads;
-}
 
 // One forEach, shared with its helpers: they may outlive the call, touching only the counter.
 struct Run {
@@ -53,6 +42,63 @@ struct Run {
     const std::function<PngBandPool::Work()> worker;
 };
 
+// The runs that want a helper travel under our own mutex, picked up by one shared runnable
+// started once a helper, so every hand-over between threads is one the thread sanitizer sees.
+class Pool {
+public:
+    Pool()
+    {
+        m_threads.setMaxThreadCount(std::max(1, PngBandPool::threads() - 1));
+        m_threads.setObjectName(QStringLiteral("vorlith-png-bands"));
+    }
+
+    int threadCount() const { return m_threads.maxThreadCount(); }
+
+    void help(const std::shared_ptr<Run>& run, int helpers)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_waiting.insert(m_waiting.end(), size_t(helpers), run);
+        }
+        for (int i = 0; i < helpers; ++i)
+            m_threads.start(&m_runner);
+    }
+
+private:
+    class Runner final : public QRunnable {
+    public:
+        explicit Runner(Pool* pool) : m_pool(pool) { setAutoDelete(false); }
+        void run() override { m_pool->helpNext(); }
+
+    private:
+        Pool* m_pool;
+    };
+
+    void helpNext()
+    {
+        std::shared_ptr<Run> run;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_waiting.empty())
+                return;
+            run = std::move(m_waiting.front());
+            m_waiting.pop_front();
+        }
+        run->drain();
+    }
+
+    std::mutex m_mutex;
+    std::deque<std::shared_ptr<Run>> m_waiting;
+    Runner m_runner{this};
+    QThreadPool m_threads;
+};
+
+Pool& pool()
+{
+    static Pool pool;
+    return pool;
+}
+
 } // namespace
 
 int PngBandPool::threads()
@@ -65,9 +111,8 @@ bool PngBandPool::forEach(int count, std::function<Work()> worker)
     if (count <= 0)
         return true;
     const auto run = std::make_shared<Run>(count, std::move(worker));
-    QThreadPool& helpers = pool();
-    for (int i = std::min(count - 1, helpers.maxThreadCount()); i > 0; --i)
-        helpers.start([run] { run->drain(); });
+    Pool& helpers = pool();
+    helpers.help(run, std::min(count - 1, helpers.threadCount()));
     run->drain();
     run->finished.wait();
     return !run->failed;
