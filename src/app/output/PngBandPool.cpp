@@ -93,10 +93,12 @@ private:
     QThreadPool m_threads;
 };
 
+// Kept for the life of the process, like the work queues that encode: an encoding still in
+// flight at exit never meets a destroyed pool.
 Pool& pool()
 {
-    static Pool pool;
-    return pool;
+    static auto* pool = new Pool;
+    return *pool;
 }
 
 } // namespace
