@@ -1,10 +1,14 @@
 // Our PNG encoding (ImageEncoder, as every copy and save runs it) against Qt's default PNG writer (libpng, zlib level 6, adaptive filters) on
 // a 4K screenshot-like image and a noisy photo-like one. Each of our benchmarks reports
 // speedup_vs_qt (Qt's time / ours) and size_ratio_vs_qt (our bytes / Qt's), both measured in
-// this run.
+// this run, and against our encoder's one-stream way (libdeflate, one thread), which it takes
+// on one core: speedup_vs_one_stream and size_ratio_vs_one_stream. `threads` is how many
+// threads the bands could use (limit them with taskset to see a smaller machine).
 #include "OffscreenMain.h"
 #include "ImageFixtures.h"
 #include "app/output/ImageEncoder.h"
+#include "app/output/PngBandPool.h"
+#include "app/output/PngEncoder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -44,16 +48,21 @@ QByteArray encodeOurs(const QImage& image)
     return ImageEncoder::encode(image, ImageFormat::png);
 }
 
+QByteArray encodeInOneStream(const QImage& image)
+{
+    return PngEncoder::encode(image, 1).value_or(QByteArray());
+}
+
 using Clock = std::chrono::steady_clock;
 
-// The median of a few runs of Qt's writer, with the size it produced.
-std::pair<double, qsizetype> qtBaseline(const QImage& image)
+// The median of a few runs of a writer, with the size it produced.
+std::pair<double, qsizetype> baseline(QByteArray (*encode)(const QImage&), const QImage& image)
 {
     std::vector<double> seconds;
     qsizetype size = 0;
     for (int i = 0; i < 5; ++i) {
         const auto start = Clock::now();
-        size = encodeWithQt(image).size();
+        size = encode(image).size();
         seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
     }
     std::sort(seconds.begin(), seconds.end());
@@ -72,7 +81,8 @@ void BM_QtPngWriter(benchmark::State& state, int kind)
 void BM_VorlithPng(benchmark::State& state, int kind)
 {
     const QImage& image = fixture(kind);
-    const auto [qtSeconds, qtSize] = qtBaseline(image);
+    const auto [qtSeconds, qtSize] = baseline(encodeWithQt, image);
+    const auto [oneStreamSeconds, oneStreamSize] = baseline(encodeInOneStream, image);
     std::vector<double> seconds;
     qsizetype size = 0;
     for (auto _ : state) {
@@ -84,6 +94,9 @@ void BM_VorlithPng(benchmark::State& state, int kind)
     state.counters["bytes"] = double(size);
     state.counters["speedup_vs_qt"] = qtSeconds / seconds[seconds.size() / 2];
     state.counters["size_ratio_vs_qt"] = double(size) / double(qtSize);
+    state.counters["speedup_vs_one_stream"] = oneStreamSeconds / seconds[seconds.size() / 2];
+    state.counters["size_ratio_vs_one_stream"] = double(size) / double(oneStreamSize);
+    state.counters["threads"] = PngBandPool::threads();
 }
 
 } // namespace

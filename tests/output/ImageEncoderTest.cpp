@@ -1,15 +1,22 @@
+#include "app/base/PngDecoder.h"
 #include "app/output/ImageEncoder.h"
 #include "app/output/PngEncoder.h"
+#include "app/output/PngRowFilter.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
 #include <QRandomGenerator>
+#include <QtEndian>
 
 #include <png.h>
+#include <zlib.h>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
 
 using namespace vorlith;
 
@@ -42,6 +49,31 @@ QImage noisyOpaqueImage(int width, int height)
         for (int x = 0; x < width; ++x)
             row[x] = 0xFF000000u | (random.generate() & 0x00FFFFFFu);
     }
+    return image;
+}
+
+// Rows that repeat every `period` rows, each of its own noise, so the compressor finds matches
+// several rows back, across the seam into the band above. Alternating stretches of flat colour
+// and noise make the bands differ in how they compress. Translucent when `alpha` is set.
+QImage seamImage(int width, int height, int period, bool alpha)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        QRandomGenerator random(quint32(y % period));
+        const bool flat = (y / 37) % 3 == 1;
+        for (int x = 0; x < width; ++x) {
+            const quint32 noise = flat ? 0x00406080u : random.generate();
+            const int a = alpha ? int((noise >> 24) | 1) : 255;
+            row[x] = qPremultiply(qRgba(int(noise & 0xFF), int((noise >> 8) & 0xFF), int((noise >> 16) & 0xFF), a));
+        }
+    }
+    return image;
+}
+
+QImage withTranslucentPixel(QImage image, QPoint at)
+{
+    image.setPixel(at, qPremultiply(qRgba(200, 100, 50, 128)));
     return image;
 }
 
@@ -97,6 +129,29 @@ void expectSamePixels(const QImage& actual, const QImage& expected)
     }
 }
 
+// Compares premultiplied pixels, where the encoder's rounding promises exactness.
+void expectSameBitmap(const QImage& actual, const QImage& expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    const QImage a = actual.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage e = expected.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < e.height(); ++y)
+        ASSERT_EQ(0, memcmp(a.constScanLine(y), e.constScanLine(y), size_t(e.width()) * 4)) << "row " << y;
+}
+
+// The file with the last byte of the zlib stream's Adler-32 changed and IDAT's CRC made to
+// match, so only the stream's own checksum is wrong. Our files have one IDAT, after IHDR and
+// sRGB.
+QByteArray withWrongAdler(QByteArray png)
+{
+    constexpr qsizetype idat = 8 + 25 + 13;
+    const auto length = qsizetype(qFromBigEndian<quint32>(png.constData() + idat));
+    auto* data = reinterpret_cast<uchar*>(png.data()) + idat;
+    data[8 + length - 1] ^= 0x01;
+    qToBigEndian(quint32(crc32(0, data + 4, uInt(length + 4))), data + 8 + length);
+    return png;
+}
+
 } // namespace
 
 TEST(PngEncoder, TranslucentPixelsRoundTripExactlyThroughQtAndLibpng)
@@ -136,6 +191,122 @@ TEST(PngEncoder, OpaqueImagesAreWrittenAsRgbAndDecodeExactly)
     expectSamePixels(decodeWithLibpng(*PngEncoder::encode(rgb32)), rgb32);
     const QImage straight = everyAlphaImage().convertToFormat(QImage::Format_ARGB32);
     expectSamePixels(decodeWithLibpng(*PngEncoder::encode(straight)), straight);
+}
+
+// Every way into the encoder, one stream or bands side by side, must give one valid zlib stream:
+// a band joined at the wrong place, a window primed with the wrong rows or a wrongly combined
+// checksum make one of the three readers fail or differ.
+TEST(PngEncoder, BandsJoinIntoOneStreamEveryReaderDecodesExactly)
+{
+    constexpr int rgb = 2;
+    constexpr int rgba = 6;
+    struct Case {
+        const char* name;
+        std::function<QImage()> image;
+        int bands;
+        int colorType;
+    };
+    const Case cases[] = {
+        {"opaque in one stream", [] { return noisyOpaqueImage(641, 123); }, 1, rgb},
+        {"opaque in bands", [] { return noisyOpaqueImage(641, 123); }, 7, rgb},
+        {"every alpha in bands", [] { return everyAlphaImage(); }, 5, rgba},
+        {"one pixel", [] { return noisyOpaqueImage(1, 1); }, 4, rgb},
+        {"one row", [] { return seamImage(333, 1, 1, true); }, 8, rgba},
+        {"more bands than rows", [] { return seamImage(97, 5, 2, false); }, 8, rgb},
+        {"one row a band", [] { return seamImage(13, 9, 3, true); }, 9, rgba},
+        {"matches across seams, opaque", [] { return seamImage(1021, 700, 7, false); }, 6, rgb},
+        {"matches across seams, translucent", [] { return seamImage(1021, 700, 7, true); }, 11, rgba},
+        {"rows wider than the window", [] { return seamImage(12007, 40, 2, false); }, 4, rgb},
+        {"the encoder's own choice", [] { return seamImage(1500, 900, 5, false); }, PngEncoder::automaticBands, rgb},
+        // Opacity is looked at in parts side by side too: one translucent pixel in the last
+        // part, or the first, makes the whole RGBA.
+        {"one translucent pixel at the end", [] { return withTranslucentPixel(seamImage(1500, 900, 5, false), {1499, 899}); },
+         PngEncoder::automaticBands, rgba},
+        {"one translucent pixel at the start", [] { return withTranslucentPixel(seamImage(1500, 900, 5, false), {0, 0}); },
+         PngEncoder::automaticBands, rgba},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage source = c.image();
+        const std::optional<QByteArray> png = PngEncoder::encode(source, c.bands);
+        ASSERT_TRUE(png);
+        EXPECT_EQ(pngColorType(*png), c.colorType);
+        const std::optional<QImage> ours = PngDecoder::decode(*png);
+        ASSERT_TRUE(ours);
+        expectSameBitmap(*ours, source);
+        expectSameBitmap(decodeWithQt(*png), source);
+        expectSameBitmap(decodeWithLibpng(*png), source);
+    }
+}
+
+// What makes the round trips above catch a wrongly combined checksum: every reader checks the
+// Adler-32 of the image data (Qt's through libpng).
+TEST(PngEncoder, AWrongChecksumOfTheJoinedStreamIsCaught)
+{
+    const QByteArray png = *PngEncoder::encode(seamImage(300, 200, 7, false), 4);
+    ASSERT_TRUE(PngDecoder::decode(png));
+    const QByteArray damaged = withWrongAdler(png);
+    EXPECT_FALSE(PngDecoder::decode(damaged));
+    EXPECT_TRUE(decodeWithLibpng(damaged).isNull());
+    EXPECT_TRUE(decodeWithQt(damaged).isNull());
+}
+
+// A band filters its rows, and those that prime its window, on their own: any run of rows must
+// come out as within the whole image, whether it starts a filter or continues another run.
+TEST(PngRowFilter, AnyRunOfRowsIsFilteredAsWithinTheWholeImage)
+{
+    for (const bool rgba : {false, true}) {
+        SCOPED_TRACE(rgba ? "rgba" : "rgb");
+        const QImage image = seamImage(37, 12, 5, rgba);
+        const qsizetype stride = PngRowFilter::rowBytes(image.width(), rgba);
+        std::vector<std::uint8_t> whole(size_t(stride) * 12);
+        PngRowFilter(image, rgba).filter(0, 12, whole.data());
+        PngRowFilter continued(image, rgba);
+        for (const auto& [top, rows] : {std::pair(1, 1), std::pair(2, 3), std::pair(0, 3), std::pair(3, 0),
+                                       std::pair(3, 9), std::pair(7, 5), std::pair(6, 1)}) {
+            std::vector<std::uint8_t> fresh(size_t(stride) * size_t(rows));
+            std::vector<std::uint8_t> next(fresh.size());
+            PngRowFilter(image, rgba).filter(top, rows, fresh.data());
+            continued.filter(top, rows, next.data());
+            EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), whole.begin() + stride * top)) << top << "+" << rows;
+            EXPECT_EQ(next, fresh) << top << "+" << rows;
+        }
+    }
+}
+
+TEST(PngEncoder, BandsFollowTheImageSizeAndTheCores)
+{
+    constexpr qsizetype mebibyte = 1024 * 1024;
+    const qsizetype uhdRgb = (1 + 3840 * 3) * qsizetype(2160);
+    struct Case {
+        qsizetype filteredBytes;
+        int threads;
+        int bands;
+    };
+    const Case cases[] = {
+        {uhdRgb, 1, 1},           // one core: libdeflate's single stream is faster there
+        {uhdRgb, 2, 8},           // a few bands a thread
+        {uhdRgb, 8, 32},          //
+        {2 * mebibyte, 8, 4},     // no band smaller than half a mebibyte
+        {100 * 1024, 8, 1},       // a small image stays one stream
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PngEncoder::bandsFor(c.filteredBytes, c.threads), c.bands) << c.filteredBytes << " " << c.threads;
+}
+
+// Encodings on several threads at once share the band pool and still make the same file.
+TEST(PngEncoder, ConcurrentEncodingsGiveTheSameFile)
+{
+    const QImage source = seamImage(900, 600, 7, true);
+    const QByteArray expected = *PngEncoder::encode(source, 12);
+    std::vector<std::optional<QByteArray>> results(4);
+    std::vector<std::thread> threads;
+    for (auto& result : results)
+        threads.emplace_back([&source, &result] { result = PngEncoder::encode(source, 12); });
+    for (std::thread& t : threads)
+        t.join();
+    for (const auto& result : results)
+        EXPECT_EQ(result, expected);
 }
 
 TEST(PngEncoder, RefusesWhatItCannotWrite)

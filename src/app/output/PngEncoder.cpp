@@ -1,16 +1,19 @@
 #include "app/output/PngEncoder.h"
 
 #include "app/base/PngFormat.h"
+#include "app/output/PngBandCompressor.h"
+#include "app/output/PngBandPool.h"
+#include "app/output/PngRowFilter.h"
 
 #include <libdeflate.h>
 
 #include <QtEndian>
 
-#include <array>
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 namespace vorlith {
 
@@ -20,17 +23,26 @@ using Byte = std::uint8_t;
 
 using png::colorTypeRgb;
 using png::colorTypeRgba;
-constexpr Byte filterUp = 2;
 // The largest chunk PNG allows. The image data goes into one IDAT chunk; an image too large
 // for that (far beyond the application's pixel limit) is refused.
 constexpr qsizetype maximumChunk = 0x7FFFFFFF;
 
-bool isOpaque(const QImage& image)
+// A band below this much filtered data costs more to start than it saves; a few bands a thread
+// even out those that compress faster than others.
+constexpr qsizetype minimumBandBytes = 512 * 1024;
+constexpr int bandsPerThread = 4;
+
+// The compressed stream goes straight into its place inside the file: signature, IHDR and
+// sRGB chunks and IDAT's length and type before it, IDAT's CRC and the IEND chunk after it.
+constexpr qsizetype headerChunk = 12 + 13;
+constexpr qsizetype srgbChunk = 12 + 1;
+constexpr qsizetype streamOffset = qsizetype(png::signature.size()) + headerChunk + srgbChunk + 8;
+constexpr qsizetype trailer = 4 + 12;
+
+bool rowsAreOpaque(const QImage& image, int top, int bottom, const std::atomic<bool>& translucentElsewhere)
 {
-    if (!image.hasAlphaChannel())
-        return true;
     const int width = image.width();
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = top; y < bottom && !translucentElsewhere.load(std::memory_order_relaxed); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         QRgb all = 0xFF000000u;
         for (int x = 0; x < width; ++x)
@@ -41,61 +53,22 @@ bool isOpaque(const QImage& image)
     return true;
 }
 
-// Opaque rows need no conversion buffer: the Up difference is taken straight from the pixels.
-// `above` is null for the first row, whose predecessor counts as zero.
-void filterOpaqueRow(const QRgb* row, const QRgb* above, int width, Byte* out)
+// Looked at in parts side by side like the bands; a part stops once another found a
+// translucent row. Should a part not run, the image counts as translucent: RGBA loses nothing.
+bool isOpaque(const QImage& image)
 {
-    if (!above) {
-        for (int x = 0; x < width; ++x, out += 3) {
-            out[0] = Byte(qRed(row[x]));
-            out[1] = Byte(qGreen(row[x]));
-            out[2] = Byte(qBlue(row[x]));
-        }
-        return;
-    }
-    for (int x = 0; x < width; ++x, out += 3) {
-        const QRgb p = row[x];
-        const QRgb q = above[x];
-        out[0] = Byte(qRed(p) - qRed(q));
-        out[1] = Byte(qGreen(p) - qGreen(q));
-        out[2] = Byte(qBlue(p) - qBlue(q));
-    }
-}
-
-// One row as straight RGBA bytes.
-void straightRow(const QRgb* row, int width, bool premultiplied, Byte* out)
-{
-    for (int x = 0; x < width; ++x, out += 4) {
-        const QRgb p = premultiplied ? qUnpremultiply(row[x]) : row[x];
-        out[0] = Byte(qRed(p));
-        out[1] = Byte(qGreen(p));
-        out[2] = Byte(qBlue(p));
-        out[3] = Byte(qAlpha(p));
-    }
-}
-
-// Writes the image's rows, each a filter byte and the Up-filtered samples, into `out`.
-void filterImage(const QImage& image, bool rgba, Byte* out)
-{
-    const int width = image.width();
-    const qsizetype rowBytes = qsizetype(width) * (rgba ? 4 : 3);
-    const bool premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
-    std::vector<Byte> rows(rgba ? size_t(rowBytes) * 2 : 0, 0);
-    Byte* previous = rows.data();
-    Byte* current = rows.data() + (rgba ? rowBytes : 0);
-    for (int y = 0; y < image.height(); ++y, out += rowBytes + 1) {
-        out[0] = filterUp;
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        if (!rgba) {
-            const auto* above = y > 0 ? reinterpret_cast<const QRgb*>(image.constScanLine(y - 1)) : nullptr;
-            filterOpaqueRow(row, above, width, out + 1);
-            continue;
-        }
-        straightRow(row, width, premultiplied, current);
-        for (qsizetype i = 0; i < rowBytes; ++i)
-            out[1 + i] = Byte(current[i] - previous[i]);
-        std::swap(previous, current);
-    }
+    if (!image.hasAlphaChannel())
+        return true;
+    const int parts = std::min(PngEncoder::bandsFor(image.sizeInBytes(), PngBandPool::threads()), image.height());
+    std::atomic<bool> translucent = false;
+    const bool looked = PngBandPool::forEach(parts, [&image, &translucent, parts] {
+        return [&image, &translucent, parts](int part) {
+            const PngBandPool::Rows rows = PngBandPool::part(image.height(), part, parts);
+            if (!rowsAreOpaque(image, rows.top, rows.top + rows.count, translucent))
+                translucent = true;
+        };
+    });
+    return looked && !translucent;
 }
 
 void putBigEndian(Byte* out, quint32 value)
@@ -117,43 +90,35 @@ struct CompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
-} // namespace
-
-std::optional<QByteArray> PngEncoder::encode(const QImage& image)
+// The whole image filtered at once and compressed as one stream, placed like the bands' one.
+std::optional<QByteArray> compressAtOnce(const QImage& image, bool rgba)
 {
-    const QImage::Format format = image.format();
-    if (image.isNull() || (format != QImage::Format_ARGB32_Premultiplied && format != QImage::Format_ARGB32 &&
-                           format != QImage::Format_RGB32))
-        return std::nullopt;
-
-    const bool rgba = !isOpaque(image);
-    const qsizetype rowBytes = qsizetype(image.width()) * (rgba ? 4 : 3);
-    const size_t filteredBytes = size_t(rowBytes + 1) * size_t(image.height());
+    const size_t filteredBytes = size_t(PngRowFilter::rowBytes(image.width(), rgba)) * size_t(image.height());
     // Both buffers are overwritten whole, so they are left uninitialised.
     const auto filtered = std::make_unique_for_overwrite<Byte[]>(filteredBytes);
-    filterImage(image, rgba, filtered.get());
+    PngRowFilter(image, rgba).filter(0, image.height(), filtered.get());
 
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(libdeflate_alloc_compressor(compressionLevel));
+    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
+        libdeflate_alloc_compressor(PngEncoder::compressionLevel));
     if (!compressor)
         return std::nullopt;
-
-    // The compressed stream goes straight into its place inside the file: signature, IHDR and
-    // sRGB chunks before it, IDAT's CRC and the IEND chunk after it.
-    constexpr qsizetype headerChunk = 12 + 13;
-    constexpr qsizetype srgbChunk = 12 + 1;
-    constexpr qsizetype dataOffset = qsizetype(png::signature.size()) + headerChunk + srgbChunk;
-    constexpr qsizetype trailer = 4 + 12;
     const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredBytes);
     if (bound > size_t(maximumChunk))
         return std::nullopt;
-    QByteArray png(dataOffset + 8 + qsizetype(bound) + trailer, Qt::Uninitialized);
-    auto* bytes = reinterpret_cast<Byte*>(png.data());
-
-    const size_t compressedSize = libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredBytes,
-                                                           bytes + dataOffset + 8, bound);
+    QByteArray file(streamOffset + qsizetype(bound) + trailer, Qt::Uninitialized);
+    const size_t compressedSize = libdeflate_zlib_compress(
+        compressor.get(), filtered.get(), filteredBytes, reinterpret_cast<Byte*>(file.data()) + streamOffset, bound);
     if (compressedSize == 0)
         return std::nullopt;
+    file.truncate(streamOffset + qsizetype(compressedSize) + trailer);
+    file.squeeze(); // the bound is about the size of the raw rows
+    return file;
+}
 
+// Writes the chunks around the compressed stream that stands at streamOffset in `file`.
+void writeChunks(QByteArray& file, const QImage& image, bool rgba)
+{
+    auto* bytes = reinterpret_cast<Byte*>(file.data());
     std::memcpy(bytes, png::signature.data(), png::signature.size());
     Byte* chunk = bytes + png::signature.size();
     Byte* header = chunk + 8;
@@ -169,12 +134,38 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& image)
     chunk[8] = 0; // perceptual rendering intent
     chunk += finishChunk(chunk, "sRGB", 1);
 
-    chunk += finishChunk(chunk, "IDAT", qsizetype(compressedSize));
-    chunk += finishChunk(chunk, "IEND", 0);
+    chunk += finishChunk(chunk, "IDAT", file.size() - streamOffset - trailer);
+    finishChunk(chunk, "IEND", 0);
+}
 
-    png.truncate(qsizetype(chunk - bytes));
-    png.squeeze();
-    return png;
+} // namespace
+
+int PngEncoder::bandsFor(qsizetype filteredBytes, int threads)
+{
+    if (threads < 2)
+        return 1;
+    return int(std::clamp<qsizetype>(filteredBytes / minimumBandBytes, 1, qsizetype(bandsPerThread) * threads));
+}
+
+std::optional<QByteArray> PngEncoder::encode(const QImage& image, int bands)
+{
+    const QImage::Format format = image.format();
+    if (image.isNull() || (format != QImage::Format_ARGB32_Premultiplied && format != QImage::Format_ARGB32 &&
+                           format != QImage::Format_RGB32))
+        return std::nullopt;
+
+    const bool rgba = !isOpaque(image);
+    if (bands == automaticBands)
+        bands = bandsFor(PngRowFilter::rowBytes(image.width(), rgba) * image.height(),
+                         PngBandPool::threads());
+    bands = std::min(bands, image.height());
+    std::optional<QByteArray> file = bands > 1
+                                         ? PngBandCompressor::compress(image, rgba, bands, streamOffset, trailer)
+                                         : compressAtOnce(image, rgba);
+    if (!file || file->size() - streamOffset - trailer > maximumChunk)
+        return std::nullopt;
+    writeChunks(*file, image, rgba);
+    return file;
 }
 
 } // namespace vorlith

@@ -7,23 +7,29 @@
 
 namespace vorlith {
 
-// A fast PNG writer for 8-bit sRGB bitmaps. Every row is written with the Up filter (the
-// difference to the row above), which suits both the flat areas of screenshots and the smooth
-// ones of photographs, and the whole stream is compressed at once with libdeflate. Opaque
-// images are written as RGB, others as RGBA with straight (un-premultiplied) alpha, rounded so
-// that premultiplying the decoded pixels gives back the input exactly. The file carries an
-// sRGB chunk and nothing beyond what PNG requires.
+// A fast PNG writer for 8-bit sRGB bitmaps. The rows are Up-filtered (PngRowFilter): opaque
+// images are written as RGB, others as RGBA with straight alpha. A large image is compressed
+// in bands of rows side by side (PngBandCompressor); a small one, or any on a single core, as
+// one stream with libdeflate. The file carries an sRGB chunk and nothing beyond what PNG
+// requires.
 //
-// Thread-safe: every call uses its own compressor.
+// Thread-safe: every call uses its own compressors.
 class PngEncoder {
 public:
-    // libdeflate level: on screen content, level 2 is nearly as small as zlib's level 6 at a
-    // fraction of its time; higher levels cost more than they save.
+    // libdeflate level of the one-stream way: on screen content, level 2 is nearly as small as
+    // zlib's level 6 at a fraction of its time; higher levels cost more than they save.
     static constexpr int compressionLevel = 2;
+    // Let the encoder choose the bands from the image's size and the machine's cores.
+    static constexpr int automaticBands = 0;
 
-    // Encodes an image of format ARGB32_Premultiplied, ARGB32 or RGB32, taken to be sRGB.
+    // Encodes an image of format ARGB32_Premultiplied, ARGB32 or RGB32, taken to be sRGB, in
+    // `bands` bands of rows (at most one a row; one band is the one-stream way).
     // Gives nothing for another format, an empty image or when the compressor fails.
-    static std::optional<QByteArray> encode(const QImage& image);
+    static std::optional<QByteArray> encode(const QImage& image, int bands = automaticBands);
+
+    // The bands an image whose filtered rows take `filteredBytes` is compressed in when
+    // `threads` threads can work on it.
+    static int bandsFor(qsizetype filteredBytes, int threads);
 };
 
 } // namespace vorlith
