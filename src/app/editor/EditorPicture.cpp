@@ -1,12 +1,12 @@
 #include "app/editor/EditorPicture.h"
 
+#include "app/editor/DimmedRow.h"
 #include "app/editor/chrome/DeviceScale.h"
 
 #include <QPaintEngine>
 #include <QPainter>
 
 #include <cmath>
-#include <cstring>
 
 namespace vorlith {
 
@@ -20,45 +20,6 @@ QRectF snapped(const Rect& rect, double scale)
     const double x0 = snap(rect.minX());
     const double y0 = snap(rect.minY());
     return QRectF(QPointF(x0, y0), QPointF(snap(rect.maxX()), snap(rect.maxY())));
-}
-
-// A premultiplied pixel's channels times `alpha` / 255, rounded as the raster engine
-// rounds its blends, so the one-pass dimming equals a copy with the dim colour blended over
-// it.
-inline quint32 byteMul(quint32 pixel, quint32 alpha)
-{
-    quint32 t = (pixel & 0xff00ff) * alpha + 0x800080;
-    t = ((t + ((t >> 8) & 0xff00ff)) >> 8) & 0xff00ff;
-    quint32 u = ((pixel >> 8) & 0xff00ff) * alpha + 0x800080;
-    u = (u + ((u >> 8) & 0xff00ff)) & 0xff00ff00;
-    return t | u;
-}
-
-// The same for four pixels at once, one 16-bit lane per channel (the compiler's vector
-// extension; plain SSE2 on x86-64).
-using Bytes16 = quint8 __attribute__((vector_size(16)));
-using Words16 = quint16 __attribute__((vector_size(32)));
-
-void dimRow(const quint32* source, quint32* target, int count, quint32 dim, quint32 keep, quint32 opaque)
-{
-    Bytes16 dimBytes;
-    Bytes16 opaqueBytes;
-    for (int i = 0; i < 4; ++i) {
-        std::memcpy(reinterpret_cast<char*>(&dimBytes) + 4 * i, &dim, 4);
-        std::memcpy(reinterpret_cast<char*>(&opaqueBytes) + 4 * i, &opaque, 4);
-    }
-    const auto factor = quint16(keep);
-    int i = 0;
-    for (; i + 4 <= count; i += 4) {
-        Bytes16 bytes;
-        std::memcpy(&bytes, source + i, sizeof bytes);
-        Words16 words = __builtin_convertvector(bytes, Words16) * factor + 0x80;
-        words = (words + (words >> 8)) >> 8;
-        bytes = (__builtin_convertvector(words, Bytes16) + dimBytes) | opaqueBytes;
-        std::memcpy(target + i, &bytes, sizeof bytes);
-    }
-    for (; i < count; ++i)
-        target[i] = (dim + byteMul(source[i], keep)) | opaque;
 }
 
 bool isFourBytePremultiplied(QImage::Format format)
@@ -148,15 +109,13 @@ bool EditorPicture::copyDimmed(QPainter& painter, const QRectF& area) const
     if (!(region - m_frozen.rect().translated(offset)).isEmpty())
         return false; // a part the picture does not cover
 
-    const QRgb dim = qPremultiply(m_dimColor.rgba());
-    const quint32 keep = 255 - qAlpha(dim);
-    const quint32 opaque = target.format() == QImage::Format_RGB32 ? 0xff000000u : 0;
+    const DimmedRow dimRow(m_dimColor, target.format() == QImage::Format_RGB32);
     for (const QRect& rect : region) {
         for (int y = rect.top(); y <= rect.bottom(); ++y) {
             const auto* source = reinterpret_cast<const quint32*>(m_frozen.constScanLine(y - offset.y())) +
                                  (rect.left() - offset.x());
             auto* row = reinterpret_cast<quint32*>(target.scanLine(y)) + rect.left();
-            dimRow(source, row, rect.width(), dim, keep, opaque);
+            dimRow(source, row, rect.width());
         }
     }
     return true;
