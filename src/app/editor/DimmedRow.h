@@ -7,8 +7,9 @@
 namespace vorlith {
 
 // The kernel of the editor's one-pass dimming: a row of premultiplied 32-bit pixels copied with
-// a dim colour blended over them, rounded as the raster engine rounds its blends, so the result
-// equals a copy with the colour filled over it in SourceOver mode.
+// a dim colour blended over them (SourceOver), each channel times the colour's remaining alpha
+// exactly rounded, as the raster engine's plain blend rounds. (Its vector blends round a value
+// just above a half down at times, so a fill of the same colour may differ by one there.)
 struct DimmedRow {
     // `opaque` forces the alpha byte (for an RGB32 target).
     DimmedRow(QColor dim, bool opaque);

@@ -19,9 +19,10 @@ namespace vorlith {
 // the image's. There is no dimmed copy of the picture: making one costs a full-screen
 // allocation (and its page faults) on the way from the grab to the overlay's first paint.
 // Where the painter draws into a raster image at the picture's own density (a window's
-// backing store, an offscreen render), the dimmed area is written in one pass, reading the
-// frozen pixels and writing them blended, which costs about what a plain copy costs; anywhere
-// else the picture is copied and the dim colour blended over it.
+// backing store, an offscreen render), the picture is written in one pass, row by row from
+// the frozen image, blended outside the selection, which costs about what a plain copy costs;
+// then the composite only where the marks changed it. Anywhere else the picture is copied and
+// the dim colour blended over it.
 class EditorPicture {
 public:
     // `dimColor` is blended over the picture wherever it is dimmed.
