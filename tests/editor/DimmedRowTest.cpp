@@ -38,7 +38,7 @@ quint32 exactlyBlended(quint32 pixel, const DimmedRow& blend)
 
 } // namespace
 
-TEST(DimmedRow, EveryBuildBlendsAsTheRasterEngine)
+TEST(DimmedRow, EveryBuildBlendsExactly)
 {
     const QImage row = premultipliedRow();
     const auto* source = reinterpret_cast<const quint32*>(row.constScanLine(0));
