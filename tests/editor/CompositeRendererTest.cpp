@@ -1,6 +1,7 @@
 #include "app/editor/CompositeRenderer.h"
 #include "core/CancellationError.h"
 #include "rendering/AnnotationRenderer.h"
+#include "rendering/ChangedArea.h"
 #include "editor/HeldRenderSlot.h"
 #include "support/HeldJob.h"
 #include "support/QueueCall.h"
@@ -127,6 +128,7 @@ TEST_F(CompositeRendererTest, StartsWithTheSourceAsItsCache)
     EXPECT_TRUE(renderer.cachedMarks().empty());
     EXPECT_EQ(renderer.cachedImage().cacheKey(), source.cacheKey());
     EXPECT_EQ(renderer.cachedImageBytes(), 0);
+    EXPECT_TRUE(renderer.cachedChanges().isEmpty());
     EXPECT_NE(renderer.renderDocumentID(), renderer.revision());
 }
 
@@ -147,6 +149,9 @@ TEST_F(CompositeRendererTest, TwoRequestsInOneTurnCompleteOnceWithTheLastMarks)
     EXPECT_EQ(renderer.cachedMarks(), marksB);
     EXPECT_EQ(renderer.cachedImage(), second.image);
     EXPECT_EQ(renderer.cachedImageBytes(), 80'000);
+    // What the view takes from the composite rather than from the source.
+    EXPECT_FALSE(renderer.cachedChanges().isEmpty());
+    EXPECT_EQ(renderer.cachedChanges(), ChangedArea::between(source, second.image));
     // Only the request that did the work reserved and settled.
     EXPECT_EQ(resourceChanges, 1);
     EXPECT_TRUE(store.work().isEmpty());
@@ -204,6 +209,7 @@ TEST_F(CompositeRendererTest, AnOutputDuringAPreviewAbandonsThePreview)
     EXPECT_EQ(output.image(), expected(marksB));
     EXPECT_EQ(preview.calls, 0);
     EXPECT_EQ(renderer.cachedMarks(), marksB);
+    EXPECT_EQ(renderer.cachedChanges(), ChangedArea::between(source, output.image()));
     EXPECT_EQ(resourceChanges, 1);
     EXPECT_TRUE(store.work().isEmpty());
 }
@@ -374,6 +380,7 @@ TEST_F(CompositeRendererTest, DiscardingTheCacheReturnsToTheSourceAndDropsThePre
     renderer.requestPreview(marksB, dropped.completion());
     renderer.discardCache();
     EXPECT_EQ(renderer.cachedImageBytes(), 0);
+    EXPECT_TRUE(renderer.cachedChanges().isEmpty());
     EXPECT_TRUE(renderer.cachedMarks().empty());
     EXPECT_EQ(renderer.cachedImage().cacheKey(), source.cacheKey());
 

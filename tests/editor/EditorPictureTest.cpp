@@ -3,6 +3,7 @@
 // the plain road (copy, then blend the dim colour over it), and nothing outside what the
 // paint may touch may change.
 #include "app/editor/EditorPicture.h"
+#include "rendering/ChangedArea.h"
 
 #include <QPainter>
 #include <QWidget>
@@ -60,6 +61,7 @@ TEST(EditorPicture, TheOnePassDimmingEqualsCopyingAndBlending)
         QPainter(&image).fillRect(QRect(40, 30, 50, 20), Qt::red);
         return image;
     }();
+    const QRegion changes = ChangedArea::between(frozenImage(QSize(200, 120)), composite);
     const Case cases[] = {
         {"whole dimmed", 1, QImage::Format_ARGB32_Premultiplied, {}, {}, {.dimmed = true}},
         {"cut out, RGB32", 1, QImage::Format_RGB32, {}, {}, {.dimmed = true, .selection = Rect(30, 20, 70, 50), .cutOut = true}},
@@ -67,6 +69,10 @@ TEST(EditorPicture, TheOnePassDimmingEqualsCopyingAndBlending)
          {.dimmed = true, .selection = Rect(15.25, 10, 35, 25.5), .cutOut = true}},
         {"translated and clipped", 1, QImage::Format_ARGB32_Premultiplied, QPoint(3, 5), QRect(10, 12, 120, 40),
          {.dimmed = true, .selection = Rect(30, 20, 70, 50), .cutOut = true, .composite = &composite}},
+        {"cut out, the composite taken only where it changed", 1, QImage::Format_RGB32, QPoint(20, 17), QRect(5, 5, 200, 120),
+         {.dimmed = true, .selection = Rect(30, 20, 70, 50), .cutOut = true, .composite = &composite, .compositeChanges = &changes}},
+        {"the same at 2x", 2, QImage::Format_ARGB32_Premultiplied, {}, {},
+         {.dimmed = true, .selection = Rect(15.25, 10, 35, 25.5), .cutOut = true, .composite = &composite, .compositeChanges = &changes}},
         {"dimmed with marks, not cut out", 1, QImage::Format_ARGB32_Premultiplied, {}, {},
          {.dimmed = true, .selection = Rect(30, 20, 70, 50), .composite = &composite}},
         {"an odd device-pixel offset at 2x", 2, QImage::Format_ARGB32_Premultiplied, QPoint(1, 0), {}, {.dimmed = true}},

@@ -4,6 +4,7 @@
 #include "core/CancellationError.h"
 #include "core/Saturating.h"
 #include "rendering/AnnotationRenderer.h"
+#include "rendering/ChangedArea.h"
 
 #include <QPointer>
 
@@ -56,19 +57,27 @@ private:
     bool m_settled = false;
 };
 
+struct Composite {
+    QImage image;
+    QRegion changed; // where it differs from the source
+};
+
 // Validates and rasterises on the main thread (the text system lives there), then flattens on
-// the render queue's worker. The worker gets only the immutable prepared render.
-QCoro::Task<QImage> composeOnWorkers(QImage source, Size logicalSize, std::vector<Annotation> marks,
-                                     QUuid renderDocumentID, DocumentRenderQueue::Kind kind, std::stop_token stop)
+// the render queue's worker, which also finds what the marks changed (the view paints the
+// rest from the source). The worker gets only the immutable prepared render.
+QCoro::Task<Composite> composeOnWorkers(QImage source, Size logicalSize, std::vector<Annotation> marks,
+                                        QUuid renderDocumentID, DocumentRenderQueue::Kind kind, std::stop_token stop)
 {
     AnnotationRenderer::PreparedRender prepared =
         AnnotationRenderer::prepare(source, logicalSize, std::move(marks));
     auto job = CompositeRenderer::workers().run(
         renderDocumentID, kind, stop, [prepared = std::move(prepared)](std::stop_token jobStop) {
-            return AnnotationRenderer::composite(prepared, jobStop);
+            QImage image = AnnotationRenderer::composite(prepared, jobStop);
+            QRegion changed = ChangedArea::between(prepared.source, image);
+            return Composite{std::move(image), std::move(changed)};
         });
-    QImage image = co_await job;
-    co_return image;
+    Composite composite = co_await job;
+    co_return composite;
 }
 
 } // namespace
@@ -137,12 +146,12 @@ QCoro::Task<> CompositeRenderer::runPreview(std::vector<Annotation> marks, Previ
         settlement.reserve(std::max<qint64>(0, estimate - bitmapBytes(m_source)), ImageResourceStore::WorkKind::preview);
         auto composing = composeOnWorkers(m_source, m_logicalSize, marks, m_renderDocumentID,
                                           DocumentRenderQueue::Kind::preview, stop);
-        QImage image = co_await composing;
+        Composite composite = co_await composing;
         if (self && !stop.stop_requested() && self->m_revision == revision) {
-            self->keep(std::move(marks), image);
+            self->keep(std::move(marks), composite.image, std::move(composite.changed));
             self->m_previewTask = TaskHandle();
             if (completion)
-                completion({image, nullptr});
+                completion({composite.image, nullptr});
         }
     } catch (const CancellationError&) {
         // Superseded, evicted by a newer preview of this document, or cancelled: no answer.
@@ -172,26 +181,27 @@ QCoro::Task<QImage> CompositeRenderer::output(std::vector<Annotation> marks, std
     // A refusal goes to the caller before anything needs settling.
     settlement.reserve(estimatedOutputWorkspaceBytes(m_source, m_logicalSize, marks),
                        ImageResourceStore::WorkKind::output);
-    QImage image;
+    Composite composite;
     try {
         auto composing = composeOnWorkers(m_source, m_logicalSize, marks, m_renderDocumentID,
                                           DocumentRenderQueue::Kind::output, stop);
-        image = co_await composing;
+        composite = co_await composing;
         if (stop.stop_requested() || !self)
             throw CancellationError();
     } catch (...) {
         settlement.settle();
         throw;
     }
-    self->keep(std::move(marks), image);
+    self->keep(std::move(marks), composite.image, std::move(composite.changed));
     settlement.settle();
-    co_return image;
+    co_return composite.image;
 }
 
-void CompositeRenderer::keep(std::vector<Annotation> marks, QImage image)
+void CompositeRenderer::keep(std::vector<Annotation> marks, QImage image, QRegion changed)
 {
     m_cachedMarks = std::move(marks);
     m_cachedImage = std::move(image);
+    m_cachedChanges = std::move(changed);
 }
 
 qint64 CompositeRenderer::cachedImageBytes() const
@@ -206,6 +216,7 @@ void CompositeRenderer::discardCache()
     cancelPreview();
     m_cachedMarks.clear();
     m_cachedImage = m_source;
+    m_cachedChanges = QRegion();
 }
 
 qint64 CompositeRenderer::estimatedOutputWorkspaceBytes(const QImage& source, Size logicalSize,

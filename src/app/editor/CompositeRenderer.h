@@ -9,6 +9,7 @@
 #include <QCoro/QCoroTask>
 #include <QImage>
 #include <QObject>
+#include <QRegion>
 #include <QUuid>
 
 #include <exception>
@@ -26,9 +27,10 @@ namespace vorlith {
 // queue (`workers()`). It keeps the last result, charges its transient memory to the image
 // budget and drops every result that a newer request has made stale (`revision`).
 //
-// Invariant: `cachedImage()` is the composite of `source()` with exactly `cachedMarks()`;
-// after creation and after a discard it is the source itself (a composite of no marks
-// asked for later is a bitmap of its own).
+// Invariant: `cachedImage()` is the composite of `source()` with exactly `cachedMarks()`, and
+// `cachedChanges()` covers every pixel where the two differ; after creation and after a
+// discard it is the source itself (a composite of no marks asked for later is a bitmap of
+// its own).
 class CompositeRenderer : public QObject {
     Q_OBJECT
 
@@ -77,6 +79,9 @@ public:
     const QUuid& revision() const { return m_revision; }
     const QImage& cachedImage() const { return m_cachedImage; }
     const std::vector<Annotation>& cachedMarks() const { return m_cachedMarks; }
+    // Where `cachedImage()` differs from the source, in pixels, by whole tiles (ChangedArea);
+    // empty while it is the source itself.
+    const QRegion& cachedChanges() const { return m_cachedChanges; }
     // 0 while the cached image is the source itself, else its bytes.
     qint64 cachedImageBytes() const;
     bool hasPreviewInFlight() const { return m_previewTask.isRunning(); }
@@ -98,7 +103,7 @@ private:
     // Validates and rasterises (main thread), then composites on the render queue.
     QCoro::Task<QImage> compose(const std::vector<Annotation>& marks, DocumentRenderQueue::Kind kind,
                                 std::stop_token stop);
-    void keep(std::vector<Annotation> marks, QImage image);
+    void keep(std::vector<Annotation> marks, QImage image, QRegion changed);
 
     const QUuid m_renderDocumentID;
     const QImage m_source;
@@ -107,6 +112,7 @@ private:
     QUuid m_revision;
     std::vector<Annotation> m_cachedMarks;
     QImage m_cachedImage;
+    QRegion m_cachedChanges;
     std::weak_ptr<ImageResourceStore> m_resources;
 };
 

@@ -61,6 +61,7 @@ void EditorHostView::draw(QPainter& painter)
                                  .selection = selection,
                                  .cutOut = interactive,
                                  .composite = withMarks ? &m_record->compositor().cachedImage() : nullptr,
+                                 .compositeChanges = &m_record->compositor().cachedChanges(),
                              });
     if (!interactive || !selection)
         return;

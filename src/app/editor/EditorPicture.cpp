@@ -1,10 +1,12 @@
 #include "app/editor/EditorPicture.h"
 
+#include "app/editor/DimmedRow.h"
 #include "app/editor/chrome/DeviceScale.h"
 
 #include <QPaintEngine>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -20,45 +22,6 @@ QRectF snapped(const Rect& rect, double scale)
     const double x0 = snap(rect.minX());
     const double y0 = snap(rect.minY());
     return QRectF(QPointF(x0, y0), QPointF(snap(rect.maxX()), snap(rect.maxY())));
-}
-
-// A premultiplied pixel's channels times `alpha` / 255, rounded as the raster engine
-// rounds its blends, so the one-pass dimming equals a copy with the dim colour blended over
-// it.
-inline quint32 byteMul(quint32 pixel, quint32 alpha)
-{
-    quint32 t = (pixel & 0xff00ff) * alpha + 0x800080;
-    t = ((t + ((t >> 8) & 0xff00ff)) >> 8) & 0xff00ff;
-    quint32 u = ((pixel >> 8) & 0xff00ff) * alpha + 0x800080;
-    u = (u + ((u >> 8) & 0xff00ff)) & 0xff00ff00;
-    return t | u;
-}
-
-// The same for four pixels at once, one 16-bit lane per channel (the compiler's vector
-// extension; plain SSE2 on x86-64).
-using Bytes16 = quint8 __attribute__((vector_size(16)));
-using Words16 = quint16 __attribute__((vector_size(32)));
-
-void dimRow(const quint32* source, quint32* target, int count, quint32 dim, quint32 keep, quint32 opaque)
-{
-    Bytes16 dimBytes;
-    Bytes16 opaqueBytes;
-    for (int i = 0; i < 4; ++i) {
-        std::memcpy(reinterpret_cast<char*>(&dimBytes) + 4 * i, &dim, 4);
-        std::memcpy(reinterpret_cast<char*>(&opaqueBytes) + 4 * i, &opaque, 4);
-    }
-    const auto factor = quint16(keep);
-    int i = 0;
-    for (; i + 4 <= count; i += 4) {
-        Bytes16 bytes;
-        std::memcpy(&bytes, source + i, sizeof bytes);
-        Words16 words = __builtin_convertvector(bytes, Words16) * factor + 0x80;
-        words = (words + (words >> 8)) >> 8;
-        bytes = (__builtin_convertvector(words, Bytes16) + dimBytes) | opaqueBytes;
-        std::memcpy(target + i, &bytes, sizeof bytes);
-    }
-    for (; i < count; ++i)
-        target[i] = (dim + byteMul(source[i], keep)) | opaque;
 }
 
 bool isFourBytePremultiplied(QImage::Format format)
@@ -112,7 +75,7 @@ void EditorPicture::dim(QPainter& painter, const QRectF& area) const
     painter.setCompositionMode(QPainter::CompositionMode_Source);
 }
 
-bool EditorPicture::copyDimmed(QPainter& painter, const QRectF& area) const
+bool EditorPicture::copyDimmed(QPainter& painter, const QRectF& area, const std::optional<Cutout>& cutout) const
 {
     QPaintEngine* engine = painter.paintEngine();
     if (!m_onePassDimming || !engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
@@ -121,6 +84,9 @@ bool EditorPicture::copyDimmed(QPainter& painter, const QRectF& area) const
     auto& target = *static_cast<QImage*>(engine->paintDevice());
     if (!isFourBytePremultiplied(target.format()) || !isFourBytePremultiplied(m_frozen.format()) ||
         !target.isDetached() || painter.opacity() != 1.0 || m_logicalSize.width <= 0)
+        return false;
+    if (cutout && cutout->composite &&
+        (cutout->composite->size() != m_frozen.size() || !isFourBytePremultiplied(cutout->composite->format())))
         return false;
 
     // Only a translation in whole device pixels at the picture's own density maps the
@@ -135,12 +101,14 @@ bool EditorPicture::copyDimmed(QPainter& painter, const QRectF& area) const
     if (std::abs(dx - transform.dx()) > 1e-6 || std::abs(dy - transform.dy()) > 1e-6)
         return false;
     const QPoint offset{int(dx), int(dy)};
+    const auto devicePixels = [&transform](const QRectF& rect) {
+        const QRectF device = transform.mapRect(rect);
+        return QRect(QPoint(qRound(device.left()), qRound(device.top())),
+                     QPoint(qRound(device.right()) - 1, qRound(device.bottom()) - 1));
+    };
 
-    const QRectF device = transform.mapRect(area);
-    const QRect pixels(QPoint(qRound(device.left()), qRound(device.top())),
-                       QPoint(qRound(device.right()) - 1, qRound(device.bottom()) - 1));
     // Where this paint may write: what the painter would let a fill reach.
-    QRegion region = QRegion(pixels) & target.rect();
+    QRegion region = QRegion(devicePixels(area)) & target.rect();
     if (!engine->systemClip().isEmpty())
         region &= engine->systemClip();
     if (painter.hasClipping())
@@ -148,18 +116,45 @@ bool EditorPicture::copyDimmed(QPainter& painter, const QRectF& area) const
     if (!(region - m_frozen.rect().translated(offset)).isEmpty())
         return false; // a part the picture does not cover
 
-    const QRgb dim = qPremultiply(m_dimColor.rgba());
-    const quint32 keep = 255 - qAlpha(dim);
-    const quint32 opaque = target.format() == QImage::Format_RGB32 ? 0xff000000u : 0;
+    // Row by row, left to right, all of each row from the frozen image: the memory is walked
+    // as a plain copy walks it. Reading another image for the selection in the same sweep,
+    // or a band of short rows at a time, costs up to twice as much.
+    const DimmedRow dimRow(m_dimColor, target.format() == QImage::Format_RGB32);
+    const QRect clear = cutout ? devicePixels(cutout->area) : QRect();
     for (const QRect& rect : region) {
         for (int y = rect.top(); y <= rect.bottom(); ++y) {
-            const auto* source = reinterpret_cast<const quint32*>(m_frozen.constScanLine(y - offset.y())) +
-                                 (rect.left() - offset.x());
-            auto* row = reinterpret_cast<quint32*>(target.scanLine(y)) + rect.left();
-            dimRow(source, row, rect.width(), dim, keep, opaque);
+            const auto* frozen = reinterpret_cast<const quint32*>(m_frozen.constScanLine(y - offset.y())) - offset.x();
+            auto* row = reinterpret_cast<quint32*>(target.scanLine(y));
+            int left = rect.left();
+            const int right = rect.right() + 1;
+            if (y >= clear.top() && y <= clear.bottom()) {
+                const int from = std::clamp(clear.left(), left, right);
+                const int to = std::clamp(clear.right() + 1, from, right);
+                dimRow(frozen + left, row + left, from - left);
+                std::memcpy(row + from, frozen + from, size_t(to - from) * sizeof(quint32));
+                left = to;
+            }
+            dimRow(frozen + left, row + left, right - left);
+        }
+    }
+    // Then the marks, where they changed the picture.
+    if (cutout && cutout->composite) {
+        for (const QRect& rect : cutout->changed.translated(offset) & clear & region) {
+            for (int y = rect.top(); y <= rect.bottom(); ++y) {
+                const auto* marks = reinterpret_cast<const quint32*>(cutout->composite->constScanLine(y - offset.y())) - offset.x();
+                auto* row = reinterpret_cast<quint32*>(target.scanLine(y));
+                std::memcpy(row + rect.left(), marks + rect.left(), size_t(rect.width()) * sizeof(quint32));
+            }
         }
     }
     return true;
+}
+
+QRegion EditorPicture::changesOf(const Layers& layers)
+{
+    if (!layers.composite)
+        return {};
+    return layers.compositeChanges ? *layers.compositeChanges : QRegion(layers.composite->rect());
 }
 
 void EditorPicture::paint(QPainter& painter, const Layers& layers)
@@ -175,9 +170,13 @@ void EditorPicture::paint(QPainter& painter, const Layers& layers)
 
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    if (selection && layers.cutOut) {
-        // Four bands around the selection, each a plain rectangle clip; inside it the
+    if (selection && layers.cutOut && layers.dimmed &&
+        copyDimmed(painter, whole, Cutout{*selection, withMarks ? layers.composite : nullptr, changesOf(layers)})) {
+        // The whole picture in one pass: dimmed around the selection, inside it the
         // composite, which already holds the picture under the marks, or the clear image.
+    } else if (selection && layers.cutOut) {
+        // Four bands around the selection, each a plain rectangle clip; inside it the
+        // composite or the clear image.
         const QRectF& s = *selection;
         const QRectF bands[] = {QRectF(whole.topLeft(), QPointF(whole.right(), s.top())),
                                 QRectF(QPointF(whole.left(), s.bottom()), whole.bottomRight()),

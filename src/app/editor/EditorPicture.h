@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QRegion>
 
 #include <optional>
 
@@ -18,9 +19,10 @@ namespace vorlith {
 // the image's. There is no dimmed copy of the picture: making one costs a full-screen
 // allocation (and its page faults) on the way from the grab to the overlay's first paint.
 // Where the painter draws into a raster image at the picture's own density (a window's
-// backing store, an offscreen render), the dimmed area is written in one pass, reading the
-// frozen pixels and writing them blended, which costs about what a plain copy costs; anywhere
-// else the picture is copied and the dim colour blended over it.
+// backing store, an offscreen render), the picture is written in one pass, row by row from
+// the frozen image, blended outside the selection, which costs about what a plain copy costs;
+// then the composite only where the marks changed it. Anywhere else the picture is copied and
+// the dim colour blended over it.
 class EditorPicture {
 public:
     // `dimColor` is blended over the picture wherever it is dimmed.
@@ -33,6 +35,10 @@ public:
         bool cutOut = false;
         // The composite of the marks, shown inside the selection only; null for none.
         const QImage* composite = nullptr;
+        // Where the composite differs from the frozen image, in its pixels; null for
+        // anywhere. The rest of the selection is taken from the frozen image, which is
+        // cheaper to read along with the dimmed area around it.
+        const QRegion* compositeChanges = nullptr;
     };
 
     // Paints the layers over the whole logical rectangle, in document coordinates.
@@ -48,12 +54,20 @@ public:
 
 private:
     QPixmap toPixmap(const QImage& image) const;
+    static QRegion changesOf(const Layers& layers);
     void drawClipped(QPainter& painter, const QPixmap& pixmap, const QRectF& area) const;
     void dim(QPainter& painter, const QRectF& area) const;
-    // The picture under `area`, dimmed, in one pass straight into the painter's raster
-    // image; false (nothing written) where that is not possible, and the caller copies and
-    // blends instead.
-    bool copyDimmed(QPainter& painter, const QRectF& area) const;
+    // A part of the picture written undimmed: the frozen image, with the composite over it
+    // where it changed.
+    struct Cutout {
+        QRectF area;
+        const QImage* composite = nullptr; // of the picture's size, or null
+        QRegion changed;                   // in the composite's pixels
+    };
+    // The picture under `area`, dimmed except in the cutout, in one pass straight into the
+    // painter's raster image; false (nothing written) where that is not possible, and the
+    // caller copies and blends instead.
+    bool copyDimmed(QPainter& painter, const QRectF& area, const std::optional<Cutout>& cutout = {}) const;
 
     QImage m_frozen;
     Size m_logicalSize;
