@@ -17,7 +17,6 @@
 #include "X11Bench.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QWidget>
 
@@ -92,51 +91,6 @@ private:
     std::unique_ptr<vorlith::XcbConnection> m_xcb;
 };
 
-// overlay_harness as a child process, spoken to line by line.
-class Harness {
-public:
-    bool start()
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VORLITH_OVERLAY_HARNESS), {});
-        return m_process.waitForStarted(10000) && answer("ready").has_value();
-    }
-    ~Harness()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        send("quit");
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-    }
-
-    void send(const char* command)
-    {
-        m_process.write(command);
-        m_process.write("\n");
-        m_process.waitForBytesWritten(1000);
-    }
-    // The next line that starts with `prefix`, skipping others; none after the timeout.
-    std::optional<QByteArray> answer(const char* prefix, std::chrono::milliseconds timeout = std::chrono::seconds(10))
-    {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            while (m_process.canReadLine()) {
-                const QByteArray line = m_process.readLine().trimmed();
-                if (line.startsWith(prefix))
-                    return line;
-                if (line.startsWith("error"))
-                    return std::nullopt;
-            }
-            m_process.waitForReadyRead(50);
-        }
-        return std::nullopt;
-    }
-
-private:
-    QProcess m_process;
-};
-
 // This program's windows, one on each monitor: the front program's, which the editors preselect.
 std::vector<std::unique_ptr<QWidget>> frontWindows()
 {
@@ -171,7 +125,7 @@ void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
         state.SkipWithError("the root does not show its colour");
         return;
     }
-    Harness harness;
+    vorlith::bench::HarnessClient harness(QStringLiteral(VORLITH_OVERLAY_HARNESS));
     if (!harness.start()) {
         state.SkipWithError("overlay_harness did not start");
         return;
