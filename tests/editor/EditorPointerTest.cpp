@@ -282,7 +282,7 @@ TEST(EditorPointer, APenAddsOnePointPerNewPositionAndStopsAtItsMemoryCheck)
     EXPECT_EQ(checks, 0);
 
     for (int i = 4; i <= 600 && view->hasGesture(); ++i)
-        mouse.drag({10 + i * 2.0, 10 + (i % 50)});
+        mouse.drag({10 + i * 2.0, 10.0 + (i % 50)});
     // Weighed at 256 points (allowed) and at 512 (refused): the stroke ended there and what
     // was drawn before the refused point was committed.
     EXPECT_FALSE(view->hasGesture());
