@@ -15,6 +15,7 @@
 #include "platform/x11/XcbConnection.h"
 #include "support/TestSupport.h"
 #include "X11Bench.h"
+#include "harness/HarnessProcess.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -125,8 +126,8 @@ void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
         state.SkipWithError("the root does not show its colour");
         return;
     }
-    vorlith::bench::HarnessClient harness(QStringLiteral(VORLITH_OVERLAY_HARNESS));
-    if (!harness.start()) {
+    vorlith::test::HarnessProcess harness;
+    if (!harness.line(QStringLiteral("ready"))) {
         state.SkipWithError("overlay_harness did not start");
         return;
     }
@@ -135,20 +136,19 @@ void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
     std::vector<double> captureMs, viewsMs;
     const auto ours = [&]() -> double {
         const auto start = Clock::now();
-        harness.send(captureCommand.constData());
+        harness.send(captureCommand);
         const bool shown = probe.waitFor(points, dimmed(rootColour));
         const double elapsed = milliseconds(Clock::now() - start);
-        const std::optional<QByteArray> reply = harness.answer("shown");
+        const std::optional<QString> reply = harness.line(QStringLiteral("shown"));
         if (reply) {
-            const qsizetype at = reply->indexOf("capture_ms=");
-            if (at >= 0)
-                captureMs.push_back(reply->mid(at + 11).split(' ').front().toDouble());
-            const qsizetype views = reply->indexOf("views_ms=");
-            if (views >= 0)
-                viewsMs.push_back(reply->mid(views + 9).toDouble());
+            bool ok = false;
+            if (const double ms = vorlith::test::field(*reply, QStringLiteral("capture_ms")).toDouble(&ok); ok)
+                captureMs.push_back(ms);
+            if (const double ms = vorlith::test::field(*reply, QStringLiteral("views_ms")).toDouble(&ok); ok)
+                viewsMs.push_back(ms);
         }
         harness.send("finish");
-        return shown && reply && harness.answer("finished") && probe.waitFor(points, rootColour) ? elapsed : -1;
+        return shown && reply && harness.line(QStringLiteral("finished")) && probe.waitFor(points, rootColour) ? elapsed : -1;
     };
     const auto plain = [&]() -> double {
         const auto start = Clock::now();
@@ -156,7 +156,7 @@ void BM_CaptureOverlayVsPlainQt(benchmark::State& state)
         const bool shown = probe.waitFor(points, dimmed(rootColour));
         const double elapsed = milliseconds(Clock::now() - start);
         harness.send("plain-end");
-        return shown && harness.answer("plain-ended") && probe.waitFor(points, rootColour) ? elapsed : -1;
+        return shown && harness.line(QStringLiteral("plain-ended")) && probe.waitFor(points, rootColour) ? elapsed : -1;
     };
 
     // The first of each is not counted: windows, backing stores and shared segments are made.

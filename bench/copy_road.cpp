@@ -21,6 +21,7 @@
 // Starts its own Xvfb.
 #include "ImageFixtures.h"
 #include "X11Bench.h"
+#include "harness/HarnessProcess.h"
 
 #include "app/output/OutputService.h"
 #include "core/Annotation.h"
@@ -36,10 +37,6 @@
 #include <xcb/xtest.h>
 
 #include <benchmark/benchmark.h>
-
-#ifndef VORLITH_OVERLAY_HARNESS
-#define VORLITH_OVERLAY_HARNESS "overlay_harness" // from PATH when the tests are not built
-#endif
 
 #include <chrono>
 #include <cstdio>
@@ -161,41 +158,43 @@ private:
 
 // The harness with a capture up: its editor holds the keyboard and shows the marks.
 struct Stage {
-    bench::HarnessClient harness{QStringLiteral(VORLITH_OVERLAY_HARNESS)};
+    test::HarnessProcess harness;
     Keyboard keyboard;
     QByteArray display;
 
     bool start()
     {
-        if (!keyboard.isValid() || !harness.start())
+        if (!keyboard.isValid() || !harness.line(QStringLiteral("ready")))
             return false;
         harness.send("capture front=none");
-        if (!harness.answer("shown"))
+        if (!harness.line(QStringLiteral("shown")))
             return false;
         const auto deadline = Clock::now() + std::chrono::seconds(10);
         while (display.isEmpty() && Clock::now() < deadline) {
             harness.send("state");
-            const std::optional<QByteArray> overlay = harness.answer("overlay");
-            if (overlay && overlay->contains(" grab=1 "))
-                display = bench::HarnessClient::field(*overlay, "display");
-            harness.answer("end");
+            const QStringList overlays = harness.state();
+            for (const QString& overlay : overlays) {
+                if (overlay.contains(QStringLiteral(" grab=1 ")))
+                    display = test::field(overlay, QStringLiteral("display")).toLatin1();
+            }
         }
         if (display.isEmpty())
             return false;
         harness.send(marksCommand(display));
-        return harness.answer("marked", std::chrono::seconds(30)).has_value();
+        return harness.line(QStringLiteral("marked"), std::chrono::seconds(30)).has_value();
     }
 
     // Ctrl+C until the harness reports the clipboard ours; false when it never does.
     bool copy()
     {
         keyboard.controlC();
-        return harness.answer("output display=" + display, std::chrono::seconds(30)).has_value();
+        return harness.line(QStringLiteral("output display=") + QString::fromLatin1(display), std::chrono::seconds(30))
+            .has_value();
     }
     bool plainCopy()
     {
         harness.send("plain-copy display=" + display);
-        return harness.answer("plain-copied").has_value();
+        return harness.line(QStringLiteral("plain-copied")).has_value();
     }
 };
 

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace vorlith;
 using namespace vorlith::test;
 
@@ -280,7 +282,7 @@ TEST(EditorPointer, APenAddsOnePointPerNewPositionAndStopsAtItsMemoryCheck)
     EXPECT_EQ(checks, 0);
 
     for (int i = 4; i <= 600 && view->hasGesture(); ++i)
-        mouse.drag({10 + i * 2.0, 10 + (i % 50)});
+        mouse.drag({10 + i * 2.0, 10.0 + (i % 50)});
     // Weighed at 256 points (allowed) and at 512 (refused): the stroke ended there and what
     // was drawn before the refused point was committed.
     EXPECT_FALSE(view->hasGesture());
@@ -439,21 +441,29 @@ TEST(EditorPointer, DraggingAMarkRepaintsItsOldAndNewPlacesNotTheWholeSelection)
     view->installEventFilter(&recorder);
     const Mouse mouse{*view};
     const auto composed = [&] { return f.document->compositor().cachedMarks() == view->visibleMarks(); };
+    // What one more drag step repaints, the steps before it settled and its own new composite
+    // arrived (it repaints the same places); nothing when either never happens.
+    const auto repaintOfStep = [&](Point to) -> std::optional<QRegion> {
+        if (!runUntil(composed))
+            return std::nullopt;
+        QTest::qWait(50);
+        recorder.painted = {};
+        mouse.drag(to);
+        if (!runUntil([&] { return !recorder.painted.isEmpty() && composed(); }))
+            return std::nullopt;
+        QApplication::processEvents();
+        return recorder.painted;
+    };
     // The press opens the rectangle's strip in the toolbar: let that settle first.
     mouse.press({100, 130});
     mouse.drag({150, 180});
-    ASSERT_TRUE(runUntil(composed));
-    QTest::qWait(50);
-    recorder.painted = {};
-    mouse.drag({200, 230});
-    // The new composite arrives and repaints the same places.
-    ASSERT_TRUE(runUntil([&] { return !recorder.painted.isEmpty() && composed(); }));
-    QApplication::processEvents();
+    const std::optional<QRegion> moved = repaintOfStep({200, 230});
+    ASSERT_TRUE(moved);
     // The chrome placed at every step repaints the toolbar's own rectangle (the view
     // beneath a translucent child); the picture repaints only where the mark was and is.
-    const QRegion picture = recorder.painted - view->toolbar()->geometry();
-    EXPECT_TRUE(recorder.painted.contains(QRect(148, 148, 64, 64)));
-    EXPECT_TRUE(recorder.painted.contains(QRect(198, 198, 64, 64)));
+    const QRegion picture = *moved - view->toolbar()->geometry();
+    EXPECT_TRUE(moved->contains(QRect(148, 148, 64, 64)));
+    EXPECT_TRUE(moved->contains(QRect(198, 198, 64, 64)));
     EXPECT_FALSE(picture.intersects(QRect(400, 0, 1040, 900)));
     EXPECT_FALSE(picture.intersects(QRect(0, 400, 1440, 500)));
     mouse.release({200, 230});
@@ -463,13 +473,9 @@ TEST(EditorPointer, DraggingAMarkRepaintsItsOldAndNewPlacesNotTheWholeSelection)
     mouse.press({600, 500});
     for (int i = 1; i <= 300; ++i)
         mouse.drag({600.0 + i * 2, 500.0 + (i % 40) * 5});
-    ASSERT_TRUE(runUntil(composed));
-    QTest::qWait(50);
-    recorder.painted = {};
-    mouse.drag({1204, 604});
-    ASSERT_TRUE(runUntil([&] { return !recorder.painted.isEmpty() && composed(); }));
-    QApplication::processEvents();
-    const QRegion stroke = recorder.painted - view->toolbar()->geometry();
+    const std::optional<QRegion> grown = repaintOfStep({1204, 604});
+    ASSERT_TRUE(grown);
+    const QRegion stroke = *grown - view->toolbar()->geometry();
     EXPECT_TRUE(stroke.contains(QRect(1198, 598, 8, 8)));
     EXPECT_LT(stroke.boundingRect().width(), 60);
     EXPECT_LT(stroke.boundingRect().height(), 60);
