@@ -1,6 +1,7 @@
 // The shortcut recorder: its key rule as a table in Linux keys, and the widget around it
 // (clicks, the keys Qt would otherwise take, the owner's calls).
 #include "app/settings/ShortcutRecorder.h"
+#include "settings/RecorderKeys.h"
 #include "support/FakeHotKeyRegistrar.h"
 #include "support/TestSupport.h"
 
@@ -97,16 +98,9 @@ struct RecorderWindow {
         QApplication::setActiveWindow(&window);
     }
 
-    // Sends a press as the platform would: ShortcutOverride first, then the press when the
-    // override was not accepted.
     bool press(ShortcutRecorder* r, int qtKey, Qt::KeyboardModifiers modifiers, quint32 keyCode, bool repeat = false)
     {
-        const quint32 native = keyCode + 1000;
-        QKeyEvent override(QEvent::ShortcutOverride, qtKey, modifiers, native, 0, 0, QString(), repeat);
-        QApplication::sendEvent(r, &override);
-        QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, native, 0, 0, QString(), repeat);
-        QApplication::sendEvent(r, &event);
-        return override.isAccepted();
+        return sendRecorderKey(r, qtKey, modifiers, keyCode, repeat);
     }
 };
 
