@@ -10,7 +10,6 @@ namespace vorlith {
 
 SettingsBody::SettingsBody(QWidget* parent) : QWidget(parent)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
 }
 

@@ -133,8 +133,10 @@ void SettingsWindowController::buildWindow()
     m_scrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scrollView->setWidgetResizable(false);
     m_scrollView->setWidget(m_scrollBody);
-    m_scrollView->viewport()->setAutoFillBackground(false);
-    m_scrollView->setAutoFillBackground(false);
+    // The viewport fills itself with the window's colour, so the body is drawn on an opaque
+    // ground wherever it is rendered.
+    m_scrollView->viewport()->setBackgroundRole(QPalette::Window);
+    m_scrollView->viewport()->setAutoFillBackground(true);
     m_scrollView->lower();
 
     buildKeyboard();
