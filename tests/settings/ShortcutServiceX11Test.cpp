@@ -7,6 +7,7 @@
 #include "support/MemoryLogSink.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
+#include "settings/OtherKeyGrabber.h"
 
 #include <QScopeGuard>
 
@@ -51,28 +52,6 @@ public:
 
 private:
     std::unique_ptr<X11HotKeyRegistrar> m_inner;
-};
-
-// Another X client, as a second program on the desktop that grabs keys of its own.
-class OtherClient {
-public:
-    OtherClient() : m_connection(XcbConnection::open()) {}
-    // The X error code of the grab, 0 when it was granted.
-    int grab(xcb_keycode_t key, uint16_t modifiers)
-    {
-        xcb_connection_t* c = m_connection->get();
-        XcbReply<xcb_generic_error_t> error(xcb_request_check(
-            c, xcb_grab_key_checked(c, 1, m_connection->root(), modifiers, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
-        return error ? error->error_code : 0;
-    }
-    void ungrab(xcb_keycode_t key, uint16_t modifiers)
-    {
-        xcb_ungrab_key(m_connection->get(), key, m_connection->root(), modifiers);
-        XcbConnection::sync(m_connection->get());
-    }
-
-private:
-    std::unique_ptr<XcbConnection> m_connection;
 };
 
 struct X11Fixture {
@@ -167,7 +146,7 @@ TEST(ShortcutServiceX11, ReleaseIsMatchedByKeyAlone)
 TEST(ShortcutServiceX11, ChordHeldByAnotherClientIsTaken)
 {
     X11Fixture f;
-    OtherClient other;
+    OtherKeyGrabber other;
     // The other program holds F2 only with Caps Lock: a partial grab fails us too, and what we
     // grabbed on the way is released again.
     ASSERT_EQ(other.grab(xF2, XCB_MOD_MASK_LOCK), 0);
@@ -182,7 +161,7 @@ TEST(ShortcutServiceX11, ChordHeldByAnotherClientIsTaken)
               QStringLiteral("图片置顶：无法注册该快捷键，可能已被系统或其他应用占用。请换一个按键。"));
     EXPECT_TRUE(f.service->registrations().contains(ShortcutAction::capture));
     other.ungrab(xF2, XCB_MOD_MASK_LOCK);
-    EXPECT_EQ(OtherClient().grab(xF2, 0), 0) << "no half grab of ours is left behind";
+    EXPECT_EQ(OtherKeyGrabber().grab(xF2, 0), 0) << "no half grab of ours is left behind";
 }
 
 TEST(ShortcutServiceX11, SecondIdForAHeldChordIsRefused)
@@ -197,14 +176,14 @@ TEST(ShortcutServiceX11, SecondIdForAHeldChordIsRefused)
         EXPECT_TRUE(e.alreadyHeld);
     }
     registrar->unregister(2); // unknown: nothing happens
-    EXPECT_EQ(OtherClient().grab(xF1, 0), 10);
+    EXPECT_EQ(OtherKeyGrabber().grab(xF1, 0), 10);
 }
 
 TEST(ShortcutServiceX11, SuspendReleasesTheGrabsAndResumeTakesThemBack)
 {
     X11Fixture f;
     f.bind();
-    OtherClient other;
+    OtherKeyGrabber other;
     EXPECT_EQ(other.grab(xF1, 0), 10);
     f.service->setSuspended(true, {ShortcutAction::capture});
     EXPECT_EQ(other.grab(xF1, 0), 0) << "another client can take F1 while capture is suspended";
@@ -276,7 +255,7 @@ TEST(ShortcutServiceX11, KeySymbolFallbackAndMappingChange)
     EXPECT_EQ(f.service->keyCodeForEditorKeyID(67), std::nullopt);
     xdotool({"key", "F1"});
     ASSERT_TRUE(runUntil([&] { return f.count(ShortcutAction::capture) == 1; }));
-    EXPECT_EQ(OtherClient().grab(xF1, 0), 0) << "the old key is no longer ours";
+    EXPECT_EQ(OtherKeyGrabber().grab(xF1, 0), 0) << "the old key is no longer ours";
 }
 
 TEST(ShortcutServiceX11, FactoryChoosesBySession)
