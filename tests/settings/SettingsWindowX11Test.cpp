@@ -84,6 +84,12 @@ struct Stage {
     {
         ASSERT_EQ(xdotool(at(w->mapToGlobal(w->rect().center())) << QStringLiteral("click") << QStringLiteral("1")), 0);
     }
+    // Clicks a recorder and waits until it records.
+    void startRecording(ShortcutRecorder* recorder)
+    {
+        click(recorder);
+        ASSERT_TRUE(runUntil([&] { return recorder->recording(); }));
+    }
     void key(const QString& chord) { ASSERT_EQ(xdotool({QStringLiteral("key"), chord}), 0); }
     QJsonObject file() const
     {
@@ -102,8 +108,7 @@ TEST(SettingsWindowX11, RecordSaveAndTheChordReachesTheService)
 {
     Stage s;
     s.open();
-    s.click(s.window->recorder());
-    ASSERT_TRUE(runUntil([&] { return s.window->recorder()->recording(); }));
+    s.startRecording(s.window->recorder());
     s.screen(QStringLiteral("recording"));
     s.key(QStringLiteral("ctrl+shift+a"));
     ASSERT_TRUE(runUntil([&] { return s.window->recorder()->text() == QStringLiteral("Ctrl+Shift+A"); }));
@@ -128,8 +133,7 @@ TEST(SettingsWindowX11, ChordHeldByAnotherClientIsRefusedAndF2StillWorks)
 {
     Stage s;
     s.open();
-    s.click(s.window->recorder());
-    ASSERT_TRUE(runUntil([&] { return s.window->recorder()->recording(); }));
+    s.startRecording(s.window->recorder());
     s.key(QStringLiteral("F6"));
     ASSERT_TRUE(runUntil([&] { return s.window->recorder()->text() == QStringLiteral("F6"); }));
     // Another program takes F6 before the save.
@@ -151,8 +155,7 @@ TEST(SettingsWindowX11, PinRecorderTakesTheCaptureChordAndEscapeCloses)
 {
     Stage s;
     s.open();
-    s.click(s.window->pinRecorder());
-    ASSERT_TRUE(runUntil([&] { return s.window->pinRecorder()->recording(); }));
+    s.startRecording(s.window->pinRecorder());
     // F1 is grabbed by our own service: the press never reaches Qt as a key, the window
     // (still active although the grab sent it a FocusOut) takes it from the service.
     s.key(QStringLiteral("F1"));
@@ -164,8 +167,7 @@ TEST(SettingsWindowX11, PinRecorderTakesTheCaptureChordAndEscapeCloses)
     EXPECT_EQ(s.window->feedback()->text(), QStringLiteral("截图和图片置顶不能使用相同快捷键，请修改其中一项。"));
 
     // Esc while recording keeps the window; Esc then closes it and drops the draft.
-    s.click(s.window->recorder());
-    ASSERT_TRUE(runUntil([&] { return s.window->recorder()->recording(); }));
+    s.startRecording(s.window->recorder());
     s.key(QStringLiteral("Escape"));
     ASSERT_TRUE(runUntil([&] { return !s.window->recorder()->recording(); }));
     spin(100ms);

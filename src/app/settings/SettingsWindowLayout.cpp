@@ -250,25 +250,26 @@ void SettingsWindowController::buildGeneralGroup()
     m_generalGroup = body->boxes.size();
     body->boxes.push_back(Rect(28, 21, 484, 132));
 
-    QLabel* loginTitle = makeTitle(body, QStringLiteral("登录时自动启动 Vorlith"));
-    QLabel* loginHint = makeHint(body, QStringLiteral("登录电脑后自动启动，驻留系统托盘。"), false);
-    const double loginCentre = placeTextPair(loginTitle, 44, 330, loginHint, 44, 330, 137);
-    m_loginSwitch = new BrandSwitch(body);
-    m_loginSwitch->setAccessibilityLabel(QStringLiteral("登录时启动"));
-    m_loginSwitch->onAction = [this](BrandSwitch&) { changeLogin(); };
+    // A row of a title and a hint (a text pair under `top`) with a switch on its right.
+    const auto switchRow = [&](const QString& title, double titleWidth, const QString& hint, double hintWidth,
+                               double top, const QString& label, void (SettingsWindowController::*action)()) {
+        QLabel* titleLabel = makeTitle(body, title);
+        QLabel* hintLabel = makeHint(body, hint, false);
+        const double centre = placeTextPair(titleLabel, 44, titleWidth, hintLabel, 44, hintWidth, top);
+        auto* toggle = new BrandSwitch(body);
+        toggle->setAccessibilityLabel(label);
+        toggle->onAction = [this, action](BrandSwitch&) { (this->*action)(); };
+        placeSwitch(toggle, centre);
+        return toggle;
+    };
+    m_loginSwitch = switchRow(QStringLiteral("登录时自动启动 Vorlith"), 330, QStringLiteral("登录电脑后自动启动，驻留系统托盘。"),
+                              330, 137, QStringLiteral("登录时启动"), &SettingsWindowController::changeLogin);
     const bool hasLoginService = m_loginService != nullptr;
     m_loginSwitch->acceptsUserChanges = hasLoginService;
     m_loginSwitch->presentation().setEnabled(hasLoginService);
-    placeSwitch(m_loginSwitch, loginCentre);
     body->separators.push_back(separatorAt(87));
-
-    QLabel* updateTitle = makeTitle(body, QStringLiteral("自动检查更新"));
-    QLabel* updateHint = makeHint(body, QStringLiteral("应用运行时，每24小时检查一次"), false);
-    const double updateCentre = placeTextPair(updateTitle, 44, 300, updateHint, 44, 350, 71);
-    m_updateSwitch = new BrandSwitch(body);
-    m_updateSwitch->setAccessibilityLabel(QStringLiteral("自动检查更新"));
-    m_updateSwitch->onAction = [this](BrandSwitch&) { changeUpdates(); };
-    placeSwitch(m_updateSwitch, updateCentre);
+    m_updateSwitch = switchRow(QStringLiteral("自动检查更新"), 300, QStringLiteral("应用运行时，每24小时检查一次"), 350, 71,
+                               QStringLiteral("自动检查更新"), &SettingsWindowController::changeUpdates);
 
     m_loginStatus = makeLabel(body, QString(), 10, Weight::regular, InterfaceColors::secondary(), true);
     m_loginStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
