@@ -365,6 +365,16 @@ TEST(SettingsWindowKeys, RegisteredChordsReturnEscapeAndResigning)
     QApplication::setActiveWindow(&w);
     ASSERT_TRUE(runUntil([&] { return w.isActiveWindow(); }));
 
+    // Tab goes by rows (the hidden retry button skipped), then Cancel and Save.
+    w.recorder()->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited;
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+        visited.push_back(w.focusWidget());
+    }
+    EXPECT_EQ(visited, (std::vector<QWidget*>{w.pinRecorder(), w.resetButton(), w.format(), w.directory(),
+                                              w.loginSwitch(), w.updateSwitch(), w.cancelButton(), w.saveButton()}));
+
     // Not recording: the coordinator runs the hot key as usual.
     EXPECT_FALSE(w.consumeRegisteredShortcut(ShortcutSpec::defaultCapture()));
     // The capture chord pressed while the pin recorder records: the pin recorder takes it.

@@ -129,6 +129,8 @@ void SettingsWindowController::buildWindow()
 
     m_scrollView = new QScrollArea(this);
     m_scrollView->setFrameShape(QFrame::NoFrame);
+    // Tab goes through the controls, never to the scroll area itself.
+    m_scrollView->setFocusPolicy(Qt::NoFocus);
     m_scrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scrollView->setWidgetResizable(false);
