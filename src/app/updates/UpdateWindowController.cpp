@@ -1,0 +1,217 @@
+#include "app/updates/UpdateWindowController.h"
+
+#include "app/base/InterfaceColors.h"
+#include "app/base/InterfaceFonts.h"
+#include "app/base/LightPalette.h"
+#include "app/base/YUpSpace.h"
+
+#include <QCloseEvent>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cmath>
+
+namespace vorlith {
+
+namespace {
+
+// The layout is written from the window's bottom-left corner, as the design measures it.
+QRect frameFromBottom(double x, double y, double w, double h)
+{
+    return toQRectF(YUpSpace::ofView(UpdateWindowController::height).toYDown(Rect{x, y, w, h})).toRect();
+}
+
+QLabel* makeLabel(QWidget* parent, const QFont& font, const QColor& color)
+{
+    auto* label = new QLabel(parent);
+    // A feed's text is shown as written, never as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+constexpr double footerHeight = 59;
+
+} // namespace
+
+// The window itself: its close (title bar, Escape, the secondary button) only hides it and
+// hands over to the controller.
+class UpdateWindowController::Window : public QWidget {
+public:
+    explicit Window(UpdateWindowController& owner)
+        : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+          m_owner(owner)
+    {
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        // Hidden before the close action runs: a step that action starts finds the window
+        // hidden and shows it, instead of being hidden with it.
+        hide();
+        m_owner.windowWillClose();
+    }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), InterfaceColors::panelBody());
+        const QRectF footer(0, height() - footerHeight, width(), footerHeight);
+        painter.fillRect(footer, InterfaceColors::panelBand());
+        painter.fillRect(QRectF(0, footer.top(), width(), 1), InterfaceColors::rowSeparator());
+    }
+
+private:
+    UpdateWindowController& m_owner;
+};
+
+UpdateWindowController::UpdateWindowController() : m_window(std::make_unique<Window>(*this))
+{
+    QWidget& window = *m_window;
+    window.setWindowTitle(QString::fromUtf8(title));
+    window.setFixedSize(width, height);
+    applyLightPalette(window);
+
+    m_heading = makeLabel(&window, InterfaceFonts::system(17, InterfaceFonts::Weight::semibold), InterfaceColors::ink());
+    m_heading->setGeometry(frameFromBottom(28, 210, 364, 28));
+    m_detail = makeLabel(&window, InterfaceFonts::system(12), InterfaceColors::secondary());
+    m_detail->setWordWrap(true);
+    m_detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_detail->setGeometry(frameFromBottom(28, 108, 364, 92));
+
+    m_progress = new QProgressBar(&window);
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 0);
+    m_progress->setGeometry(frameFromBottom(28, 82, 364, 12));
+    m_progress->hide();
+
+    auto* primary = new QPushButton(&window);
+    primary->setAutoDefault(false);
+    primary->setFont(InterfaceFonts::system(12, InterfaceFonts::Weight::semibold));
+    QObject::connect(primary, &QPushButton::clicked, primary, [this] { performPrimary(); });
+    m_primary = primary;
+
+    auto* secondary = new QPushButton(QStringLiteral("关闭"), &window);
+    secondary->setAutoDefault(false);
+    secondary->setFont(InterfaceFonts::system(12));
+    secondary->setShortcut(QKeySequence(Qt::Key_Escape));
+    QObject::connect(secondary, &QPushButton::clicked, secondary, [this] { performClose(); });
+    m_secondary = secondary;
+    layoutActions();
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.center() - QPoint(width / 2, height / 2));
+    }
+}
+
+UpdateWindowController::~UpdateWindowController() = default;
+
+QWidget* UpdateWindowController::window() const
+{
+    return m_window.get();
+}
+
+UpdateWindowController::ButtonFrames UpdateWindowController::buttonFrames(double primaryTitleWidth,
+                                                                          double secondaryTitleWidth, bool primaryShown)
+{
+    const double p = std::ceil(primaryTitleWidth) + 24;
+    const double s = std::ceil(secondaryTitleWidth) + 24;
+    const double w = std::max(primaryShown && p > s ? p : s, 70.0);
+    const YUpSpace space = YUpSpace::ofView(height);
+    const Rect primary{392 - w, 15, w, 28};
+    const Rect secondary = primaryShown ? Rect{392 - 2 * w - 9, 15, w, 28} : primary;
+    return {toQRectF(space.toYDown(primary)), toQRectF(space.toYDown(secondary))};
+}
+
+void UpdateWindowController::layoutActions()
+{
+    const double primaryWidth = QFontMetricsF(m_primary->font()).horizontalAdvance(m_primary->text());
+    const double secondaryWidth = QFontMetricsF(m_secondary->font()).horizontalAdvance(m_secondary->text());
+    const ButtonFrames frames = buttonFrames(primaryWidth, secondaryWidth, !m_primary->isHidden());
+    m_primary->setGeometry(frames.primary.toRect());
+    m_secondary->setGeometry(frames.secondary.toRect());
+}
+
+void UpdateWindowController::apply(UpdateWindowStep step)
+{
+    m_heading->setText(step.heading);
+    m_detail->setText(step.detail);
+    m_primary->setText(step.primaryTitle);
+    m_primary->setHidden(!step.primaryVisible);
+    primaryAction = std::move(step.primaryAction);
+    m_secondary->setText(step.secondaryTitle);
+    layoutActions();
+    closeAction = std::move(step.closeAction);
+    setProgress(step.progress);
+    showWindow();
+}
+
+void UpdateWindowController::setProgress(const UpdateProgress& progress)
+{
+    if (progress.fraction) {
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(static_cast<int>(std::lround(*progress.fraction * 1000)));
+    } else {
+        m_progress->setRange(0, 0);
+    }
+    m_progress->setHidden(!progress.shown);
+}
+
+void UpdateWindowController::performPrimary()
+{
+    std::function<void()> action = std::move(primaryAction);
+    primaryAction = nullptr;
+    closeAction = nullptr;
+    if (action)
+        action();
+}
+
+void UpdateWindowController::performClose()
+{
+    m_window->close();
+}
+
+void UpdateWindowController::windowWillClose()
+{
+    std::function<void()> action = std::move(closeAction);
+    closeAction = nullptr;
+    primaryAction = nullptr;
+    if (action)
+        action();
+}
+
+void UpdateWindowController::showWindow()
+{
+    if (m_window->isVisible())
+        return;
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void UpdateWindowController::bringToFront()
+{
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void UpdateWindowController::dismiss()
+{
+    primaryAction = nullptr;
+    closeAction = nullptr;
+    m_window->hide();
+}
+
+} // namespace vorlith
