@@ -99,7 +99,7 @@ void FeedFetch::checkDeclaredLength()
 
 void FeedFetch::readAvailable()
 {
-    if (!m_reply)
+    if (!m_reply || !m_reply->isOpen())
         return;
     m_body += m_reply->read(m_limits.maximumBytes + 1 - m_body.size());
     if (m_body.size() > m_limits.maximumBytes)
