@@ -42,6 +42,8 @@ public:
     void unregister(quint32 id) override { m_inner->unregister(id); }
     bool isKeyDown(quint32 keyCode) override { return m_inner->isKeyDown(keyCode); }
     std::optional<quint16> editorKeyID(quint32 keyCode) override { return m_inner->editorKeyID(keyCode); }
+    std::optional<quint32> keyCodeForEditorKeyID(quint16 keyID) override { return m_inner->keyCodeForEditorKeyID(keyID); }
+    QString keyCharacters(quint16 keyID) override { return m_inner->keyCharacters(keyID); }
     X11HotKeyRegistrar& inner() { return *m_inner; }
 
     int presses = 0;
@@ -222,6 +224,32 @@ TEST(ShortcutServiceX11, SuspendReleasesTheGrabsAndResumeTakesThemBack)
     EXPECT_TRUE(runUntil([&] { return f.count(ShortcutAction::capture) == 1; }));
 }
 
+// The recorder reads a key press back into the settings file's key code, and the character the
+// layout types on it: by position on a server whose keys sit at their evdev places.
+TEST(ShortcutServiceX11, EditorKeysReadBackIntoKeyCodes)
+{
+    X11Fixture f;
+    struct Row {
+        quint16 xKey;
+        std::optional<quint32> keyCode;
+        const char* characters;
+    };
+    const Row rows[] = {
+        {67, 122, ""},        // F1
+        {38, 0, "a"},         // A
+        {10, 18, "1"},        // 1
+        {36, 36, ""},           // Return types no character: its symbol is a function
+        {111, 126, ""},       // Up
+        {37, std::nullopt, ""}, // Control_L: a modifier has no code
+        {107, std::nullopt, ""}, // Print
+        {118, std::nullopt, ""}, // Insert
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(f.service->keyCodeForEditorKeyID(row.xKey), row.keyCode) << row.xKey;
+        EXPECT_EQ(f.service->keyCharacters(row.xKey), QString::fromLatin1(row.characters)) << row.xKey;
+    }
+}
+
 // A server whose F1 is not at its evdev place: keys are found by their symbols, and a
 // mapping change renews the grabs.
 TEST(ShortcutServiceX11, KeySymbolFallbackAndMappingChange)
@@ -243,6 +271,9 @@ TEST(ShortcutServiceX11, KeySymbolFallbackAndMappingChange)
               0);
     ASSERT_TRUE(runUntil([&] { return f.registrar->inner().keyCodes().usesKeySymbols(); }));
     EXPECT_EQ(f.service->activationKey(), quint16(200));
+    // The recorder's way back follows the symbols too: the moved F1 is F1, the old key is none.
+    EXPECT_EQ(f.service->keyCodeForEditorKeyID(200), 122u);
+    EXPECT_EQ(f.service->keyCodeForEditorKeyID(67), std::nullopt);
     xdotool({"key", "F1"});
     ASSERT_TRUE(runUntil([&] { return f.count(ShortcutAction::capture) == 1; }));
     EXPECT_EQ(OtherClient().grab(xF1, 0), 0) << "the old key is no longer ours";
