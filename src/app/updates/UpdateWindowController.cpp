@@ -3,15 +3,18 @@
 #include "app/base/InterfaceColors.h"
 #include "app/base/InterfaceFonts.h"
 #include "app/base/LightPalette.h"
-#include "app/base/YUpSpace.h"
+#include "app/base/UnflippedFrame.h"
+#include "app/base/panel/PanelFooterView.h"
+#include "app/base/panel/PanelPrimaryButton.h"
+#include "app/base/panel/PanelSecondaryButton.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QScreen>
 
 #include <cmath>
@@ -19,12 +22,6 @@
 namespace vorlith {
 
 namespace {
-
-// The layout is written from the window's bottom-left corner, as the design measures it.
-QRect frameFromBottom(double x, double y, double w, double h)
-{
-    return toQRectF(YUpSpace::ofView(UpdateWindowController::height).toYDown(Rect{x, y, w, h})).toRect();
-}
 
 QLabel* makeLabel(QWidget* parent, const QFont& font, const QColor& color)
 {
@@ -37,8 +34,6 @@ QLabel* makeLabel(QWidget* parent, const QFont& font, const QColor& color)
     label->setPalette(palette);
     return label;
 }
-
-constexpr double footerHeight = 59;
 
 } // namespace
 
@@ -62,13 +57,20 @@ protected:
         m_owner.windowWillClose();
     }
 
+    // Escape is the secondary button's key: it closes the window like the button does.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            m_owner.performClose();
+            return;
+        }
+        QWidget::keyPressEvent(event);
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         painter.fillRect(rect(), InterfaceColors::panelBody());
-        const QRectF footer(0, height() - footerHeight, width(), footerHeight);
-        painter.fillRect(footer, InterfaceColors::panelBand());
-        painter.fillRect(QRectF(0, footer.top(), width(), 1), InterfaceColors::rowSeparator());
     }
 
 private:
@@ -82,29 +84,33 @@ UpdateWindowController::UpdateWindowController() : m_window(std::make_unique<Win
     window.setFixedSize(width, height);
     applyLightPalette(window);
 
+    // Frames are measured from the window's bottom-left corner.
+    auto* footer = new PanelFooterView(&window);
+    footer->setFillColor(InterfaceColors::panelBand());
+    UnflippedFrame::place(footer, {0, 0, double(width), 59});
+
     m_heading = makeLabel(&window, InterfaceFonts::system(17, InterfaceFonts::Weight::semibold), InterfaceColors::ink());
-    m_heading->setGeometry(frameFromBottom(28, 210, 364, 28));
+    UnflippedFrame::place(m_heading, {28, 210, 364, 28});
     m_detail = makeLabel(&window, InterfaceFonts::system(12), InterfaceColors::secondary());
     m_detail->setWordWrap(true);
     m_detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_detail->setGeometry(frameFromBottom(28, 108, 364, 92));
+    UnflippedFrame::place(m_detail, {28, 108, 364, 92});
 
     m_progress = new QProgressBar(&window);
     m_progress->setTextVisible(false);
     m_progress->setRange(0, 0);
-    m_progress->setGeometry(frameFromBottom(28, 82, 364, 12));
+    UnflippedFrame::place(m_progress, {28, 82, 364, 12});
     m_progress->hide();
 
-    auto* primary = new QPushButton(&window);
+    auto* primary = new PanelPrimaryButton(QString(), &window);
     primary->setAutoDefault(false);
-    primary->setFont(InterfaceFonts::system(12, InterfaceFonts::Weight::semibold));
+    primary->setFont(InterfaceFonts::system(12));
     QObject::connect(primary, &QPushButton::clicked, primary, [this] { performPrimary(); });
     m_primary = primary;
 
-    auto* secondary = new QPushButton(QStringLiteral("关闭"), &window);
+    auto* secondary = new PanelSecondaryButton(QStringLiteral("关闭"), &window);
     secondary->setAutoDefault(false);
     secondary->setFont(InterfaceFonts::system(12));
-    secondary->setShortcut(QKeySequence(Qt::Key_Escape));
     QObject::connect(secondary, &QPushButton::clicked, secondary, [this] { performClose(); });
     m_secondary = secondary;
     layoutActions();
@@ -128,19 +134,20 @@ UpdateWindowController::ButtonFrames UpdateWindowController::buttonFrames(double
     const double p = std::ceil(primaryTitleWidth) + 24;
     const double s = std::ceil(secondaryTitleWidth) + 24;
     const double w = std::max(primaryShown && p > s ? p : s, 70.0);
-    const YUpSpace space = YUpSpace::ofView(height);
     const Rect primary{392 - w, 15, w, 28};
     const Rect secondary = primaryShown ? Rect{392 - 2 * w - 9, 15, w, 28} : primary;
-    return {toQRectF(space.toYDown(primary)), toQRectF(space.toYDown(secondary))};
+    return {primary, secondary};
 }
 
 void UpdateWindowController::layoutActions()
 {
-    const double primaryWidth = QFontMetricsF(m_primary->font()).horizontalAdvance(m_primary->text());
+    // The primary title is drawn semibold, the secondary one regular, both 12.
+    const QFont primaryFont = InterfaceFonts::system(12, InterfaceFonts::Weight::semibold);
+    const double primaryWidth = QFontMetricsF(primaryFont).horizontalAdvance(m_primary->text());
     const double secondaryWidth = QFontMetricsF(m_secondary->font()).horizontalAdvance(m_secondary->text());
     const ButtonFrames frames = buttonFrames(primaryWidth, secondaryWidth, !m_primary->isHidden());
-    m_primary->setGeometry(frames.primary.toRect());
-    m_secondary->setGeometry(frames.secondary.toRect());
+    UnflippedFrame::place(m_primary, frames.primary);
+    UnflippedFrame::place(m_secondary, frames.secondary);
 }
 
 void UpdateWindowController::apply(UpdateWindowStep step)

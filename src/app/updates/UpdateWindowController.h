@@ -2,7 +2,7 @@
 
 #include "app/updates/UpdateWindowStep.h"
 
-#include <QRectF>
+#include "core/Geometry.h"
 
 #include <functional>
 #include <memory>
@@ -55,10 +55,10 @@ public:
     // Hides the window without running any action: both are cleared first.
     void dismiss();
 
-    // The button frames of layoutActions, in the window's y-down coordinates.
+    // The button frames of layoutActions, measured from the window's bottom-left corner.
     struct ButtonFrames {
-        QRectF primary;
-        QRectF secondary;
+        Rect primary;
+        Rect secondary;
     };
     [[nodiscard]] static ButtonFrames buttonFrames(double primaryTitleWidth, double secondaryTitleWidth,
                                                    bool primaryShown);
