@@ -103,10 +103,12 @@ void TestFeedServer::serve(QSslSocket* socket)
     switch (response.mode) {
     case Response::Mode::complete:
         out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n" + response.body;
-        m_bytesSent += socket->write(out);
-        connect(socket, &QSslSocket::encryptedBytesWritten, socket, [socket] {
-            if (socket->bytesToWrite() == 0 && socket->encryptedBytesToWrite() == 0)
-                socket->disconnectFromHost();
+        QTimer::singleShot(response.delayMs, socket, [this, socket, out] {
+            m_bytesSent += socket->write(out);
+            connect(socket, &QSslSocket::encryptedBytesWritten, socket, [socket] {
+                if (socket->bytesToWrite() == 0 && socket->encryptedBytesToWrite() == 0)
+                    socket->disconnectFromHost();
+            });
         });
         return;
     case Response::Mode::drip: {

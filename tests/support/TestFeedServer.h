@@ -27,6 +27,7 @@ public:
         QList<QPair<QByteArray, QByteArray>> headers;
         Mode mode = Mode::complete;
         bool declareLength = true; // for endless: Content-Length of `endlessBytes`
+        int delayMs = 0;           // for complete: wait this long before answering
     };
     static constexpr qint64 endlessBytes = 100LL * 1024 * 1024;
 

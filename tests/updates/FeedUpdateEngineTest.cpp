@@ -1,10 +1,7 @@
 // The Linux engine against an HTTPS server of the test's own on 127.0.0.1: what a check
 // shows for each answer a server can give, and the schedule of background checks.
-#include "UpdateFixture.h"
+#include "FeedFixture.h"
 
-#include "app/updates/FeedUpdateEngine.h"
-#include "support/MemoryLogSink.h"
-#include "support/TestFeedServer.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,55 +10,6 @@ using namespace vorlith;
 using namespace vorlith::test;
 using Mode = TestFeedServer::Response::Mode;
 
-namespace {
-
-QByteArray feedWith(const QByteArray& version)
-{
-    return "<?xml version=\"1.0\"?><rss version=\"2.0\" xmlns:vorlith=\"urn:vorlith:feed:1\"><channel>"
-           "<item><vorlith:version>" +
-           version + "</vorlith:version><link>https://example.com/releases/" + version + "</link></item></channel></rss>";
-}
-
-FeedUpdateEngine::Options testOptions(const QUrl& feed)
-{
-    FeedUpdateEngine::Options options;
-    // The configuration check refuses loopback, so the address is given directly.
-    options.feedURL = feed;
-    options.tls = TestFeedServer::trustingConfiguration();
-    options.systemProxy = false;
-    options.limits.transferTimeout = std::chrono::milliseconds(400);
-    options.limits.deadline = std::chrono::milliseconds(1200);
-    options.firstCheckDelay = std::chrono::milliseconds(50);
-    options.checkInterval = std::chrono::hours(24);
-    return options;
-}
-
-// A service whose engine is the feed engine, checking `server`'s /feed.xml.
-struct FeedFixture {
-    explicit FeedFixture(TestFeedServer& server, const QString& path = QStringLiteral("/feed.xml"))
-        : base([this, &server, path](UpdateService& s) -> std::unique_ptr<UpdateEngine> {
-              auto made = std::make_unique<FeedUpdateEngine>(s.bundle(), s, testOptions(server.url(path)));
-              engine = made.get();
-              return made;
-          })
-    {
-    }
-    ScopedLogCapture log;
-    FeedUpdateEngine* engine = nullptr;
-    UpdateFixture base;
-
-    // A user check up to its answer in the window.
-    bool userCheckShows(const QString& heading)
-    {
-        base.service->start();
-        base.service->checkForUpdates();
-        EXPECT_EQ(base.heading(), QStringLiteral("正在检查更新"));
-        EXPECT_FALSE(engine->canCheckForUpdates()) << "the checking step is shown";
-        return runUntil([&] { return base.heading() == heading; }, std::chrono::seconds(10));
-    }
-};
-
-} // namespace
 
 TEST(FeedUpdateEngine, NewerReleaseIsOfferedWithItsPage)
 {
