@@ -161,3 +161,25 @@ TEST(FeedUpdateEngine, StartRefusesAVersionItCannotCompare)
     EXPECT_FALSE(f.service->engine());
     EXPECT_EQ(f.service->configurationError(), QStringLiteral("当前版本号“1.0-beta”无法识别，暂时无法检查更新。"));
 }
+
+// A found step parked while the application is busy may be discarded without either of its
+// paths (the session ended under it): the engine does not wait for that answer for ever.
+TEST(FeedUpdateEngine, AnAnswerThatCanNeverComeEndsTheCheck)
+{
+    TestFeedServer server;
+    server.respond(QStringLiteral("/feed.xml"), {200, feedWith("1.1.0")});
+    FeedFixture f(server);
+    f.base.gateOpen = false;
+    f.base.store.setAutomaticUpdateChecks(true);
+    f.base.service->start();
+    ASSERT_TRUE(runUntil([&] { return bool(f.base.service->deferredPresentation); }));
+    EXPECT_FALSE(f.engine->canCheckForUpdates()) << "a step is parked";
+
+    f.base.service->finishUpdateSession();
+    ASSERT_TRUE(runUntil([&] { return f.engine->canCheckForUpdates(); }));
+    EXPECT_FALSE(f.engine->driver().cycleActive());
+    EXPECT_TRUE(f.engine->backgroundCheckScheduled());
+    f.base.gateOpen = true;
+    f.base.service->resumeDeferredPresentation();
+    EXPECT_FALSE(f.base.shown());
+}

@@ -10,6 +10,8 @@
 #include <QNetworkProxyFactory>
 #include <QSslSocket>
 
+#include <memory>
+
 namespace vorlith {
 
 namespace {
@@ -169,11 +171,35 @@ void FeedUpdateEngine::fetched(quint64 check, FeedFetch::Result result)
         answer(check, std::get<QByteArray>(result));
 }
 
-OnceCallback<> FeedUpdateEngine::finishing(quint64 check, const std::optional<UpdateError>& error)
+namespace {
+
+// Notices an answer dropped unanswered: its destructor runs when the last copy goes.
+struct AnswerWatch {
+    QPointer<FeedUpdateEngine> engine;
+    std::function<void()> onDropped;
+    bool answered = false;
+    ~AnswerWatch()
+    {
+        if (!answered && engine)
+            QTimer::singleShot(0, engine.data(), std::move(onDropped));
+    }
+};
+
+} // namespace
+
+template<class... Args>
+OnceCallback<Args...> FeedUpdateEngine::endingAnswer(quint64 check, const std::optional<UpdateError>& error)
 {
-    return OnceCallback<>([self = QPointer(this), check, error] {
+    auto watch = std::make_shared<AnswerWatch>();
+    watch->engine = this;
+    watch->onDropped = [self = QPointer(this), check, error] {
         if (self)
             self->finishCycle(check, error);
+    };
+    return OnceCallback<Args...>([watch, check, error](Args...) {
+        watch->answered = true;
+        if (watch->engine)
+            watch->engine->finishCycle(check, error);
     });
 }
 
@@ -186,7 +212,7 @@ void FeedUpdateEngine::fail(quint64 check, const FeedFailure& failure)
         return;
     }
     m_phase = Phase::answering;
-    m_driver->showUpdaterError(error, finishing(check, error));
+    m_driver->showUpdaterError(error, endingAnswer<>(check, error));
 }
 
 void FeedUpdateEngine::answer(quint64 check, const QByteArray& feed)
@@ -200,15 +226,11 @@ void FeedUpdateEngine::answer(quint64 check, const QByteArray& feed)
     if (const std::optional<AppcastItem> item = AppcastFeed::newestAbove(*items, *m_runningVersion)) {
         // Every answer ends the offer: skipping and dismissing alike, and "查看详情" opens
         // the page itself.
-        m_driver->showUpdateFound(*item, UserUpdateState{},
-                                  OnceCallback<UserUpdateChoice>([self = QPointer(this), check](UserUpdateChoice) {
-                                      if (self)
-                                          self->finishCycle(check);
-                                  }));
+        m_driver->showUpdateFound(*item, UserUpdateState{}, endingAnswer<UserUpdateChoice>(check));
         return;
     }
     m_driver->showUpdateNotFound(UpdateError(QStringLiteral("当前版本 %1 已是最新版本。").arg(m_versionText)),
-                                 finishing(check));
+                                 endingAnswer<>(check));
 }
 
 void FeedUpdateEngine::finishCycle(quint64 check, const std::optional<UpdateError>& error)

@@ -64,8 +64,11 @@ private:
     void cancelled(quint64 check);
     void stopFetch();
     void scheduleNext(std::chrono::milliseconds delay);
-    // An acknowledgement that ends check `check`, if it is still the current one.
-    OnceCallback<> finishing(quint64 check, const std::optional<UpdateError>& error = std::nullopt);
+    // A reply or acknowledgement that ends check `check` (if it is still the current one).
+    // Should every copy of it be dropped unanswered (a parked step discarded), the check
+    // ends on a later turn all the same: the engine never waits for an answer that cannot come.
+    template<class... Args>
+    OnceCallback<Args...> endingAnswer(quint64 check, const std::optional<UpdateError>& error = std::nullopt);
 
     QVariantMap m_bundle;
     Options m_options;
