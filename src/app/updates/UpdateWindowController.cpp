@@ -114,6 +114,10 @@ UpdateWindowController::UpdateWindowController() : m_window(std::make_unique<Win
     QObject::connect(secondary, &QPushButton::clicked, secondary, [this] { performClose(); });
     m_secondary = secondary;
     layoutActions();
+    // The window itself holds the keyboard: no button wears a focus ring until Tab is
+    // pressed, and Escape reaches the window.
+    window.setFocusPolicy(Qt::StrongFocus);
+    window.setFocus();
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
