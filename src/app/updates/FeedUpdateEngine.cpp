@@ -117,8 +117,9 @@ void FeedUpdateEngine::stopFetch()
 {
     if (!m_fetch)
         return;
+    // Never called from inside the fetch's own callback (fetched() lets it go later).
     m_fetch->abort();
-    m_fetch->deleteLater();
+    delete m_fetch;
     m_fetch = nullptr;
 }
 
