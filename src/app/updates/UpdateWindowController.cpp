@@ -179,13 +179,19 @@ void UpdateWindowController::setProgress(const UpdateProgress& progress)
     m_progress->setHidden(!progress.shown);
 }
 
-void UpdateWindowController::performPrimary()
+void UpdateWindowController::runTakingBoth(std::function<void()> UpdateWindowController::*which)
 {
-    std::function<void()> action = std::move(primaryAction);
+    // Both are cleared before either runs, so whichever runs first runs alone.
+    std::function<void()> action = std::move(this->*which);
     primaryAction = nullptr;
     closeAction = nullptr;
     if (action)
         action();
+}
+
+void UpdateWindowController::performPrimary()
+{
+    runTakingBoth(&UpdateWindowController::primaryAction);
 }
 
 void UpdateWindowController::performClose()
@@ -195,11 +201,7 @@ void UpdateWindowController::performClose()
 
 void UpdateWindowController::windowWillClose()
 {
-    std::function<void()> action = std::move(closeAction);
-    closeAction = nullptr;
-    primaryAction = nullptr;
-    if (action)
-        action();
+    runTakingBoth(&UpdateWindowController::closeAction);
 }
 
 void UpdateWindowController::showWindow()

@@ -66,6 +66,7 @@ public:
 private:
     class Window;
     void windowWillClose();
+    void runTakingBoth(std::function<void()> UpdateWindowController::*which);
 
     std::unique_ptr<Window> m_window;
     QLabel* m_heading = nullptr;
