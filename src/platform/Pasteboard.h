@@ -67,6 +67,10 @@ public:
     virtual qint64 clearContents() = 0;
     // Puts the items on the clipboard; false when the clipboard did not take them.
     virtual bool writeObjects(const QList<PasteboardItem>& items) = 0;
+    // True when a clear followed by a write that fails leaves the previous contents as they
+    // were: the clear only counts and the write replaces the contents in one step or not at
+    // all (X11). A copy then needs no snapshot of the previous contents to restore.
+    virtual bool failedWriteKeepsContents() const = 0;
 
     // Called once when the application quits. On X11 what we wrote is served by this process
     // and would vanish with it: a running clipboard manager is asked to keep a copy. Blocks
