@@ -138,4 +138,24 @@ TEST(ToastGallery, WithoutACompositorNoShadowIsDrawn)
     saveTestImage(image, QStringLiteral("toast-no-compositor"));
     const QRectF body = renderer.surface()->bodyRect();
     EXPECT_EQ(qAlpha(image.pixel(int(body.center().x()), int(body.bottom()) + 6)), 0) << "nothing drawn in the margin";
+
+    // The one-pixel ring is inside the mask, opaque and darker than white, on every side; the
+    // mask's cut corners are opaque too (no desktop shows through as black). The surface is
+    // drawn alone: a masked top-level's render() moves what it draws.
+    const QRegion mask = panel->mask();
+    image.fill(Qt::transparent);
+    renderer.surface()->render(&image);
+    const int x = int(body.center().x()), y = int(body.center().y());
+    const QPoint ring[] = {{x, int(body.top()) - 1}, {x, int(body.bottom())}, {int(body.left()) - 1, y}, {int(body.right()), y}};
+    for (const QPoint& p : ring) {
+        EXPECT_TRUE(mask.contains(p)) << p.x() << "," << p.y();
+        EXPECT_EQ(qAlpha(image.pixel(p)), 255) << p.x() << "," << p.y();
+        EXPECT_LT(qGray(image.pixel(p)), 245) << p.x() << "," << p.y();
+    }
+    EXPECT_FALSE(mask.contains(QPoint(x, int(body.top()) - 2)));
+    for (const QRect& r : mask) {
+        for (int py = r.top(); py <= r.bottom(); ++py)
+            for (int px = r.left(); px <= r.right(); ++px)
+                ASSERT_EQ(qAlpha(image.pixel(px, py)), 255) << px << "," << py;
+    }
 }
