@@ -367,15 +367,7 @@ TEST_F(FeedbackCoordinatorTest, AFailureOfTwoLinesShowsBothWithTheQueueSuffix)
     saveTestImage(image, QStringLiteral("toast-two-lines-two-queued"));
     // Ink in both halves of the label.
     const QRect label = shown.label()->geometry();
-    const auto inked = [&](int top, int bottom) {
-        for (int y = top; y < bottom; ++y)
-            for (int x = label.left(); x < label.right(); ++x)
-                if (qGray(image.pixel(x, y)) < 128)
-                    return true;
-        return false;
-    };
-    EXPECT_TRUE(inked(label.top(), label.center().y()));
-    EXPECT_TRUE(inked(label.center().y(), label.bottom()));
+    EXPECT_TRUE(bothLinesInked(image, label));
 }
 
 // The panel never becomes active; its tool tips show all the same.

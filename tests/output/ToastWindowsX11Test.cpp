@@ -3,6 +3,7 @@
 #include "app/output/feedback/OutputToastRenderer.h"
 #include "platform/CapturePlatformFactory.h"
 #include "platform/x11/X11FloatingWindows.h"
+#include "output/ToastFixture.h"
 #include "support/TestSupport.h"
 #include "support/X11ClientStacking.h"
 #include "support/X11Environment.h"
@@ -320,15 +321,7 @@ TEST_F(ToastWindowsX11, ATwoLineFailureWithTwoQueuedOnWhite)
     EXPECT_GT(qGray(desktop.pixel(column, bodyTop - 4)), 200) << "the margin is not black";
     // Ink on both lines of the label.
     const QRect label = head.label()->geometry().translated(frame.topLeft());
-    const auto inked = [&](int top, int bottom) {
-        for (int y = top; y < bottom; ++y)
-            for (int x = label.left(); x < label.right(); ++x)
-                if (qGray(desktop.pixel(x, y)) < 128)
-                    return true;
-        return false;
-    };
-    EXPECT_TRUE(inked(label.top(), label.center().y()));
-    EXPECT_TRUE(inked(label.center().y(), label.bottom()));
+    EXPECT_TRUE(bothLinesInked(desktop, label));
 
     // The close button's tool tip, on a panel that never becomes active.
     const QPoint close = head.closeButton()->mapToGlobal(head.closeButton()->rect().center());
