@@ -342,8 +342,13 @@ TEST_F(ToastWindowsX11, ATwoLineFailureWithTwoQueuedOnWhite)
         window = head.detailsWindow();
         return window && exposed(window);
     }));
-    closeAsTheWindowManagerDoes(window);
-    ASSERT_TRUE(runUntil([&] { return !window->isVisible(); }));
+    // A message sent while the window manager still settles the new window can be dropped.
+    bool hidden = false;
+    for (int attempt = 0; attempt < 5 && !hidden; ++attempt) {
+        closeAsTheWindowManagerDoes(window);
+        hidden = runUntil([&] { return !window->isVisible(); }, 1s);
+    }
+    ASSERT_TRUE(hidden);
     pointAt(details, true);
     EXPECT_TRUE(runUntil([&] { return window && exposed(window); })) << "shown again";
 }
