@@ -217,8 +217,14 @@ void BM_CopyRoad(benchmark::State& state)
         std::optional<QByteArray> plainPng = stage->plainCopy() ? readWithXclip() : std::nullopt;
         plain.push_back(milliseconds(Clock::now() - start));
 
-        if (!plainPng || !previousContentsFromAnotherProgram()) {
-            state.SkipWithError("the plain copy or a read failed");
+        if (!plainPng) {
+            std::fprintf(stderr, "bench_copy_road: the plain copy failed; the harness said:\n%s\n",
+                         stage->harness.transcript().c_str());
+            state.SkipWithError("the plain copy or its read failed");
+            break;
+        }
+        if (!previousContentsFromAnotherProgram()) {
+            state.SkipWithError("another program could not take the clipboard");
             break;
         }
         start = Clock::now();
