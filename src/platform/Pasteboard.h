@@ -36,7 +36,8 @@ struct PasteboardRead {
 // the owner answers and gives up on an owner that makes no progress for
 // `noProgressTimeout`; data that arrives in pieces counts as progress with every piece, so a
 // large image that takes longer than that in total is still read. Every caller reads through
-// these tasks: the copy's snapshot of the previous contents, and the clipboard import
+// these tasks: the copy's snapshot of the previous contents (where one is needed, see
+// `failedWriteKeepsContents`), and the clipboard import
 // ("image/png", "image/tiff", "text/uri-list", "x-special/gnome-copied-files", ...). A reader
 // compares `changeCount()` before and after its reads to know that they belong together.
 //

@@ -33,6 +33,8 @@ const Look looks[] = {
 const QString shortMessage = QStringLiteral("已复制到剪贴板");
 const QString longMessage = QStringLiteral(
     "无法保存图片：目标文件夹“/home/user/图片/截图/2024 年 五月 项目 Vorlith 评审资料”不可写入。截图与保存设置已保留，可重试。");
+// A save failure as the coordinator shows it at the head of a queue of three.
+const QString twoLineMessage = QStringLiteral("保存失败：磁盘空间不足\n截图与保存设置已保留，可重试。（另有2项待处理，关闭后查看）");
 
 // A backdrop with stripes and squares of several colours, so that translucency and the shadow
 // show against both light and dark.
@@ -70,9 +72,9 @@ TEST(ToastGallery, FourLooksAtScaleOneAndTwo)
     ToastFixture fixture;
     for (double scale : {1.0, 2.0}) {
         std::vector<QImage> tiles;
-        for (const QString& message : {shortMessage, longMessage}) {
+        for (const QString& message : {shortMessage, longMessage, twoLineMessage}) {
             for (const Look& look : looks) {
-                SCOPED_TRACE(std::string(look.name) + (message == shortMessage ? " short" : " long"));
+                SCOPED_TRACE(std::string(look.name) + (message == shortMessage ? " short" : message == longMessage ? " long" : " two lines"));
                 OutputToastRenderer renderer(fixture.environment());
                 renderer.begin(QUuid::createUuid(), ToastFixture::left, message, [] {});
                 renderer.show(message, look.progress, look.title, [] {}, look.failed, look.notice);
