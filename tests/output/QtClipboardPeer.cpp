@@ -1,8 +1,9 @@
 // Another program that copies a picture the way Qt programs do: QClipboard::setImage, which
 // offers the image in every format Qt writes and encodes it anew for every request.
 // Usage: qt_clipboard_peer WIDTH HEIGHT
-// Prints "owned" once it owns CLIPBOARD, "lost" when another client takes it, then stays until
-// its standard input closes or it is killed.
+// Prints "owned" once it owns CLIPBOARD, "lost" when another client takes it; every line
+// "take" on its standard input takes CLIPBOARD again with the same picture ("owned" again).
+// Stays until its standard input closes or it is killed.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -50,18 +51,33 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     });
-    clipboard->setImage(picture(width, height), QClipboard::Clipboard);
-    if (!clipboard->ownsClipboard())
+    const QImage image = picture(width, height);
+    const auto take = [clipboard, &image] {
+        clipboard->setImage(image, QClipboard::Clipboard);
+        if (!clipboard->ownsClipboard())
+            return false;
+        std::printf("owned\n");
+        std::fflush(stdout);
+        return true;
+    };
+    if (!take())
         return 1;
-    std::printf("owned\n");
-    std::fflush(stdout);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&input] {
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[64];
-        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
             input.setEnabled(false);
             QCoreApplication::quit();
+            return;
+        }
+        pending.append(buffer, got);
+        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            if (pending.left(end).trimmed() == "take")
+                take();
+            pending.remove(0, end + 1);
         }
     });
     return app.exec();
