@@ -6,7 +6,10 @@
 #include "rendering/Bitmap.h"
 #include "support/TestSupport.h"
 
+#include <QBuffer>
 #include <QColorSpace>
+#include <QElapsedTimer>
+#include <QImageWriter>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
@@ -224,4 +227,78 @@ TEST(ImageProbe, BookkeepingEstimate)
     // Names count in UTF-8 bytes; the URL in its percent-encoded form.
     const QUrl chinese = QUrl::fromLocalFile(QStringLiteral("/图.png")); // file:///%E5%9B%BE.png, 图.png
     EXPECT_EQ(ImageProbe::metadataBytes({chinese}), 4'096 + 2 * (21 + 7) + 1'536);
+}
+
+namespace {
+
+// The error the probe and the decode together give, or none when the bytes decode.
+std::optional<ImportError::Reason> importError(const QByteArray& bytes, bool filesOnly)
+{
+    try {
+        probeAndDecode(bytes, filesOnly);
+        return std::nullopt;
+    } catch (const ImportError& error) {
+        return error.reason();
+    }
+}
+
+// A JPEG with an APP segment holding an end-of-image marker of its own, as EXIF thumbnails do.
+QByteArray withThumbnailMarker(const QByteArray& jpeg)
+{
+    const QByteArray payload = QByteArray("Thumb\0", 6) + QByteArray("\xFF\xD8\xFF\xD9", 4);
+    QByteArray segment("\xFF\xE2", 2);
+    segment += char((payload.size() + 2) >> 8);
+    segment += char((payload.size() + 2) & 0xFF);
+    return jpeg.left(2) + segment + payload + jpeg.mid(2);
+}
+
+QByteArray progressiveJpeg(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    EXPECT_TRUE(writer.write(image));
+    return bytes;
+}
+
+} // namespace
+
+TEST(ImageProbe, DamagedBombedAndForeignBytesAreRefusedByTheirStructure)
+{
+    const QImage pattern = orientationPattern();
+    const QByteArray png = pngBytes(pattern);
+    const QByteArray jpeg = jpegBytes(pattern);
+    const QByteArray thumbnailed = withThumbnailMarker(jpeg);
+    using R = ImportError::Reason;
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        std::optional<R> asFile;
+        std::optional<R> fromClipboard;
+    } cases[] = {
+        {"PNG bomb before the image data", pngBomb(false), R::corrupt, R::corrupt},
+        {"PNG bomb after the image data", pngBomb(true), R::corrupt, R::corrupt},
+        {"PNG cut inside its image data", png.left(png.size() / 2), R::corrupt, R::corrupt},
+        {"PNG without its IEND", png.left(png.size() - 12), R::corrupt, R::corrupt},
+        {"JPEG cut in its scan", jpeg.left(jpeg.size() * 2 / 3), R::corrupt, R::corrupt},
+        {"JPEG without its end marker", jpeg.left(jpeg.size() - 2), R::corrupt, R::corrupt},
+        {"JPEG whose thumbnail ends but whose image is cut", thumbnailed.left(thumbnailed.size() - 40), R::corrupt,
+         R::corrupt},
+        {"JPEG with a thumbnail", thumbnailed, {}, {}},
+        {"JPEG with bytes after its end", jpeg + QByteArray(64, 'x'), {}, {}},
+        {"progressive JPEG", progressiveJpeg(pattern), {}, {}},
+        {"HEIC", isoMediaImage("heic"), R::unsupported, R::corrupt},
+        {"AVIF", isoMediaImage("avif"), R::unsupported, R::corrupt},
+        {"an MP4 video", isoMediaImage("isom"), R::corrupt, R::corrupt},
+        {"WebP", QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) + QByteArray(20, 0), R::unsupported, R::corrupt},
+    };
+    for (const auto& c : cases) {
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(importError(c.bytes, true), c.asFile) << c.what << " as a file";
+        EXPECT_EQ(importError(c.bytes, false), c.fromClipboard) << c.what << " from the clipboard";
+        EXPECT_LT(clock.elapsed(), 100) << c.what;
+    }
 }

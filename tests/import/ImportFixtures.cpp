@@ -167,6 +167,22 @@ QByteArray pngAnnouncing(int width, int height)
     return png.left(8) + chunk("IHDR", data) + png.mid(8 + 25);
 }
 
+QByteArray pngBomb(bool afterImageData)
+{
+    QImage image(16, 12, QImage::Format_RGB32);
+    image.fill(qRgb(200, 40, 40));
+    const QByteArray png = pngBytes(image);
+    const qsizetype at = findChunk(png, afterImageData ? "IEND" : "IDAT");
+    const QByteArray claim = be32(0x7FFF'FFFFu) + QByteArray("tEXtComment\0", 12);
+    return afterImageData ? png.left(at) + claim : png.left(at) + claim + png.mid(at);
+}
+
+QByteArray isoMediaImage(const QByteArray& brand)
+{
+    QByteArray box = be32(20) + "ftyp" + brand + be32(0) + brand;
+    return box + be32(33) + "meta" + QByteArray(25, '\0');
+}
+
 QByteArray twoPageTiff()
 {
     QTemporaryDir dir;

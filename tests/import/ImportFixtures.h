@@ -20,6 +20,12 @@ QByteArray apngBytes(const QByteArray& png, int frames);
 // A PNG whose header announces this size; its image data belongs to a 1 × 1 image, so only
 // the probe can use it.
 QByteArray pngAnnouncing(int width, int height);
+// A valid 16 × 12 PNG whose last chunk is a tEXt header claiming 2^31 - 1 bytes, placed
+// before or after the image data; the file ends a few bytes into it.
+QByteArray pngBomb(bool afterImageData);
+// The start of an ISO base media file of this brand ("heic", "avif"): an ftyp box and a
+// little of what follows, as the first bytes of a HEIF or AVIF file.
+QByteArray isoMediaImage(const QByteArray& brand);
 // A TIFF of two pages, made by ImageMagick (a test dependency); empty when it failed.
 QByteArray twoPageTiff();
 

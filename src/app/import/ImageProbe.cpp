@@ -117,22 +117,16 @@ ImageMetadata ImageProbe::metadata(const QByteArray& bytes, bool allowedFileType
     QBuffer buffer(&view);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    if (!reader.canRead()) {
-        // Files: an image of another kind is unsupported whether or not a reader exists.
-        if (allowedFileTypesOnly && isOtherImage(bytes))
-            throw ImportError(ImportError::unsupported);
-        throw ImportError(ImportError::corrupt);
-    }
-    // Frames first: an animated file is `animated` even where its container is refused.
-    const qint64 frames = reader.imageCount();
-    if (frames < 1)
+    const bool readable = reader.canRead();
+    const qint64 frames = readable ? reader.imageCount() : 0;
+    // Files must be JPEG by now. Another kind of image is unsupported whether or not a reader
+    // knows it, but its frames are counted first: an animation is `animated` from any source.
+    if (allowedFileTypesOnly && !isJpeg(bytes) && (readable || isOtherImage(bytes)))
+        throw ImportError(frames > 1 ? ImportError::animated : ImportError::unsupported);
+    if (!readable || frames < 1)
         throw ImportError(ImportError::corrupt);
     if (frames > 1)
         throw ImportError(ImportError::animated);
-    // The container found in the bytes decides, never the name they came under.
-    if (allowedFileTypesOnly && !isJpeg(bytes))
-        throw ImportError(ImportError::unsupported);
-
     const QSize size = reader.size();
     if (!size.isValid() || size.width() < 1 || size.height() < 1)
         throw ImportError(ImportError::corrupt);
