@@ -252,6 +252,16 @@ QByteArray withThumbnailMarker(const QByteArray& jpeg)
     return jpeg.left(2) + segment + payload + jpeg.mid(2);
 }
 
+QImage noise(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    quint32 state = 7;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, (state = state * 1664525u + 1013904223u) | 0xFF000000u);
+    return image;
+}
+
 QByteArray progressiveJpeg(const QImage& image)
 {
     QByteArray bytes;
@@ -271,6 +281,8 @@ TEST(ImageProbe, DamagedBombedAndForeignBytesAreRefusedByTheirStructure)
     const QByteArray png = pngBytes(pattern);
     const QByteArray jpeg = jpegBytes(pattern);
     const QByteArray thumbnailed = withThumbnailMarker(jpeg);
+    const QByteArray noisy = pngBytes(noise(QSize(300, 200)));
+    ASSERT_FALSE(cutAfterImageChunk(noisy, 3).isEmpty()) << "the fixture has fewer than three IDAT chunks";
     using R = ImportError::Reason;
     const struct {
         const char* what;
@@ -281,6 +293,8 @@ TEST(ImageProbe, DamagedBombedAndForeignBytesAreRefusedByTheirStructure)
         {"PNG bomb before the image data", pngBomb(false), R::corrupt, R::corrupt},
         {"PNG bomb after the image data", pngBomb(true), R::corrupt, R::corrupt},
         {"PNG cut inside its image data", png.left(png.size() / 2), R::corrupt, R::corrupt},
+        {"PNG cut after a whole IDAT chunk", cutAfterImageChunk(noisy, 3), R::corrupt, R::corrupt},
+        {"PNG whose image data stops inside its only chunk", withShortImageData(png), R::corrupt, R::corrupt},
         {"PNG without its IEND", png.left(png.size() - 12), R::corrupt, R::corrupt},
         {"JPEG cut in its scan", jpeg.left(jpeg.size() * 2 / 3), R::corrupt, R::corrupt},
         {"JPEG without its end marker", jpeg.left(jpeg.size() - 2), R::corrupt, R::corrupt},

@@ -177,6 +177,31 @@ QByteArray pngBomb(bool afterImageData)
     return afterImageData ? png.left(at) + claim : png.left(at) + claim + png.mid(at);
 }
 
+QByteArray cutAfterImageChunk(const QByteArray& png, int n)
+{
+    qsizetype at = 8;
+    int seen = 0;
+    while (at + 8 <= png.size()) {
+        const quint32 length = quint32(uchar(png[at])) << 24 | quint32(uchar(png[at + 1])) << 16 |
+                               quint32(uchar(png[at + 2])) << 8 | quint32(uchar(png[at + 3]));
+        const bool data = png.mid(at + 4, 4) == "IDAT";
+        at += 12 + qsizetype(length);
+        if (data && ++seen == n)
+            return png.left(at);
+    }
+    return {};
+}
+
+QByteArray withShortImageData(const QByteArray& png)
+{
+    const qsizetype idat = findChunk(png, "IDAT");
+    const qsizetype iend = findChunk(png, "IEND");
+    if (idat < 0 || iend < 0)
+        return {};
+    const QByteArray data = png.mid(idat + 8, iend - idat - 12);
+    return png.left(idat) + chunk("IDAT", data.left(data.size() / 2)) + png.mid(iend);
+}
+
 QByteArray isoMediaImage(const QByteArray& brand)
 {
     QByteArray box = be32(20) + "ftyp" + brand + be32(0) + brand;

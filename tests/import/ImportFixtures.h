@@ -23,6 +23,12 @@ QByteArray pngAnnouncing(int width, int height);
 // A valid 16 × 12 PNG whose last chunk is a tEXt header claiming 2^31 - 1 bytes, placed
 // before or after the image data; the file ends a few bytes into it.
 QByteArray pngBomb(bool afterImageData);
+// The PNG cut right after its n-th IDAT chunk (a file whose image data stops early at a chunk
+// boundary); empty when it has fewer.
+QByteArray cutAfterImageChunk(const QByteArray& png, int n);
+// The PNG with its image data (one IDAT chunk) cut to half inside a whole, well-formed chunk
+// followed by IEND: only the inflated data shows that rows are missing.
+QByteArray withShortImageData(const QByteArray& png);
 // The start of an ISO base media file of this brand ("heic", "avif"): an ftyp box and a
 // little of what follows, as the first bytes of a HEIF or AVIF file.
 QByteArray isoMediaImage(const QByteArray& brand);
