@@ -97,8 +97,7 @@ SettingsFileRead read(const QString& path)
         // Too large to read, yet a newer version's file must still be left alone: its schema
         // is looked for without reading it whole.
         std::istream text(&file.stream(largeFileScanLimit));
-        const std::optional<std::int64_t> version = declaredSchemaVersion(text);
-        if (version && std::uint64_t(*version) > std::uint64_t(AppSettings::schemaVersion))
+        if (declaresNewerSchema(text, AppSettings::schemaVersion))
             result.outcome = SettingsFileRead::Outcome::newer;
         else
             result.outcome = SettingsFileRead::Outcome::unreadable;

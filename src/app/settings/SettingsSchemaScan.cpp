@@ -8,11 +8,12 @@ namespace vorlith::settingsFile {
 
 namespace {
 
-// Follows the nesting of the document and stops the parser (by answering false) once the
-// top-level schema has been seen, or as soon as the document is no object.
+// Follows the nesting of the document and notes every top-level schema; it stops the parser
+// (by answering false) as soon as the document turns out to be no object.
 class SchemaHandler {
 public:
-    std::optional<std::int64_t> version;
+    explicit SchemaHandler(std::int64_t current) : m_current(current) {}
+    bool newer = false;
 
     bool null() { return scalar(PlainJson()); }
     bool boolean(bool value) { return scalar(PlainJson(value)); }
@@ -22,7 +23,7 @@ public:
     bool string(std::string&) { return scalar(PlainJson()); }
     bool binary(PlainJson::binary_t&) { return scalar(PlainJson()); }
     bool start_object(std::size_t) { return open(); }
-    bool start_array(std::size_t) { return m_depth > 0 && !m_schemaNext && open(); }
+    bool start_array(std::size_t) { return m_depth > 0 && open(); }
     bool end_object() { return close(); }
     bool end_array() { return close(); }
     bool key(std::string& name)
@@ -35,8 +36,7 @@ public:
 private:
     bool open()
     {
-        if (m_schemaNext) // an object as the schema: no version, and nothing more to learn
-            return false;
+        m_schemaNext = false; // a container as the schema: no version
         ++m_depth;
         return true;
     }
@@ -47,30 +47,34 @@ private:
     }
     bool scalar(const PlainJson& value)
     {
-        if (m_depth == 0 || !m_schemaNext)
-            return m_depth > 0;
+        if (m_depth == 0)
+            return false;
+        if (!m_schemaNext)
+            return true;
+        m_schemaNext = false;
         try {
-            version = json::toInteger(value, "schemaVersion");
+            const std::int64_t version = json::toInteger(value, "schemaVersion");
+            newer = newer || std::uint64_t(version) > std::uint64_t(m_current);
         } catch (const JsonDecodeError&) {
         }
-        return false;
+        return true;
     }
 
+    std::int64_t m_current;
     int m_depth = 0;
     bool m_schemaNext = false;
 };
 
 } // namespace
 
-std::optional<std::int64_t> declaredSchemaVersion(std::istream& text)
+bool declaresNewerSchema(std::istream& text, std::int64_t current)
 {
-    SchemaHandler handler;
+    SchemaHandler handler(current);
     try {
         PlainJson::sax_parse(text, &handler);
     } catch (const nlohmann::json::exception&) {
-        return std::nullopt;
     }
-    return handler.version;
+    return handler.newer;
 }
 
 } // namespace vorlith::settingsFile

@@ -2,15 +2,14 @@
 
 #include <cstdint>
 #include <istream>
-#include <optional>
 
 namespace vorlith::settingsFile {
 
-// The "schemaVersion" a settings file too large to be read whole declares at its top level,
-// found by streaming through it: the scan keeps no more than one token in memory and stops
-// at that key's value. Absent when the text is not a JSON object, the key is not found before
-// the text (or the stream) ends, or its value is not an integer as the reader takes it.
-// Only a newer file needs this answer: one that is never to be written over.
-std::optional<std::int64_t> declaredSchemaVersion(std::istream& text);
+// Whether a settings file too large to be read whole declares a schema newer than `current`
+// at its top level, found by streaming through it: the scan keeps no more than one token in
+// memory. Every top-level "schemaVersion" the text holds before it ends (or turns out not to
+// be JSON) counts, compared as the reader compares it (as an unsigned number): a file that
+// might be a newer version's is one never to be written over, so doubt answers yes.
+bool declaresNewerSchema(std::istream& text, std::int64_t current);
 
 } // namespace vorlith::settingsFile
