@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <png.h>
+
 #include <optional>
 
 using namespace vorlith;
@@ -314,5 +316,36 @@ TEST(ImageProbe, DamagedBombedAndForeignBytesAreRefusedByTheirStructure)
         EXPECT_EQ(importError(c.bytes, true), c.asFile) << c.what << " as a file";
         EXPECT_EQ(importError(c.bytes, false), c.fromClipboard) << c.what << " from the clipboard";
         EXPECT_LT(clock.elapsed(), 100) << c.what;
+    }
+}
+
+TEST(ImageProbe, PngsWithASideOverAMillionPixelsDecodeWithinThePixelLimit)
+{
+    const struct {
+        const char* what;
+        int width, height, colorType, depth;
+        bool interlaced;
+    } cases[] = {
+        {"RGB 8-bit, 2 × 1,200,000", 2, 1'200'000, PNG_COLOR_TYPE_RGB, 8, false},
+        {"RGBA 16-bit, 1,200,000 × 2", 1'200'000, 2, PNG_COLOR_TYPE_RGBA, 16, false},
+        {"palette, interlaced, 3 × 1,000,001", 3, 1'000'001, PNG_COLOR_TYPE_PALETTE, 8, true},
+        {"grey 8-bit, 1,500,000 × 1", 1'500'000, 1, PNG_COLOR_TYPE_GRAY, 8, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray png = libpngBytes(c.width, c.height, c.colorType, c.depth, c.interlaced);
+        ASSERT_FALSE(png.isEmpty());
+        const ImageMetadata metadata = ImageProbe::metadata(png, true);
+        EXPECT_EQ(metadata, (ImageMetadata{c.width, c.height, c.width, c.height}));
+        const QImage image = ImageProbe::decode(png, metadata);
+        ASSERT_EQ(image.size(), QSize(c.width, c.height));
+        expectBitmapFormat(image);
+        for (const QPoint at : {QPoint(0, 0), QPoint(c.width - 1, c.height - 1), QPoint(c.width / 2, c.height / 3)}) {
+            // Compared as stored, premultiplied: a transparent pixel keeps no colour.
+            const QRgb stored = reinterpret_cast<const QRgb*>(image.constScanLine(at.y()))[at.x()];
+            EXPECT_TRUE(near(stored, qPremultiply(libpngPixel(at.x(), at.y(), c.colorType)), 1)) << at.x() << "," << at.y();
+        }
+        // Cut short, the same file is damaged.
+        EXPECT_THROW(ImageProbe::decode(withShortImageData(png), metadata), ImportError);
     }
 }

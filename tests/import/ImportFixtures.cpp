@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <png.h>
+
+#include <cstring>
+#include <vector>
+
 namespace vorlith::test {
 
 namespace {
@@ -206,6 +211,70 @@ QByteArray isoMediaImage(const QByteArray& brand)
 {
     QByteArray box = be32(20) + "ftyp" + brand + be32(0) + brand;
     return box + be32(33) + "meta" + QByteArray(25, '\0');
+}
+
+QByteArray libpngBytes(int width, int height, int colorType, int depth, bool interlaced)
+{
+    QByteArray out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_byte> row;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t length) {
+            static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<const char*>(data), qsizetype(length));
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), depth, colorType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        std::vector<png_color> ramp(256);
+        for (int i = 0; i < 256; ++i)
+            ramp[size_t(i)] = png_color{png_byte(i), png_byte(i), png_byte(i)};
+        png_set_PLTE(png, info, ramp.data(), 256);
+    }
+    png_write_info(png, info);
+    if (depth == 16)
+        png_set_swap(png); // samples given in host order
+    const int channels = colorType == PNG_COLOR_TYPE_RGBA ? 4 : colorType == PNG_COLOR_TYPE_RGB ? 3 : 1;
+    const int bytes = depth / 8;
+    row.resize(size_t(width * channels * bytes));
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < height; ++y) {
+            png_byte* at = row.data();
+            for (int x = 0; x < width; ++x) {
+                const QRgb p = libpngPixel(x, y, colorType);
+                const int samples[] = {qRed(p), qGreen(p), qBlue(p), qAlpha(p)};
+                for (int c = 0; c < channels; ++c) {
+                    if (bytes == 2) { // the 8-bit value repeated, so 16 bits read back as it
+                        const quint16 wide = quint16(samples[c] * 257);
+                        std::memcpy(at, &wide, 2);
+                    } else {
+                        *at = png_byte(samples[c]);
+                    }
+                    at += bytes;
+                }
+            }
+            png_write_row(png, row.data());
+        }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+QRgb libpngPixel(int x, int y, int colorType)
+{
+    const int red = (x + 3 * y) % 256;
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_PALETTE)
+        return qRgb(red, red, red);
+    return qRgba(red, (7 * x + y) % 256, 200, colorType == PNG_COLOR_TYPE_RGBA ? (x + y) % 256 : 255);
 }
 
 QByteArray twoPageTiff()

@@ -32,6 +32,13 @@ QByteArray withShortImageData(const QByteArray& png);
 // The start of an ISO base media file of this brand ("heic", "avif"): an ftyp box and a
 // little of what follows, as the first bytes of a HEIF or AVIF file.
 QByteArray isoMediaImage(const QByteArray& brand);
+// A PNG of this size and kind written by libpng with its side limit lifted. Sample values:
+// red (x + 3y) mod 256, green (7x + y) mod 256, blue 200, alpha (where there is one)
+// (x + y) mod 256; grey and palette files carry the red value alone. Palette files have
+// depth 8 and a grey ramp as their palette.
+QByteArray libpngBytes(int width, int height, int colorType, int depth, bool interlaced = false);
+// The colour libpngBytes stores at (x, y), as straight RGBA 8-bit.
+QRgb libpngPixel(int x, int y, int colorType);
 // A TIFF of two pages, made by ImageMagick (a test dependency); empty when it failed.
 QByteArray twoPageTiff();
 

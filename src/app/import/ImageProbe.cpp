@@ -5,6 +5,7 @@
 #include "app/import/ImportError.h"
 #include "app/import/ImportItemName.h"
 #include "app/import/JpegStructure.h"
+#include "app/import/LongSidePngReader.h"
 #include "core/CancellationError.h"
 #include "core/Saturating.h"
 #include "rendering/Bitmap.h"
@@ -37,6 +38,18 @@ bool swapsSides(QImageIOHandler::Transformations transformation)
 {
     // EXIF orientations 5 to 8 are the ones that turn the image a quarter.
     return transformation.testFlag(QImageIOHandler::TransformationRotate90);
+}
+
+// A decoded image checked against the probed size and brought into the bitmap format.
+QImage conformed(QImage image, const ImageMetadata& metadata, const std::stop_token& stop)
+{
+    if (image.isNull() || image.width() != metadata.orientedWidth || image.height() != metadata.orientedHeight)
+        throw ImportError(ImportError::corrupt);
+    Bitmap::conform(image);
+    if (image.isNull())
+        throw ImportError(ImportError::corrupt);
+    throwIfStopped(stop);
+    return image;
 }
 
 } // namespace
@@ -140,23 +153,20 @@ QImage ImageProbe::decode(const QByteArray& bytes, const ImageMetadata& metadata
 {
     throwIfStopped(stop);
     // The structure is checked again: decode may be given bytes no probe has seen.
-    if ((isPng(bytes) && !png::walkChunks(bytes)) || (isJpeg(bytes) && !jpeg::reachesEndOfImage(bytes)))
+    std::optional<png::Layout> layout;
+    if ((isPng(bytes) && !(layout = png::walkChunks(bytes))) || (isJpeg(bytes) && !jpeg::reachesEndOfImage(bytes)))
         throw ImportError(ImportError::corrupt);
+    if (layout && LongSidePngReader::needed(layout->header.width, layout->header.height))
+        return conformed(LongSidePngReader::read(bytes).value_or(QImage()), metadata, stop);
     QByteArray view = QByteArray::fromRawData(bytes.constData(), bytes.size());
     QBuffer buffer(&view);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    if (!reader.read(&image))
         throw ImportError(ImportError::corrupt);
-    if (image.width() != metadata.orientedWidth || image.height() != metadata.orientedHeight)
-        throw ImportError(ImportError::corrupt);
-    Bitmap::conform(image);
-    if (image.isNull())
-        throw ImportError(ImportError::corrupt);
-    throwIfStopped(stop);
-    return image;
+    return conformed(std::move(image), metadata, stop);
 }
 
 int ImageProbe::decoderAllocationLimitMegabytes()
