@@ -4,12 +4,11 @@
 #include "core/CancellationError.h"
 #include "import/ImportFixtures.h"
 #include "rendering/Bitmap.h"
+#include "support/RenderingFixtures.h"
 #include "support/TestSupport.h"
 
-#include <QBuffer>
 #include <QColorSpace>
 #include <QElapsedTimer>
-#include <QImageWriter>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
@@ -254,27 +253,6 @@ QByteArray withThumbnailMarker(const QByteArray& jpeg)
     return jpeg.left(2) + segment + payload + jpeg.mid(2);
 }
 
-QImage noise(QSize size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    quint32 state = 7;
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, (state = state * 1664525u + 1013904223u) | 0xFF000000u);
-    return image;
-}
-
-QByteArray progressiveJpeg(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    EXPECT_TRUE(writer.write(image));
-    return bytes;
-}
-
 } // namespace
 
 TEST(ImageProbe, DamagedBombedAndForeignBytesAreRefusedByTheirStructure)
@@ -283,7 +261,7 @@ TEST(ImageProbe, DamagedBombedAndForeignBytesAreRefusedByTheirStructure)
     const QByteArray png = pngBytes(pattern);
     const QByteArray jpeg = jpegBytes(pattern);
     const QByteArray thumbnailed = withThumbnailMarker(jpeg);
-    const QByteArray noisy = pngBytes(noise(QSize(300, 200)));
+    const QByteArray noisy = pngBytes(noiseImage(QSize(300, 200)));
     ASSERT_FALSE(cutAfterImageChunk(noisy, 3).isEmpty()) << "the fixture has fewer than three IDAT chunks";
     using R = ImportError::Reason;
     const struct {
@@ -304,7 +282,7 @@ TEST(ImageProbe, DamagedBombedAndForeignBytesAreRefusedByTheirStructure)
          R::corrupt},
         {"JPEG with a thumbnail", thumbnailed, {}, {}},
         {"JPEG with bytes after its end", jpeg + QByteArray(64, 'x'), {}, {}},
-        {"progressive JPEG", progressiveJpeg(pattern), {}, {}},
+        {"progressive JPEG", jpegBytes(pattern, 90, true), {}, {}},
         {"HEIC", isoMediaImage("heic"), R::unsupported, R::corrupt},
         {"AVIF", isoMediaImage("avif"), R::unsupported, R::corrupt},
         {"an MP4 video", isoMediaImage("isom"), R::corrupt, R::corrupt},

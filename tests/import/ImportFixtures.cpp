@@ -27,7 +27,7 @@ public:
 [[maybe_unused]] const auto* const decoderLimit =
     ::testing::AddGlobalTestEnvironment(new DecoderLimitEnvironment);
 
-QByteArray encode(const QImage& image, const char* format, int quality = -1)
+QByteArray encode(const QImage& image, const char* format, int quality = -1, bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -35,6 +35,7 @@ QByteArray encode(const QImage& image, const char* format, int quality = -1)
     QImageWriter writer(&buffer, format);
     if (quality >= 0)
         writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
     EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
     return bytes;
 }
@@ -93,9 +94,9 @@ QByteArray pngBytes(const QImage& image)
     return encode(image, "png");
 }
 
-QByteArray jpegBytes(const QImage& image, int quality)
+QByteArray jpegBytes(const QImage& image, int quality, bool progressive)
 {
-    return encode(image, "jpeg", quality);
+    return encode(image, "jpeg", quality, progressive);
 }
 
 QByteArray tiffBytes(const QImage& image)

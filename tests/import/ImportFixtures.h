@@ -8,7 +8,7 @@ namespace vorlith::test {
 
 // Small encoded images the import tests make themselves.
 QByteArray pngBytes(const QImage& image);
-QByteArray jpegBytes(const QImage& image, int quality = 95);
+QByteArray jpegBytes(const QImage& image, int quality = 95, bool progressive = false);
 QByteArray tiffBytes(const QImage& image);
 // A JPEG with an EXIF APP1 segment carrying this orientation tag (any 16-bit value).
 QByteArray withExifOrientation(const QByteArray& jpeg, int orientation);

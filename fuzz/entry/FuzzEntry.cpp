@@ -1,3 +1,5 @@
+// The libFuzzer entry of one target: fuzz/CMakeLists.txt builds it once per target, naming
+// the target's function in VORLITH_FUZZ_TARGET.
 #include "FuzzTargets.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -8,6 +10,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    vorlith::fuzz::pngChunks(data, size);
+    vorlith::fuzz::VORLITH_FUZZ_TARGET(data, size);
     return 0;
 }
