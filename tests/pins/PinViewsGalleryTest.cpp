@@ -219,3 +219,40 @@ TEST(PinViewsGallery, DecorationSolidRegionFollowsItsLook)
     ring.editing = false;
     EXPECT_TRUE(ring.solidRegion().isEmpty());
 }
+
+TEST(PinViewsGallery, RingWithoutCompositorIsOpaqueWhereItIsShown)
+{
+    for (double scale : {1.0, 2.0}) {
+        std::vector<QImage> images;
+        for (const RingLook& look : ringLooks) {
+            PinDecorationView ring;
+            ring.resize(200 + 88, 120 + 88);
+            ring.shadowsShown = false;
+            ring.active = look.active;
+            ring.hovered = look.hovered;
+            ring.editing = look.editing;
+            QImage window((QSizeF(ring.size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+            window.setDevicePixelRatio(scale);
+            window.fill(Qt::transparent);
+            ring.render(&window, QPoint(), QRegion(), QWidget::DrawChildren);
+            // Every pixel inside the mask is opaque (no compositor blends it), every pixel
+            // outside is untouched.
+            const QRegion mask = ring.solidRegion();
+            int opaque = 0;
+            for (int y = 0; y < window.height(); ++y)
+                for (int x = 0; x < window.width(); ++x) {
+                    const QPoint logical(int(x / scale), int(y / scale));
+                    const int alpha = qAlpha(window.pixel(x, y));
+                    if (mask.contains(logical)) {
+                        ASSERT_EQ(alpha, 255) << look.name << " " << x << "," << y;
+                        ++opaque;
+                    } else {
+                        ASSERT_EQ(alpha, 0) << look.name << " " << x << "," << y;
+                    }
+                }
+            EXPECT_EQ(opaque > 0, look.active || look.editing) << look.name;
+            images.push_back(renderWidget(&ring, scale, [&](QPainter& p) { paintImage(p, ring); }));
+        }
+        saveTestImage(row(images), QStringLiteral("pin-ring-opaque@%1x").arg(scale));
+    }
+}

@@ -138,7 +138,8 @@ TEST(PinWindowController, WithoutCompositorShapesItsWindows)
     EXPECT_FALSE(pin->decoration()->shadowsShown);
     EXPECT_FALSE(pin->contentWindow()->mask().isEmpty());
     EXPECT_FALSE(pin->contentWindow()->mask().contains(QPoint(0, 0))); // a rounded corner
-    EXPECT_TRUE(pin->borderWindow()->mask().contains(QPoint(44, 150)));
+    EXPECT_TRUE(pin->borderWindow()->mask().contains(QPoint(43, 150))); // the border, just outside the image
+    EXPECT_FALSE(pin->borderWindow()->mask().contains(QPoint(44, 150)));
     EXPECT_FALSE(pin->borderWindow()->mask().contains(QPoint(10, 10))); // the shadow
     for (int i = 0; i < 8; ++i)
         EXPECT_FALSE(pin->resizeWindow(i)->isVisible());

@@ -70,9 +70,12 @@ void PinDecorationView::paintEvent(QPaintEvent*)
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillRect(rect(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (!shadowsShown) {
+        paintSolid(painter);
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
-    if (shadowsShown)
-        paintShadows(painter);
+    paintShadows(painter);
     if (!active && !editing)
         return;
     const QRectF c = card();
@@ -83,27 +86,66 @@ void PinDecorationView::paintEvent(QPaintEvent*)
     painter.drawRoundedRect(c, cardRadius, cardRadius);
     if (!active || editing)
         return;
-    const std::array corners{c.topLeft(), c.topRight(), c.bottomLeft(), c.bottomRight()};
     painter.setBrush(InterfaceColors::white());
-    for (const QPointF& corner : corners) {
-        const QRectF square(corner.x() - handleSize / 2, corner.y() - handleSize / 2, handleSize, handleSize);
+    for (const QRectF& square : handleSquares())
         painter.drawRoundedRect(square, 3, 3);
+}
+
+std::array<QRectF, 4> PinDecorationView::handleSquares() const
+{
+    const QRectF c = card();
+    std::array<QRectF, 4> squares;
+    const std::array corners{c.topLeft(), c.topRight(), c.bottomLeft(), c.bottomRight()};
+    for (size_t i = 0; i < 4; ++i)
+        squares[i] = QRectF(corners[i].x() - handleSize / 2, corners[i].y() - handleSize / 2, handleSize, handleSize);
+    return squares;
+}
+
+namespace {
+
+QRegion roundedRegion(const QRectF& rect, double radius)
+{
+    QPainterPath path;
+    path.addRoundedRect(rect, radius, radius);
+    return QRegion(path.toFillPolygon().toPolygon());
+}
+
+} // namespace
+
+void PinDecorationView::paintSolid(QPainter& painter)
+{
+    // Without a compositor every pixel the mask lets through is shown as it is, alpha
+    // ignored: the border is a whole point just outside the image and the handles are plain
+    // opaque squares, with no antialiased edge that would show dark.
+    const QRegion band = outlineRegion();
+    if (band.isEmpty())
+        return;
+    painter.setClipRegion(band);
+    painter.fillRect(rect(), borderColor());
+    painter.setClipping(false);
+    if (!active || editing)
+        return;
+    for (const QRectF& square : handleSquares()) {
+        const QRect r = square.toRect();
+        painter.fillRect(r, borderColor());
+        painter.fillRect(r.adjusted(1, 1, -1, -1), InterfaceColors::white());
     }
+}
+
+QRegion PinDecorationView::outlineRegion() const
+{
+    if (!active && !editing)
+        return {};
+    const QRectF c = card();
+    return roundedRegion(c.adjusted(-1, -1, 1, 1), cardRadius + 1).subtracted(roundedRegion(c, cardRadius));
 }
 
 QRegion PinDecorationView::solidRegion() const
 {
-    if (!active && !editing)
-        return {};
-    const QRect c = card().toAlignedRect();
-    // The border's line and a pixel either side of it, for the antialiased edge.
-    QRegion region = QRegion(c.adjusted(-1, -1, 1, 1)).subtracted(QRegion(c.adjusted(2, 2, -2, -2)));
-    if (active && !editing) {
-        const int half = int(handleSize / 2) + 1;
-        for (const QPoint& corner : {c.topLeft(), c.topRight() + QPoint(1, 0), c.bottomLeft() + QPoint(0, 1),
-                                     c.bottomRight() + QPoint(1, 1)})
-            region += QRect(corner.x() - half, corner.y() - half, 2 * half, 2 * half);
-    }
+    QRegion region = outlineRegion();
+    if (active && !editing)
+        for (const QRectF& square : handleSquares())
+            region += square.toRect();
     return region;
 }
 

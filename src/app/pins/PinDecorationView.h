@@ -6,6 +6,7 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <array>
 #include <optional>
 
 namespace vorlith {
@@ -32,8 +33,9 @@ public:
     bool shadowsShown = true;
 
     QRectF card() const;
-    // What the view draws without its shadows: the border and handles (empty when neither
-    // shows). Without a compositor the ring's window is masked to it.
+    // What the view draws without a compositor, all of it opaque: a border one point wide
+    // just outside the image and square handles (empty when neither shows). The ring's window
+    // is masked to it then.
     QRegion solidRegion() const;
     // The painter of the shadows, shared by every ring (a zoom reuses its blurred square).
     static ShadowPainter& shadowPainter();
@@ -44,6 +46,9 @@ protected:
 private:
     QColor borderColor() const;
     void paintShadows(QPainter& painter);
+    void paintSolid(QPainter& painter);
+    QRegion outlineRegion() const;
+    std::array<QRectF, 4> handleSquares() const;
 };
 
 } // namespace vorlith
