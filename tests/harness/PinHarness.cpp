@@ -19,12 +19,13 @@
 //   hover pin=N on|off    -> "hovered pin=N"
 //   activate pin=N        -> "activated pin=N ok=0|1": the active pin, brought to the front
 //   zoom pin=N factor=F   -> "zoomed pin=N ms=T scale=S": the viewport scaled about the image's
-//                            centre, T from applying it until the image, ring, badge and strip
-//                            have painted and the server has them
+//                            centre, T from applying it until the image, ring and badge have
+//                            painted and the server has them (the strip only moves)
 //   plain-zoom pin=N factor=F
-//                         -> "plain-zoomed ms=T": the baseline, a plain top-level QWidget of the
-//                            pin's new size drawing the document's composite scaled, timed the
-//                            same way
+//                         -> "plain-zoomed ms=T": the baseline, one plain top-level QWidget
+//                            (made at the first) resized to the pin's size times F and drawing
+//                            the document's composite scaled, timed the same way; the pin
+//                            itself does not change
 //   edit pin=N            -> "editing pin=N": the pin in edit mode, its toolbar in the chrome
 //   close pin=N           -> "closed pin=N": disposed and deleted
 //   renders               -> "renders N": blurs the ring's shadow painter has made
@@ -54,11 +55,13 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QUuid>
 #include <QWidget>
 
 #include <cstdio>
 #include <memory>
+#include <map>
 #include <set>
 #include <unistd.h>
 #include <vector>
@@ -352,19 +355,33 @@ private:
             say(QStringLiteral("error cannot zoom"));
             return;
         }
-        m_timing.start();
+        QTimer::singleShot(3000, this, [this, generation = ++m_timingGeneration] {
+            if (generation == m_timingGeneration && !m_answer.isEmpty()) {
+                say(QStringLiteral("error not painted"));
+                m_answer.clear();
+            }
+        });
         if (plain) {
-            const QRect frame = pin->contentWindow()->geometry();
-            m_plain = std::make_unique<PlainZoom>(pin->document().compositor().cachedImage());
-            m_plain->setGeometry(QRect(frame.topLeft(), QSize(qRound(next->screenRect().width()),
-                                                              qRound(next->screenRect().height()))));
-            m_plain->installEventFilter(this);
+            // One plain window, made once and kept, as the pin's windows are; it stays beneath
+            // the pin (which stays on top) and paints all the same.
+            if (!m_plain) {
+                m_plain = std::make_unique<PlainZoom>(pin->document().compositor().cachedImage());
+                m_plain->installEventFilter(this);
+                m_plain->setGeometry(pin->contentWindow()->geometry());
+                m_plain->show();
+            }
+            const QSize size(qRound(next->screenRect().width()), qRound(next->screenRect().height()));
             m_waiting = {m_plain.get()};
             m_answer = QStringLiteral("plain-zoomed");
-            m_plain->show();
+            m_timing.start();
+            if (m_plain->size() == size)
+                m_plain->update();
+            m_plain->resize(size);
             return;
         }
-        QWidget* watched[] = {pin->host(), pin->decoration(), pin->scaleLabel(), pin->controls()};
+        m_timing.start();
+        // The strip keeps its size and only moves: nothing in it is painted again.
+        QWidget* watched[] = {pin->host(), pin->decoration(), pin->scaleLabel()};
         m_waiting.clear();
         for (QWidget* widget : watched) {
             widget->installEventFilter(this);
@@ -378,14 +395,11 @@ private:
     {
         if (m_answer.isEmpty())
             return;
+        const double painted = double(m_timing.nsecsElapsed()) / 1e6;
         m_floating->flush(); // the server has what was painted
         const double ms = double(m_timing.nsecsElapsed()) / 1e6;
-        say(m_answer + QStringLiteral(" ms=%1").arg(ms, 0, 'f', 3));
+        say(m_answer + QStringLiteral(" ms=%1 painted_ms=%2").arg(ms, 0, 'f', 3).arg(painted, 0, 'f', 3));
         m_answer.clear();
-        if (m_plain) {
-            m_plain->hide();
-            m_plain.reset();
-        }
     }
 
     std::shared_ptr<X11FloatingWindows> m_floating = std::make_shared<X11FloatingWindows>();
@@ -398,6 +412,7 @@ private:
     QString m_answer;
     QElapsedTimer m_timing;
     std::unique_ptr<PlainZoom> m_plain;
+    int m_timingGeneration = 0;
     QSocketNotifier m_input;
     QByteArray m_pending;
 };

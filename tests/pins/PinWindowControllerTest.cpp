@@ -149,7 +149,10 @@ TEST(PinWindowController, WithoutCompositorShapesItsWindows)
     f.kit->setCompositor(true);
     pin->activateControls();
     EXPECT_TRUE(pin->decoration()->shadowsShown);
-    EXPECT_TRUE(pin->contentWindow()->mask().isEmpty());
+    // The image keeps its rounded shape; the ring shows its shadow but not over the image.
+    EXPECT_FALSE(pin->contentWindow()->mask().contains(QPoint(0, 0)));
+    EXPECT_TRUE(pin->borderWindow()->mask().contains(QPoint(10, 10)));
+    EXPECT_FALSE(pin->borderWindow()->mask().contains(QPoint(244, 194)));
     EXPECT_TRUE(pin->resizeWindow(0)->isVisible());
 }
 

@@ -118,7 +118,13 @@ void ShadowPainter::paint(QPainter& painter, const QRectF& rect, double radius, 
     painter.drawImage(rect.topLeft() + shadow.offset - QPointF(pad, pad), shadowImage);
 }
 
-void ShadowPainter::paintStretched(QPainter& painter, const QRectF& rect, double radius, const Shadow& shadow)
+double ShadowPainter::stretchedReach(double radius, double blur)
+{
+    return std::ceil(radius + margin(blur));
+}
+
+void ShadowPainter::paintStretched(QPainter& painter, const QRectF& rect, double radius, const Shadow& shadow,
+                                   bool hollow)
 {
     if (rect.isEmpty() || shadow.color.alpha() == 0)
         return;
@@ -126,7 +132,7 @@ void ShadowPainter::paintStretched(QPainter& painter, const QRectF& rect, double
     const double pad = margin(shadow.blur);
     // The corner reaches the radius plus the blur's spread inward: beyond it every row of the
     // blurred square is the same, so the middle can be stretched.
-    const double corner = std::ceil(radius + pad);
+    const double corner = stretchedReach(radius, shadow.blur);
     const double side = 2 * corner + 2;
     const QImage square = image(QSizeF(side, side), radius, shadow, ratio);
     const double c = pad + corner; // a corner slice, logical
@@ -144,7 +150,7 @@ void ShadowPainter::paintStretched(QPainter& painter, const QRectF& rect, double
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 3; ++column) {
             const QRectF to(QPointF(txs[column], tys[row]), QPointF(txs[column + 1], tys[row + 1]));
-            if (to.width() <= 0 || to.height() <= 0)
+            if (to.width() <= 0 || to.height() <= 0 || (hollow && row == 1 && column == 1))
                 continue;
             const QRectF from(QPointF(xs[column] * ratio, ys[row] * ratio),
                               QPointF(xs[column + 1] * ratio, ys[row + 1] * ratio));

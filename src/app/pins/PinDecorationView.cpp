@@ -6,6 +6,7 @@
 #include <QPainterPath>
 
 #include <array>
+#include <cmath>
 
 namespace vorlith {
 
@@ -44,14 +45,9 @@ QColor PinDecorationView::borderColor() const
 void PinDecorationView::paintShadows(QPainter& painter)
 {
     const QRectF c = card();
-    // Nothing is painted inside the card: the shadows and the text backing only show outside.
-    QPainterPath outside;
-    outside.setFillRule(Qt::OddEvenFill);
-    outside.addRect(QRectF(rect()));
-    outside.addRoundedRect(c, cardRadius, cardRadius);
-    painter.save();
-    painter.setClipPath(outside);
     ShadowPainter& shadows = shadowPainter();
+    const ShadowPainter::Shadow wide{{0, 8}, 22, withAlpha(InterfaceColors::pinShadow(), 53 / 255.0)};
+    const ShadowPainter::Shadow close{{0, 1}, 4, withAlpha(InterfaceColors::pinShadow(), 48 / 255.0)};
     if (textInputFrame) {
         const QRectF frame = toQRectF(*textInputFrame);
         shadows.paintStretched(painter, frame, 4, {{0, 4}, 10, QColor(0, 0, 0, 34)});
@@ -59,17 +55,28 @@ void PinDecorationView::paintShadows(QPainter& painter)
         backing.addRoundedRect(frame, 4, 4);
         painter.fillPath(backing, InterfaceColors::white());
     }
-    shadows.paintStretched(painter, c, cardRadius, {{0, 8}, 22, withAlpha(InterfaceColors::pinShadow(), 53 / 255.0)});
-    shadows.paintStretched(painter, c, cardRadius, {{0, 1}, 4, withAlpha(InterfaceColors::pinShadow(), 48 / 255.0)});
+    // Hollow: the middle of the card is never painted. Only a band inside its edge is, and
+    // that is cleared again: the shadows and the text backing show only outside the card.
+    // (A rounded clip path instead costs far more on a ring the size of the screen.)
+    shadows.paintStretched(painter, c, cardRadius, wide, true);
+    shadows.paintStretched(painter, c, cardRadius, close, true);
+    const double band = ShadowPainter::stretchedReach(cardRadius, wide.blur) + std::abs(wide.offset.y()) + 1;
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_Clear);
+    QPainterPath inside;
+    inside.addRoundedRect(c, cardRadius, cardRadius);
+    const QRectF hole = c.adjusted(band, band, -band, -band);
+    if (hole.isValid())
+        inside.addRect(hole); // the even-odd rule leaves the untouched middle out
+    inside.setFillRule(Qt::OddEvenFill);
+    painter.fillPath(inside, Qt::transparent);
     painter.restore();
 }
 
 void PinDecorationView::paintEvent(QPaintEvent*)
 {
+    // The window is translucent: its backing store starts every paint cleared.
     QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (!shadowsShown) {
         paintSolid(painter);
         return;

@@ -91,7 +91,7 @@ PinWindowController::~PinWindowController()
 void PinWindowController::makeWindows()
 {
     FloatingWindows& kit = windows();
-    m_contentWindow = makeWindow(m_windowPrefix + QStringLiteral("image"), true);
+    m_contentWindow = makeWindow(m_windowPrefix + QStringLiteral("image"), false);
     m_chromeWindow = makeWindow(m_windowPrefix + QStringLiteral("editor"), true);
     m_borderWindow = makeWindow(m_windowPrefix + QStringLiteral("decoration"), true);
     m_controlsWindow = makeWindow(m_windowPrefix + QStringLiteral("actions"), true);
@@ -351,13 +351,18 @@ void PinWindowController::showCompositedLook()
 {
     const bool compositor = windows().hasCompositor();
     m_decoration->shadowsShown = compositor;
+    // The image is opaque and shaped to its rounded body either way: a translucent window of
+    // its size would be cleared, blended and composited again at every zoom step.
+    m_contentWindow->setMask(PinContentView::roundedRegion(m_contentWindow->size()));
     if (compositor) {
-        m_contentWindow->clearMask();
-        m_borderWindow->clearMask();
+        // The ring is a frame: its window leaves out the image it surrounds, so the
+        // compositor blends, and Qt paints and sends, only the band around it.
+        const QRect whole = m_borderWindow->rect();
+        const QRect image = m_decoration->card().toAlignedRect().adjusted(2, 2, -2, -2);
+        m_borderWindow->setMask(image.isValid() ? QRegion(whole).subtracted(image) : QRegion(whole));
         m_controlsWindow->clearMask();
         m_scaleWindow->clearMask();
     } else {
-        m_contentWindow->setMask(PinContentView::roundedRegion(m_contentWindow->size()));
         const QRegion ring = m_decoration->solidRegion();
         if (!ring.isEmpty())
             m_borderWindow->setMask(ring);
