@@ -8,6 +8,7 @@
 #include "support/X11Environment.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -134,13 +135,17 @@ struct PinSession {
         EXPECT_TRUE(harness.line(QStringLiteral("ready")));
         QImage image(600, 400, QImage::Format_ARGB32_Premultiplied);
         image.fill(imageColour);
-        image.save(testOutputDir() + QStringLiteral("/pin-x11-source.png"));
+        // One file per process: the configurations run side by side.
+        source = QStringLiteral("%1/pin-x11-source-%2.png").arg(testOutputDir()).arg(QCoreApplication::applicationPid());
+        image.save(source);
     }
+    ~PinSession() { QFile::remove(source); }
+    QString source;
 
     std::optional<QString> open(QPoint near)
     {
-        harness.send(QStringLiteral("open %1/pin-x11-source.png near=%2,%3")
-                         .arg(testOutputDir())
+        harness.send(QStringLiteral("open %1 near=%2,%3")
+                         .arg(source)
                          .arg(near.x())
                          .arg(near.y())
                          .toLocal8Bit());
