@@ -129,8 +129,9 @@ TEST(PinViewsGallery, RingLooks)
             // The shadow darkens below the card (offset down), and nothing is painted inside it.
             EXPECT_LT(qGray(at(144, 44 + 120 + 10)), qGray(at(144, 10)));
             EXPECT_TRUE(near(at(144, 104), QColor(196, 90, 60), 2));
-            if (look.text) { // the backing outside the card is white
+            if (look.text) { // the backing outside the card is white, inside it the image shows
                 EXPECT_TRUE(near(at(280, 120), Qt::white, 3));
+                EXPECT_TRUE(near(at(200, 120), QColor(196, 90, 60), 2));
             }
         }
         saveTestImage(row(images), QStringLiteral("pin-ring@%1x").arg(scale));

@@ -65,8 +65,9 @@ void PinDecorationView::paintShadows(QPainter& painter)
     painter.setCompositionMode(QPainter::CompositionMode_Clear);
     QPainterPath inside;
     inside.addRoundedRect(c, cardRadius, cardRadius);
+    // With a text box open its backing may reach deep into the card: all of it is cleared.
     const QRectF hole = c.adjusted(band, band, -band, -band);
-    if (hole.isValid())
+    if (hole.isValid() && !textInputFrame)
         inside.addRect(hole); // the even-odd rule leaves the untouched middle out
     inside.setFillRule(Qt::OddEvenFill);
     painter.fillPath(inside, Qt::transparent);
