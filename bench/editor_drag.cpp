@@ -86,7 +86,8 @@ void runDrag(benchmark::State& state, Gesture gesture)
     double ours = 0, bare = 0;
     int step = 0;
     for (auto _ : state) {
-        const QPointF next = at + QPointF(++step % 200, step % 2);
+        ++step;
+        const QPointF next = at + QPointF(step % 200, step % 2);
         ours += secondsFor([&] { send(view, QEvent::MouseMove, next, Qt::LeftButton); });
         bare += secondsFor([&] {
             QPainter painter(&target);

@@ -265,9 +265,10 @@ TEST(CaptureOverlayX11, TheScreenShowsTheDimmedFrozenImageAboveEveryOtherWindow)
     EXPECT_TRUE(near(frozenShown(probes.front()), dimmed(foregroundColour)));
     EXPECT_TRUE(near(frozenShown(front.nativeRect().center()), 0xff30a060)) << "the preselection is clear";
     EXPECT_TRUE(near(rootPixel(nativeMonitor(0).bottomRight() - QPoint(5, 5)), dimmed(0xffb8c8d8)));
-    if (options().monitors > 1)
+    if (options().monitors > 1) {
         EXPECT_TRUE(near(rootPixel(nativeMonitor(1).topLeft() + QPoint(250, 200)), foregroundColour))
             << "the whole second display is preselected: its frozen window shows clear";
+    }
     saveTestImage(rootImage(), QStringLiteral("capture-overlay-%1").arg(configName()));
     stage.close();
     X11Environment::server()->run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("black")});

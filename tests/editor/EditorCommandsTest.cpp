@@ -322,8 +322,9 @@ TEST(EditorCommands, ToolButtonsChooseTheToolAndToggleTheStrip)
         view->performTool(QString::fromLatin1(step.key));
         EXPECT_EQ(f.document->tool, step.tool);
         EXPECT_EQ(view->propertiesOpen(), step.open);
-        if (QString::fromLatin1(step.key) != QLatin1String("nonsense"))
+        if (QString::fromLatin1(step.key) != QLatin1String("nonsense")) {
             EXPECT_FALSE(f.document->selectedMarkID);
+        }
     }
 }
 

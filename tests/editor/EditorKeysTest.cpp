@@ -221,8 +221,9 @@ TEST(EditorKeys, TheWheelZoomsOnlyAPinBeingEdited)
             QApplication::sendEvent(k.view, &event);
         }
         ASSERT_EQ(product.has_value(), c.factor.has_value());
-        if (c.factor)
+        if (c.factor) {
             EXPECT_NEAR(*product, *c.factor, 1e-9);
+        }
     }
 }
 
