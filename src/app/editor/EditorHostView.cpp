@@ -9,6 +9,7 @@
 
 #include "app/base/InterfaceColors.h"
 #include "app/base/InterfaceFonts.h"
+#include "app/base/LightPalette.h"
 #include "app/editor/DiscoveryHintPanel.h"
 #include "app/editor/EditorDocument.h"
 #include "app/editor/chrome/CaptureHint.h"
@@ -135,6 +136,10 @@ EditorHostView::EditorHostView(std::shared_ptr<EditorDocument> record, bool isPi
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(accessibilityLabel);
+    // The chrome is light whatever the desktop theme: Qt's own controls in it (the strip's
+    // fields, the output buttons, the text box, tool tips) take the light palette from here.
+    applyLightPalette(*this);
+    InterfaceFonts::applyToApplication();
 
     // Back to front: shadows, pill, toolbar, feedback, output buttons, loupe.
     m_chrome.chromeShadows = new OverlayChromeShadows(this);
