@@ -207,6 +207,7 @@ void EditorHostView::wireToolbar()
     toolbar->onDragged = whileAlive(this, [](EditorHostView& v, const QMouseEvent&) { v.dragToolbar(); });
     toolbar->onDragEnded = whileAlive(this, [](EditorHostView& v, const QMouseEvent&) { v.endToolbarDrag(); });
     toolbar->onHover = whileAlive(this, [](EditorHostView& v) { v.hoverToolbar(); });
+    toolbar->onHoverEnded = whileAlive(this, [](EditorHostView& v) { v.toolbarHoverEnded(); });
     if (toolbar->isPinnedEditing != m_isPinned) {
         toolbar->isPinnedEditing = m_isPinned;
         toolbar->rebuildButtons();
@@ -239,6 +240,7 @@ void EditorHostView::unwireChrome()
     toolbar->onDragged = {};
     toolbar->onDragEnded = {};
     toolbar->onHover = {};
+    toolbar->onHoverEnded = {};
     ToolProperties* strip = m_chrome.properties;
     strip->onChange = {};
     strip->onPreview = {};

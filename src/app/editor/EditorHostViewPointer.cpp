@@ -262,7 +262,22 @@ void EditorHostView::mouseExited()
         m_loupe.sampledHex.reset();
         m_loupe.pointerPoint.reset();
     }
+    if (pointerOverToolbar()) {
+        // A pin's toolbar stands in a window of its own: leaving for it is leaving for the chrome.
+        m_pointer.hoveredEndpoint = endpoint;
+        pointerLeftCanvas();
+        return;
+    }
     hoverChanged(m_pointer.hoveredID, endpoint);
+}
+
+void EditorHostView::pointerLeftCanvas()
+{
+    // The canvas gets no leave event when the pointer moves onto one of its children, so the
+    // chrome reports it; a mark left hovered would keep its frame and handles.
+    const std::optional<QUuid> hovered = std::exchange(m_pointer.hoveredID, std::nullopt);
+    const std::optional<std::pair<QUuid, int>> endpoint = std::exchange(m_pointer.hoveredEndpoint, std::nullopt);
+    hoverChanged(hovered, endpoint);
 }
 
 void EditorHostView::mouseMoved(const PointerEvent& event)
@@ -283,7 +298,8 @@ void EditorHostView::mouseMoved(const PointerEvent& event)
     const bool overToolbar = !m_isPinned && m_chrome.toolbar->isVisible() && toolbarFrameInView().contains(inView);
     if (overPill || overToolbar) {
         setCursor(Qt::ArrowCursor);
-        return redraw();
+        m_pointer.hoveredEndpoint = endpointBefore;
+        return pointerLeftCanvas();
     }
     if (m_text.textEditor)
         return redraw();

@@ -306,6 +306,10 @@ bool CaptureToolbar::event(QEvent* event)
         if (event->type() == QEvent::HoverEnter && !m_dragging)
             setCursor(Qt::OpenHandCursor);
         break;
+    case QEvent::HoverLeave:
+        if (onHoverEnded)
+            onHoverEnded();
+        break;
     case QEvent::UngrabMouse:
         endLostDrag();
         break;
