@@ -3,6 +3,7 @@
 #include "app/base/InterfaceColors.h"
 #include "app/base/InterfaceFonts.h"
 #include "app/editor/chrome/StripField.h"
+#include "editor/DarkApplicationPalette.h"
 #include "editor/HostViewFixture.h"
 
 #include <QApplication>
@@ -14,28 +15,6 @@ using namespace vorlith;
 using namespace vorlith::test;
 
 namespace {
-
-// A desktop theme's dark palette, set on the application before any window is made.
-class DarkApplicationPalette {
-public:
-    DarkApplicationPalette() : m_saved(QApplication::palette())
-    {
-        QPalette dark;
-        dark.setColor(QPalette::Window, QColor(40, 40, 40));
-        dark.setColor(QPalette::WindowText, Qt::white);
-        dark.setColor(QPalette::Base, QColor(30, 30, 30));
-        dark.setColor(QPalette::Text, Qt::white);
-        dark.setColor(QPalette::Button, QColor(50, 50, 50));
-        dark.setColor(QPalette::ButtonText, Qt::white);
-        dark.setColor(QPalette::ToolTipBase, QColor(20, 20, 20));
-        dark.setColor(QPalette::ToolTipText, Qt::white);
-        QApplication::setPalette(dark);
-    }
-    ~DarkApplicationPalette() { QApplication::setPalette(m_saved); }
-
-private:
-    QPalette m_saved;
-};
 
 struct Ink {
     int lightest = 0;

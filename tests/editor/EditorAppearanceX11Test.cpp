@@ -5,7 +5,9 @@
 #include "app/editor/chrome/CaptureToolbar.h"
 #include "app/editor/chrome/ToolButton.h"
 #include "app/editor/chrome/ToolProperties.h"
+#include "editor/DarkApplicationPalette.h"
 #include "editor/HostViewFixture.h"
+#include "editor/X11EditorWindow.h"
 #include "editor/Xdotool.h"
 
 #include <QApplication>
@@ -32,17 +34,7 @@ QLabel* shownToolTip()
 
 TEST(EditorAppearanceX11, TheUndoToolTipShowsItsChordLightUnderADarkDesktop)
 {
-    const QPalette saved = QApplication::palette();
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(40, 40, 40));
-    dark.setColor(QPalette::WindowText, Qt::white);
-    dark.setColor(QPalette::Base, QColor(30, 30, 30));
-    dark.setColor(QPalette::Text, Qt::white);
-    dark.setColor(QPalette::Button, QColor(50, 50, 50));
-    dark.setColor(QPalette::ButtonText, Qt::white);
-    dark.setColor(QPalette::ToolTipBase, QColor(20, 20, 20));
-    dark.setColor(QPalette::ToolTipText, Qt::white);
-    QApplication::setPalette(dark);
+    DarkApplicationPalette dark;
 
     HostViewFixture f{solidImage(QSize(900, 560), QColor(40, 120, 90)), Size{900, 560}};
     f.commitSelection(Rect(100, 80, 700, 300));
@@ -50,11 +42,7 @@ TEST(EditorAppearanceX11, TheUndoToolTipShowsItsChordLightUnderADarkDesktop)
     f.document->tool = CaptureTool::pen;
     EditorHostEnvironment environment; // the real clock and pointer
     auto view = std::make_unique<EditorHostView>(f.document, false, f.output, f.outputs, f.feedback, environment);
-    view->setWindowTitle(QStringLiteral("editor"));
-    view->move(10, 10);
-    view->show();
-    view->activateWindow();
-    ASSERT_TRUE(runUntil([&] { return QGuiApplication::focusWindow() == view->windowHandle(); }));
+    showWithKeyboard(*view, QPoint(10, 10));
     EditorHostViewProbe::setPropertiesOpen(*view, true);
     ASSERT_TRUE(view->refresh());
 
@@ -74,5 +62,4 @@ TEST(EditorAppearanceX11, TheUndoToolTipShowsItsChordLightUnderADarkDesktop)
                   QStringLiteral("editor-dark-theme-x11-tooltip"));
     // The tool tip's body on screen is light.
     EXPECT_GT(qGray(screen.pixel(tip->geometry().center().x(), tip->geometry().top() + 2)), 200);
-    QApplication::setPalette(saved);
 }

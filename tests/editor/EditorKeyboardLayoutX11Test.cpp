@@ -3,6 +3,7 @@
 // keyboard, which types no Latin letters, acts by the US positions.
 #include "core/CaptureTool.h"
 #include "editor/HostViewFixture.h"
+#include "editor/X11EditorWindow.h"
 #include "editor/Xdotool.h"
 #include "support/X11Environment.h"
 
@@ -46,12 +47,7 @@ struct LayoutStage {
         f.commitMarks({penMark(150, 150), penMark(250, 200)});
         view = std::make_unique<EditorHostView>(f.document, false, f.output, f.outputs, f.feedback,
                                                 EditorHostEnvironment{});
-        view->setWindowTitle(QStringLiteral("editor"));
-        view->move(10, 10);
-        view->show();
-        view->activateWindow();
-        EXPECT_TRUE(runUntil([&] { return QGuiApplication::focusWindow() == view->windowHandle(); }));
-        view->setFocus();
+        showWithKeyboard(*view, QPoint(10, 10));
     }
 
     size_t marks() const { return f.document->session.annotations().size(); }
