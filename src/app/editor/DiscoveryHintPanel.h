@@ -21,7 +21,6 @@ public:
     [[nodiscard]] double preferredWidth() const;
     // Without a compositor the window is cut to its rounded body (the corners would be black).
     void setComposited(bool composited);
-    [[nodiscard]] bool isComposited() const { return m_composited; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -288,18 +288,21 @@ void EditorHostView::mouseMoved(const PointerEvent& event)
     const std::optional<QUuid> hoveredBefore = m_pointer.hoveredID;
     const std::optional<std::pair<QUuid, int>> endpointBefore = std::exchange(m_pointer.hoveredEndpoint, std::nullopt);
     const auto redraw = [&] { hoverChanged(hoveredBefore, endpointBefore); };
+    const auto onChrome = [&] {
+        m_pointer.hoveredEndpoint = endpointBefore;
+        pointerLeftCanvas();
+    };
     const Point p = pointerPoint(event);
 
     if (m_isPinned && !m_chrome.toolbar->isHidden() && m_chrome.toolbar->window()->isVisible()
         && toolbarGlobalFrame().contains(toPoint(event.globalPosition)))
-        return redraw();
+        return onChrome();
     const Point inView = toPoint(event.position);
     const bool overPill = m_chrome.captureHint->isVisible() && toRect(QRectF(m_chrome.captureHint->geometry())).contains(inView);
     const bool overToolbar = !m_isPinned && m_chrome.toolbar->isVisible() && toolbarFrameInView().contains(inView);
     if (overPill || overToolbar) {
         setCursor(Qt::ArrowCursor);
-        m_pointer.hoveredEndpoint = endpointBefore;
-        return pointerLeftCanvas();
+        return onChrome();
     }
     if (m_text.textEditor)
         return redraw();
