@@ -14,6 +14,9 @@ class FolderAccess {
 public:
     virtual ~FolderAccess() = default;
 
+    // Whether this system keeps folders by bookmarks at all. Without them a chosen folder is
+    // kept by its path alone (and a bookmark stored earlier must not outlive the choice).
+    virtual bool usesBookmarks() const = 0;
     // Data that reaches `path` again later; nothing when none can be made.
     virtual std::optional<QByteArray> makeBookmark(const QString& path) = 0;
     // The folder or file a bookmark stands for; nothing when it no longer resolves.

@@ -2,6 +2,7 @@
 
 #include "core/ShortcutSpec.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -44,6 +45,12 @@ public:
     // The key id the editor's key events carry for a chord's key code (on X11 the X key code);
     // absent for a key this keyboard does not have.
     virtual std::optional<quint16> editorKeyID(quint32 keyCode) = 0;
+    // The inverse: the chord key code of the key an editor key event carries; absent for a
+    // key the settings file has no code for (Print, Insert, every modifier key).
+    virtual std::optional<quint32> keyCodeForEditorKeyID(quint16 keyID) = 0;
+    // What the keyboard layout types on that key without modifiers ("a", "1", "é"); empty
+    // when it types no character.
+    virtual QString keyCharacters(quint16 keyID) = 0;
 };
 
 } // namespace vorlith

@@ -11,6 +11,7 @@ namespace vorlith {
 // and resolves while something exists there, so a kept bookmark never stands in the way.
 class LocalFolderAccess final : public FolderAccess {
 public:
+    bool usesBookmarks() const override { return false; }
     std::optional<QByteArray> makeBookmark(const QString&) override { return std::nullopt; }
     std::optional<QString> resolveBookmark(const QByteArray& bookmark) override
     {

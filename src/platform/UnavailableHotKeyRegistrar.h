@@ -14,6 +14,8 @@ public:
     void unregister(quint32) override {}
     bool isKeyDown(quint32) override { return false; }
     std::optional<quint16> editorKeyID(quint32) override { return std::nullopt; }
+    std::optional<quint32> keyCodeForEditorKeyID(quint16) override { return std::nullopt; }
+    QString keyCharacters(quint16) override { return {}; }
 };
 
 } // namespace vorlith

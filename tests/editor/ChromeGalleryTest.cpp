@@ -14,6 +14,7 @@
 #include "app/editor/chrome/ToolProperties.h"
 #include "editor/ChromeFixture.h"
 #include "support/TestSupport.h"
+#include "support/WidgetGallery.h"
 
 #include <QApplication>
 #include <QFont>
@@ -27,10 +28,7 @@ using namespace vorlith::test;
 
 namespace {
 
-struct Tile {
-    QString name;
-    QImage image; // at the sheet's scale
-};
+using Tile = GalleryTile;
 
 void paintBackdrop(QPainter& painter, const QSize& size)
 {
@@ -49,32 +47,6 @@ QImage renderWidget(QWidget* widget, double scale, int margin = 24)
     paintBackdrop(painter, logical);
     widget->render(&painter, QPoint(margin, margin), QRegion(), QWidget::DrawChildren);
     return image;
-}
-
-QImage sheet(const std::vector<Tile>& tiles, double scale)
-{
-    const int labelHeight = int(18 * scale);
-    int width = 0, height = 0;
-    for (const Tile& t : tiles) {
-        width = std::max(width, t.image.width());
-        height += t.image.height() + labelHeight;
-    }
-    QImage out(width, height, QImage::Format_ARGB32_Premultiplied);
-    out.fill(QColor(245, 245, 245));
-    QPainter painter(&out);
-    QFont font = painter.font();
-    font.setPixelSize(int(12 * scale));
-    painter.setFont(font);
-    int y = 0;
-    for (Tile t : tiles) {
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(int(4 * scale), y + int(14 * scale)), t.name);
-        y += labelHeight;
-        t.image.setDevicePixelRatio(1);
-        painter.drawImage(0, y, t.image);
-        y += t.image.height();
-    }
-    return out;
 }
 
 void hover(QWidget* w, bool in)
@@ -162,7 +134,7 @@ TEST(ChromeGallery, ToolbarWithEachToolsStrip)
         tiles.push_back({"number, marker 5 selected", renderWidget(&selected.toolbar, scale, margin)});
         Bar pinned(CaptureTool::pen, true);
         tiles.push_back({"pinned editing", renderWidget(&pinned.toolbar, scale, margin)});
-        saveTestImage(sheet(tiles, scale), QStringLiteral("chrome-toolbars-scale%1").arg(int(scale)));
+        saveTestImage(gallerySheet(tiles, scale), QStringLiteral("chrome-toolbars-scale%1").arg(int(scale)));
     }
 }
 
@@ -202,7 +174,7 @@ TEST(ChromeGallery, ButtonStatesAndShapes)
             bar.strip->configure(CaptureTool::shape, kind, styleFor(CaptureTool::shape));
             tiles.push_back({"shape: " + bar.toolbar.button("shape")->text(), renderWidget(&bar.toolbar, scale, margin)});
         }
-        saveTestImage(sheet(tiles, scale), QStringLiteral("chrome-buttons-scale%1").arg(int(scale)));
+        saveTestImage(gallerySheet(tiles, scale), QStringLiteral("chrome-buttons-scale%1").arg(int(scale)));
     }
 }
 
@@ -225,7 +197,7 @@ TEST(ChromeGallery, StripControlsOnTheirOwn)
                             AnnotationStyle{.color = RGBA{1, 1, 1, 1}, .width = 2, .fontSize = 28});
             tiles.push_back({"text strip: white chosen, no background chosen", renderWidget(&strip, scale, margin)});
         }
-        saveTestImage(sheet(tiles, scale), QStringLiteral("chrome-strips-scale%1").arg(int(scale)));
+        saveTestImage(gallerySheet(tiles, scale), QStringLiteral("chrome-strips-scale%1").arg(int(scale)));
     }
 }
 
@@ -272,7 +244,7 @@ TEST(ChromeGallery, PillShadowsAndLoupe)
             EXPECT_TRUE(near(pixel(corner, margin + 20, margin + 20, scale), Qt::white)) << "the empty upper-left";
             tiles.push_back({"loupe, top-left pixel, dragging", corner});
         }
-        saveTestImage(sheet(tiles, scale), QStringLiteral("chrome-overlay-scale%1").arg(int(scale)));
+        saveTestImage(gallerySheet(tiles, scale), QStringLiteral("chrome-overlay-scale%1").arg(int(scale)));
     }
 }
 

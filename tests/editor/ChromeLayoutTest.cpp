@@ -12,7 +12,7 @@
 #include "app/editor/chrome/StripLabel.h"
 #include "app/editor/chrome/ToolButton.h"
 #include "app/editor/chrome/ToolProperties.h"
-#include "app/editor/chrome/UnflippedFrame.h"
+#include "app/base/UnflippedFrame.h"
 
 #include <QFontMetricsF>
 

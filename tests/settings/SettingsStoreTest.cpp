@@ -224,10 +224,22 @@ TEST(SettingsStore, UnreadableFileIsReplacedByTheFirstSaveWithoutBackup)
     auto store = f.open();
     store->initializeLoginItemIfNeeded(f.login);
     EXPECT_TRUE(f.writes.isEmpty()) << "the first-run step never overwrites an unreadable file";
+    // Nor does the answer to the update question: it is refused with the load error, as a
+    // newer file's writes are.
+    const auto refused = expectThrows<SettingsError>([&] { store->setAutomaticUpdateChecks(true); });
+    EXPECT_EQ(refused.code(), SettingsError::readOnly);
+    EXPECT_EQ(refused.description(), QStringLiteral("设置读取失败，暂时使用默认值。原设置文件未被修改。"));
+    EXPECT_TRUE(f.writes.isEmpty());
+    EXPECT_EQ(fileBytes(f.path), QByteArray("not json"));
+    EXPECT_FALSE(store->current().automaticUpdateChecks);
+
     store->commit(f.draft(*store), f.shortcuts, nullptr, false);
     EXPECT_FALSE(store->loadError());
     EXPECT_EQ(f.writes, QStringList{"settings.json"});
     EXPECT_EQ(settingsFile::read(f.path).outcome, SettingsFileRead::Outcome::current);
+    // Once a save has replaced the file, the answer is stored like any other.
+    store->setAutomaticUpdateChecks(true);
+    EXPECT_EQ(store->current().automaticUpdateChecks, true);
 }
 
 TEST(SettingsStore, SuccessfulCommitTakesEverything)

@@ -7,6 +7,7 @@
 #include "support/MemoryLogSink.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
+#include "settings/OtherKeyGrabber.h"
 
 #include <QScopeGuard>
 
@@ -42,6 +43,8 @@ public:
     void unregister(quint32 id) override { m_inner->unregister(id); }
     bool isKeyDown(quint32 keyCode) override { return m_inner->isKeyDown(keyCode); }
     std::optional<quint16> editorKeyID(quint32 keyCode) override { return m_inner->editorKeyID(keyCode); }
+    std::optional<quint32> keyCodeForEditorKeyID(quint16 keyID) override { return m_inner->keyCodeForEditorKeyID(keyID); }
+    QString keyCharacters(quint16 keyID) override { return m_inner->keyCharacters(keyID); }
     X11HotKeyRegistrar& inner() { return *m_inner; }
 
     int presses = 0;
@@ -49,28 +52,6 @@ public:
 
 private:
     std::unique_ptr<X11HotKeyRegistrar> m_inner;
-};
-
-// Another X client, as a second program on the desktop that grabs keys of its own.
-class OtherClient {
-public:
-    OtherClient() : m_connection(XcbConnection::open()) {}
-    // The X error code of the grab, 0 when it was granted.
-    int grab(xcb_keycode_t key, uint16_t modifiers)
-    {
-        xcb_connection_t* c = m_connection->get();
-        XcbReply<xcb_generic_error_t> error(xcb_request_check(
-            c, xcb_grab_key_checked(c, 1, m_connection->root(), modifiers, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
-        return error ? error->error_code : 0;
-    }
-    void ungrab(xcb_keycode_t key, uint16_t modifiers)
-    {
-        xcb_ungrab_key(m_connection->get(), key, m_connection->root(), modifiers);
-        XcbConnection::sync(m_connection->get());
-    }
-
-private:
-    std::unique_ptr<XcbConnection> m_connection;
 };
 
 struct X11Fixture {
@@ -165,7 +146,7 @@ TEST(ShortcutServiceX11, ReleaseIsMatchedByKeyAlone)
 TEST(ShortcutServiceX11, ChordHeldByAnotherClientIsTaken)
 {
     X11Fixture f;
-    OtherClient other;
+    OtherKeyGrabber other;
     // The other program holds F2 only with Caps Lock: a partial grab fails us too, and what we
     // grabbed on the way is released again.
     ASSERT_EQ(other.grab(xF2, XCB_MOD_MASK_LOCK), 0);
@@ -180,7 +161,7 @@ TEST(ShortcutServiceX11, ChordHeldByAnotherClientIsTaken)
               QStringLiteral("图片置顶：无法注册该快捷键，可能已被系统或其他应用占用。请换一个按键。"));
     EXPECT_TRUE(f.service->registrations().contains(ShortcutAction::capture));
     other.ungrab(xF2, XCB_MOD_MASK_LOCK);
-    EXPECT_EQ(OtherClient().grab(xF2, 0), 0) << "no half grab of ours is left behind";
+    EXPECT_EQ(OtherKeyGrabber().grab(xF2, 0), 0) << "no half grab of ours is left behind";
 }
 
 TEST(ShortcutServiceX11, SecondIdForAHeldChordIsRefused)
@@ -195,14 +176,14 @@ TEST(ShortcutServiceX11, SecondIdForAHeldChordIsRefused)
         EXPECT_TRUE(e.alreadyHeld);
     }
     registrar->unregister(2); // unknown: nothing happens
-    EXPECT_EQ(OtherClient().grab(xF1, 0), 10);
+    EXPECT_EQ(OtherKeyGrabber().grab(xF1, 0), 10);
 }
 
 TEST(ShortcutServiceX11, SuspendReleasesTheGrabsAndResumeTakesThemBack)
 {
     X11Fixture f;
     f.bind();
-    OtherClient other;
+    OtherKeyGrabber other;
     EXPECT_EQ(other.grab(xF1, 0), 10);
     f.service->setSuspended(true, {ShortcutAction::capture});
     EXPECT_EQ(other.grab(xF1, 0), 0) << "another client can take F1 while capture is suspended";
@@ -220,6 +201,32 @@ TEST(ShortcutServiceX11, SuspendReleasesTheGrabsAndResumeTakesThemBack)
     EXPECT_TRUE(f.pressed.empty()) << "the held key started nothing";
     xdotool({"key", "F1"});
     EXPECT_TRUE(runUntil([&] { return f.count(ShortcutAction::capture) == 1; }));
+}
+
+// The recorder reads a key press back into the settings file's key code, and the character the
+// layout types on it: by position on a server whose keys sit at their evdev places.
+TEST(ShortcutServiceX11, EditorKeysReadBackIntoKeyCodes)
+{
+    X11Fixture f;
+    struct Row {
+        quint16 xKey;
+        std::optional<quint32> keyCode;
+        const char* characters;
+    };
+    const Row rows[] = {
+        {67, 122, ""},        // F1
+        {38, 0, "a"},         // A
+        {10, 18, "1"},        // 1
+        {36, 36, ""},           // Return types no character: its symbol is a function
+        {111, 126, ""},       // Up
+        {37, std::nullopt, ""}, // Control_L: a modifier has no code
+        {107, std::nullopt, ""}, // Print
+        {118, std::nullopt, ""}, // Insert
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(f.service->keyCodeForEditorKeyID(row.xKey), row.keyCode) << row.xKey;
+        EXPECT_EQ(f.service->keyCharacters(row.xKey), QString::fromLatin1(row.characters)) << row.xKey;
+    }
 }
 
 // A server whose F1 is not at its evdev place: keys are found by their symbols, and a
@@ -243,9 +250,12 @@ TEST(ShortcutServiceX11, KeySymbolFallbackAndMappingChange)
               0);
     ASSERT_TRUE(runUntil([&] { return f.registrar->inner().keyCodes().usesKeySymbols(); }));
     EXPECT_EQ(f.service->activationKey(), quint16(200));
+    // The recorder's way back follows the symbols too: the moved F1 is F1, the old key is none.
+    EXPECT_EQ(f.service->keyCodeForEditorKeyID(200), 122u);
+    EXPECT_EQ(f.service->keyCodeForEditorKeyID(67), std::nullopt);
     xdotool({"key", "F1"});
     ASSERT_TRUE(runUntil([&] { return f.count(ShortcutAction::capture) == 1; }));
-    EXPECT_EQ(OtherClient().grab(xF1, 0), 0) << "the old key is no longer ours";
+    EXPECT_EQ(OtherKeyGrabber().grab(xF1, 0), 0) << "the old key is no longer ours";
 }
 
 TEST(ShortcutServiceX11, FactoryChoosesBySession)

@@ -15,6 +15,7 @@ public:
     bool bookmarksResolve = true;
     bool accessGranted = true;
 
+    bool usesBookmarks() const override { return true; }
     std::optional<QByteArray> makeBookmark(const QString& path) override
     {
         QMutexLocker lock(&m_mutex);

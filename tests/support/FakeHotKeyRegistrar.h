@@ -44,6 +44,22 @@ public:
         return keyCode < 0xffff ? std::optional<quint16>(quint16(keyCode + 1000)) : std::nullopt;
     }
 
+    // Editor key ids are key codes + 1000 (as editorKeyID gives them); a key code without a
+    // chord code is listed in `keysWithoutCode`. Characters come from `characters`.
+    std::set<quint16> keysWithoutCode;
+    std::map<quint16, QString> characters;
+    std::optional<quint32> keyCodeForEditorKeyID(quint16 keyID) override
+    {
+        if (keyID < 1000 || keysWithoutCode.contains(keyID))
+            return std::nullopt;
+        return quint32(keyID - 1000);
+    }
+    QString keyCharacters(quint16 keyID) override
+    {
+        const auto found = characters.find(keyID);
+        return found == characters.end() ? QString() : found->second;
+    }
+
     // The id registered for a key code, or 0.
     quint32 idOf(quint32 keyCode, quint32 modifiers = 0) const
     {

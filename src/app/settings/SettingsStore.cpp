@@ -63,6 +63,7 @@ SettingsStore::SettingsStore(std::optional<QString> fileURL, WriteData writeData
         m_loadError = QString::fromUtf8(newerSchemaMessage);
         break;
     case SettingsFileRead::Outcome::unreadable:
+        m_unreadable = true;
         m_loadError = QString::fromUtf8(unreadableMessage);
         break;
     }
@@ -155,6 +156,7 @@ void SettingsStore::commit(const AppSettings& draft, ShortcutRegistration& short
     shortcutService.commitPreparedActions(bindings);
     m_current = copy;
     m_loadError.reset();
+    m_unreadable = false;
 }
 
 void SettingsStore::failAfterLoginItemChange(std::exception_ptr first, LoginItemManaging* service, bool touched,
@@ -181,7 +183,9 @@ void SettingsStore::failAfterLoginItemChange(std::exception_ptr first, LoginItem
 
 void SettingsStore::setAutomaticUpdateChecks(bool enabled)
 {
-    if (m_unsupportedSchema)
+    // An unreadable file stays as it is until the user saves the settings on purpose: the
+    // answer alone would replace everything in it with the defaults.
+    if (m_unsupportedSchema || m_unreadable)
         throw SettingsError::readOnlyError(m_loadError.value_or(QString()));
     AppSettings copy = m_current;
     copy.automaticUpdateChecks = enabled;

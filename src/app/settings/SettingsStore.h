@@ -52,7 +52,9 @@ public:
     // On failure the hot keys are rolled back and the login item is put back. Throws.
     void commit(const AppSettings& draft, ShortcutRegistration& shortcutService, LoginItemManaging* loginItemService,
                 bool applyLoginItemChange);
-    // Stores the answer to the automatic-update question. Throws.
+    // Stores the answer to the automatic-update question. Throws; refused (read-only, with the
+    // load error) while the file has a newer schema, or could not be read and no save has
+    // replaced it since.
     void setAutomaticUpdateChecks(bool enabled);
     // The first-run step: record it as taken, then switch launch at login on when chosen. Throws.
     void initializeLoginItemIfNeeded(LoginItemManaging& loginItemService);
@@ -73,6 +75,7 @@ private:
     std::optional<QString> m_loadError;
     QString m_fileURL;
     bool m_unsupportedSchema = false;
+    bool m_unreadable = false;
     std::optional<QByteArray> m_legacyBytes;
     std::int64_t m_legacySchema = 0;
     bool m_legacyBackupWritten = false;

@@ -211,6 +211,16 @@ std::optional<quint16> ShortcutService::activationKey() const
     return capture ? m_registrar->editorKeyID(capture->keyCode) : std::nullopt;
 }
 
+std::optional<quint32> ShortcutService::keyCodeForEditorKeyID(quint16 keyID) const
+{
+    return m_registrar->keyCodeForEditorKeyID(keyID);
+}
+
+QString ShortcutService::keyCharacters(quint16 keyID) const
+{
+    return m_registrar->keyCharacters(keyID);
+}
+
 std::optional<QString> ShortcutService::registrationError() const
 {
     QStringList lines;

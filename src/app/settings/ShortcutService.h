@@ -55,6 +55,10 @@ public:
     // The key id the editor's key events carry for the capture chord's key: hand it to a
     // capture the hot key started, so the held key does not act in the editor.
     std::optional<quint16> activationKey() const;
+    // What the recorder reads of a key press: the chord key code of an editor key id (absent
+    // for a key without one) and the characters the layout types on it without modifiers.
+    std::optional<quint32> keyCodeForEditorKeyID(quint16 keyID) const;
+    QString keyCharacters(quint16 keyID) const;
     const ShortcutBindings& bindings() const { return m_bindings; }
     const std::map<ShortcutAction, QString>& registrationErrors() const { return m_registrationErrors; }
     // One line per failed action ("<name>：<message>"), joined by line feeds; none without.

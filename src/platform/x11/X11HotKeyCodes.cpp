@@ -107,6 +107,34 @@ void X11HotKeyCodes::reload()
     decide();
 }
 
+std::optional<quint32> X11HotKeyCodes::keyCode(xcb_keycode_t key) const
+{
+    if (m_bySymbol) {
+        const xcb_keysym_t symbol = m_symbols ? xcb_key_symbols_get_keysym(m_symbols, key, 0) : XCB_NO_SYMBOL;
+        for (const Key& entry : keys) {
+            if (symbol != XCB_NO_SYMBOL && entry.keysym == symbol)
+                return entry.keyCode;
+        }
+        return std::nullopt;
+    }
+    for (const Key& entry : keys) {
+        if (entry.evdev + evdevToX == key)
+            return entry.keyCode;
+    }
+    return std::nullopt;
+}
+
+QString X11HotKeyCodes::characters(xcb_keycode_t key) const
+{
+    const xcb_keysym_t symbol = m_symbols ? xcb_key_symbols_get_keysym(m_symbols, key, 0) : XCB_NO_SYMBOL;
+    char32_t code = 0;
+    if ((symbol >= 0x20 && symbol <= 0x7e) || (symbol >= 0xa0 && symbol <= 0xff))
+        code = char32_t(symbol); // Latin-1 symbols are their own characters
+    else if (symbol >= 0x01000100 && symbol <= 0x0110ffff)
+        code = char32_t(symbol - 0x01000000); // a Unicode symbol
+    return code ? QString::fromUcs4(&code, 1) : QString();
+}
+
 std::optional<xcb_keycode_t> X11HotKeyCodes::xKeyCode(quint32 keyCode) const
 {
     const Key* key = find(keyCode);

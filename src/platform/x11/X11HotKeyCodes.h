@@ -42,6 +42,12 @@ public:
 
     // The X key code of a key; none when the table or the keyboard does not have it.
     std::optional<xcb_keycode_t> xKeyCode(quint32 keyCode) const;
+    // The inverse, found the same way (by position, or by the key's unshifted symbol): the
+    // settings key code of an X key code; none for a key the table does not have.
+    std::optional<quint32> keyCode(xcb_keycode_t key) const;
+    // The character the server's keyboard mapping puts on a key without modifiers (first
+    // group), from a Latin-1 or Unicode key symbol; empty for any other symbol.
+    QString characters(xcb_keycode_t key) const;
     // True when keys are found by their symbols because the server's F1 is elsewhere.
     bool usesKeySymbols() const { return m_bySymbol; }
     // After a mapping change: reread the mapping and decide again.

@@ -192,6 +192,16 @@ std::optional<quint16> X11HotKeyRegistrar::editorKeyID(quint32 keyCode)
     return key ? std::optional<quint16>(*key) : std::nullopt;
 }
 
+std::optional<quint32> X11HotKeyRegistrar::keyCodeForEditorKeyID(quint16 keyID)
+{
+    return keyID <= 255 ? m_keyCodes->keyCode(xcb_keycode_t(keyID)) : std::nullopt;
+}
+
+QString X11HotKeyRegistrar::keyCharacters(quint16 keyID)
+{
+    return keyID <= 255 ? m_keyCodes->characters(xcb_keycode_t(keyID)) : QString();
+}
+
 void X11HotKeyRegistrar::remap()
 {
     for (const auto& [id, grab] : m_grabs) {

@@ -32,6 +32,8 @@ public:
     void unregister(quint32 id) override;
     bool isKeyDown(quint32 keyCode) override;
     std::optional<quint16> editorKeyID(quint32 keyCode) override;
+    std::optional<quint32> keyCodeForEditorKeyID(quint16 keyID) override;
+    QString keyCharacters(quint16 keyID) override;
 
     const X11HotKeyCodes& keyCodes() const { return *m_keyCodes; }
     quint16 numLockMask() const { return m_numLockMask; }

@@ -5,7 +5,7 @@
 #include "app/editor/chrome/FilledLine.h"
 #include "app/editor/chrome/ToolButton.h"
 #include "app/editor/chrome/ToolProperties.h"
-#include "app/editor/chrome/UnflippedFrame.h"
+#include "app/base/UnflippedFrame.h"
 #include "core/ChordLabel.h"
 #include "core/ShortcutSpec.h"
 

@@ -1,7 +1,7 @@
 #include "app/editor/chrome/FloatingSurface.h"
 
 #include "app/base/InterfaceColors.h"
-#include "app/editor/chrome/UnflippedFrame.h"
+#include "app/base/UnflippedFrame.h"
 
 #include <QPainter>
 #include <QPainterPath>

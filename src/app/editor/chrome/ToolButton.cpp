@@ -5,7 +5,7 @@
 #include "app/base/SystemColors.h"
 #include "app/editor/chrome/DeviceScale.h"
 #include "app/editor/chrome/ToolIcon.h"
-#include "app/editor/chrome/UnflippedFrame.h"
+#include "app/base/UnflippedFrame.h"
 #include "core/CaptureTool.h"
 
 #include <QEvent>

@@ -12,7 +12,7 @@
 #include "app/editor/chrome/StripField.h"
 #include "app/editor/chrome/StripLabel.h"
 #include "app/editor/chrome/ToolIcon.h"
-#include "app/editor/chrome/UnflippedFrame.h"
+#include "app/base/UnflippedFrame.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/editor/chrome/UnflippedFrame.h"
+#include "app/base/UnflippedFrame.h"
 
 #include "app/base/YUpSpace.h"
 

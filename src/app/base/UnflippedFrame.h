@@ -12,8 +12,8 @@ class QWidget;
 
 namespace vorlith {
 
-// The toolbar, its buttons and the property strip lay themselves out y-up: a child's frame is
-// measured from the parent's bottom-left corner. This helper keeps those numbers as written and
+// Views laid out y-up (the toolbar, its buttons, the property strip, the settings and update
+// windows): a child's frame is measured from the parent's bottom-left corner. This helper keeps those numbers as written and
 // turns them into Qt's y-down geometry in one place.
 //
 // `place` records the exact y-up frame on the child and sets its geometry (rounded to whole
