@@ -13,14 +13,23 @@
 #include <chrono>
 #include <optional>
 
+// The overlay harness is the default program; targets that drive only another name none.
+#ifndef VORLITH_OVERLAY_HARNESS
+#define VORLITH_OVERLAY_HARNESS ""
+#endif
+
 namespace vorlith::test {
 
 class HarnessProcess {
 public:
-    HarnessProcess()
+    HarnessProcess() : HarnessProcess(QStringLiteral(VORLITH_OVERLAY_HARNESS), {}) {}
+    // Another harness program, with its arguments and environment.
+    HarnessProcess(const QString& program, const QStringList& arguments,
+                   const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VORLITH_OVERLAY_HARNESS), {});
+        m_process.setProcessEnvironment(environment);
+        m_process.start(program, arguments);
     }
     ~HarnessProcess()
     {

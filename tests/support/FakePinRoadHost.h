@@ -52,6 +52,11 @@ public:
 
     OutputToast toast;
 
+    // Told of every pin made and every notice (a harness prints them).
+    std::function<void(const Pin&)> onPinned;
+    std::function<void(const QString&)> onNotice;
+    std::function<void(const QString&)> onCall; // each entry of `calls` as it is made
+
     // Every guard open again, the records empty.
     void reset()
     {
@@ -72,7 +77,7 @@ public:
     bool pinsRestoringVisibility() const override { return restoring; }
     bool settlePinsForCapture() override
     {
-        calls << QStringLiteral("settle");
+        record(QStringLiteral("settle"));
         return settles;
     }
     bool addPin(std::shared_ptr<EditorDocument> document, const Point& near) override
@@ -81,29 +86,44 @@ public:
         if (refusedAdds.count(number) || int(pins.size()) >= limit)
             return false;
         pins.push_back({std::move(document), near});
+        if (onPinned)
+            onPinned(pins.back());
         return true;
     }
     int pinCount() const override { return int(pins.size()); }
     int pinLimit() const override { return limit; }
-    void togglePinVisibility() override { calls << QStringLiteral("toggle"); }
+    void togglePinVisibility() override { record(QStringLiteral("toggle")); }
     void registerDocument(std::shared_ptr<EditorDocument> document) override { registered.push_back(std::move(document)); }
-    void refreshAfterChange() override { calls << QStringLiteral("refreshAfterChange"); }
-    void refreshResources() override { calls << QStringLiteral("refreshResources"); }
-    void updateShortcutAvailability() override { calls << QStringLiteral("updateShortcutAvailability"); }
-    void postNotice(const QString& message) override { notices << message; }
+    void refreshAfterChange() override { record(QStringLiteral("refreshAfterChange")); }
+    void refreshResources() override { record(QStringLiteral("refreshResources")); }
+    void updateShortcutAvailability() override { record(QStringLiteral("updateShortcutAvailability")); }
+    void postNotice(const QString& message) override
+    {
+        notices << message;
+        if (onNotice)
+            onNotice(message);
+    }
     SaveDraft makeSaveDraft() override { return SaveDraft{}; }
     OutputToast& generalToast() override { return toast; }
     bool canShowStatusMenu() const override { return hasMenu; }
     void runStatusMenu() override
     {
-        calls << QStringLiteral("menu");
+        record(QStringLiteral("menu"));
         if (whileMenuOpen)
             whileMenuOpen();
     }
     void presentOpenPanel(std::function<void(std::optional<QList<QUrl>>)> finished) override
     {
-        calls << QStringLiteral("panel");
+        record(QStringLiteral("panel"));
         openPanelFinished = std::move(finished);
+    }
+
+private:
+    void record(const QString& call)
+    {
+        calls << call;
+        if (onCall)
+            onCall(call);
     }
 };
 
