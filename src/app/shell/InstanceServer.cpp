@@ -4,7 +4,9 @@
 #include "app/shell/InstanceChannel.h"
 
 #include <QLocalServer>
+#include <QFileInfo>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QTimer>
 
 #include <unistd.h>
@@ -30,20 +32,24 @@ InstanceServer::~InstanceServer()
 
 InstanceServer::Start InstanceServer::listen()
 {
-    if (m_server->listen(m_socketPath))
-        return Start::listening;
-    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
-        return Start::failed;
-    // Someone answers there: the program runs already. Nobody: a socket its last run left.
-    QLocalSocket probe;
-    probe.connectToServer(m_socketPath);
-    if (probe.waitForConnected(500)) {
-        probe.abort();
+    // With access options Qt makes the socket elsewhere and renames it over the path, which
+    // would take a live instance's socket away. The instance holds a lock beside it instead
+    // (a lock whose process has died is taken over), and only its holder touches the socket.
+    m_lock = std::make_unique<QLockFile>(m_socketPath + QStringLiteral(".lock"));
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        m_lock.reset();
         return Start::otherInstance;
     }
-    Diagnostics::event(QStringLiteral("instance.socket.stale"));
-    QLocalServer::removeServer(m_socketPath);
-    return m_server->listen(m_socketPath) ? Start::listening : Start::failed;
+    if (QFileInfo::exists(m_socketPath)) {
+        // Left by a run that ended without closing it.
+        Diagnostics::event(QStringLiteral("instance.socket.stale"));
+        QLocalServer::removeServer(m_socketPath);
+    }
+    if (m_server->listen(m_socketPath))
+        return Start::listening;
+    m_lock.reset();
+    return Start::failed;
 }
 
 void InstanceServer::setHandler(const QString& kind, Handler handler)

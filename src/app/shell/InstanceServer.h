@@ -6,8 +6,10 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class QLocalServer;
+class QLockFile;
 class QLocalSocket;
 
 namespace vorlith {
@@ -27,8 +29,8 @@ public:
     explicit InstanceServer(QString socketPath, QObject* parent = nullptr);
     ~InstanceServer() override;
 
-    // Listens; a socket left by an instance that no longer runs is replaced, a live one is
-    // left alone (`otherInstance`).
+    // Listens; a socket left by an instance that no longer runs is replaced, a live
+    // instance's is left alone (`otherInstance`).
     Start listen();
     void setHandler(const QString& kind, Handler handler);
     const QString& socketPath() const { return m_socketPath; }
@@ -45,6 +47,7 @@ private:
 
     QString m_socketPath;
     QLocalServer* m_server;
+    std::unique_ptr<QLockFile> m_lock; // held while listening
     std::map<QString, Handler> m_handlers;
     std::map<QLocalSocket*, QByteArray> m_connections;
 };
