@@ -18,6 +18,7 @@
 //   quit     -> exits
 // Unasked lines: "pinned x=X y=Y w=W h=H", "notice MESSAGE", "finished" each time the road
 // has no request or import left running (after a request's report).
+#include "app/base/QtTranslations.h"
 #include "app/import/ImageImportService.h"
 #include "app/import/ImageProbe.h"
 #include "app/output/feedback/FeedbackCoordinator.h"
@@ -233,6 +234,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     vorlith::ImageProbe::applyDecoderAllocationLimit();
+    vorlith::installQtChineseTranslations();
     vorlith::Instance instance;
     if (!instance.start())
         return 2;

@@ -229,4 +229,36 @@ TEST_F(PinRequestHarnessX11, TheHotKeyPinsTheClipboardImageAtThePointer)
     EXPECT_TRUE(state(*harness).contains(QStringLiteral("toast phase=success message=已置顶1张图片")));
 }
 
+TEST_F(PinRequestHarnessX11, TheOpenPanelHoldsRequestsBackAndItsCancelLeavesNoToast)
+{
+    auto harness = instance(display());
+    ASSERT_TRUE(harness->line(QStringLiteral("ready")));
+    harness->send("open");
+    const std::optional<QString> panel = harness->line(QStringLiteral("panel"));
+    ASSERT_TRUE(panel) << harness->transcript();
+    const QString window = field(*panel, QStringLiteral("window"));
+    XvfbServer& server = *X11Environment::server();
+    ASSERT_TRUE(runUntil([&] {
+        return server.run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}) == 0;
+    }));
+    spin(300ms);
+    server.run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                          testOutputDir() + QStringLiteral("/pin-request-open-panel.png")});
+
+    // While the panel is open, a request from another program is refused.
+    const ClientRun refused = client({QStringLiteral("a.png")}, display());
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.stderrText, PinServiceProvider::refusedMessage());
+
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    spin(300ms);
+    QStringList lines = state(*harness);
+    EXPECT_TRUE(lines.filter(QStringLiteral("toast phase=working")).isEmpty()) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.filter(QStringLiteral("pin ")).isEmpty());
+
+    const ClientRun accepted = client({QStringLiteral("a.png")}, display());
+    EXPECT_EQ(accepted.exitCode, 0) << accepted.stderrText.toStdString();
+    EXPECT_TRUE(harness->line(QStringLiteral("pinned")));
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/WindowLevel.h"
 
 #include <QFileDialog>
+#include <QMimeDatabase>
 
 namespace vorlith {
 
@@ -15,6 +16,14 @@ QFileDialog* ImageOpenPanel::open(const std::shared_ptr<FloatingWindows>& window
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setMimeTypeFilters({QStringLiteral("image/png"), QStringLiteral("image/jpeg")});
+    // Both kinds at once first, so a folder of mixed images shows whole.
+    QStringList patterns;
+    const QMimeDatabase database;
+    for (const char* type : {"image/png", "image/jpeg"})
+        patterns << database.mimeTypeForName(QString::fromLatin1(type)).globPatterns();
+    QStringList filters = dialog->nameFilters();
+    filters.prepend(QStringLiteral("PNG、JPEG 图片 (%1)").arg(patterns.join(QLatin1Char(' '))));
+    dialog->setNameFilters(filters);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, finished = std::move(finished)](int result) {
         const QList<QUrl> urls = dialog->selectedUrls();
