@@ -1,5 +1,6 @@
 #include "app/output/feedback/FeedbackCoordinator.h"
 #include "app/output/feedback/OutputToastRenderer.h"
+#include "app/output/feedback/OutputToastSurface.h"
 #include "app/shell/PinRequestRoad.h"
 #include "import/ImportFixtures.h"
 #include "output/ToastFixture.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QTemporaryDir>
 
 namespace vorlith {
@@ -357,6 +359,89 @@ TEST_F(PinRoadTest, TheOpenPanelSuspendsHotKeysOnlyWhileOpenAndItsFinishChecksTh
     host.openPanelFinished(QList<QUrl>{a});
     ASSERT_TRUE(idle());
     EXPECT_EQ(pinPoints(), (std::vector<Point>{{100, 100}}));
+}
+
+// --- What the user sees ----------------------------------------------------------------------
+
+QImage renderPanel(QWidget* panel, double scale)
+{
+    QImage image((QSizeF(panel->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(QColor(214, 222, 230));
+    QPainter painter(&image);
+    panel->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+TEST_F(PinRoadTest, ToastsOfARequestFromReadingToItsReport)
+{
+    for (double scale : {1.0, 2.0}) {
+        std::vector<QImage> tiles;
+        const auto take = [&](const FeedbackCoordinator::Record* record) {
+            ASSERT_TRUE(record);
+            ASSERT_TRUE(runUntil([&] { return record->renderer->panel() && record->renderer->presentation(); }));
+            tiles.push_back(renderPanel(record->renderer->panel(), scale));
+            const QRectF body = record->renderer->surface()->bodyRect();
+            const QColor inside = tiles.back().pixelColor(QPoint(int((body.left() + 8) * scale), int(body.center().y() * scale)));
+            EXPECT_GT(qGray(inside.rgb()), 240) << "the light body";
+        };
+        // Reading: a slow file manager in front.
+        focus->setFront(fileManagerApp);
+        endpoint->script.delay = 150ms;
+        road->beginSmartPin(std::nullopt);
+        ASSERT_TRUE(runUntil([&] { return currentToast() && bool(currentToast()->renderer->action()); }));
+        take(currentToast());
+        currentToast()->renderer->invokeAction();
+        ASSERT_TRUE(idle());
+        focus->setFront(editorApp);
+
+        // Pinning: a clipboard whose owner is slow to list its types.
+        pasteboard->typesStall = true;
+        pasteboard->stallFor = 300ms;
+        road->beginSmartPin(std::nullopt); // "正在读取图片…" restarted in place as "正在置顶图片…"
+        ASSERT_TRUE(runUntil([&] {
+            return currentToast() && currentToast()->renderer->labelText() == PinRequestRoad::pinningMessage()
+                && bool(currentToast()->renderer->action());
+        })) << (currentToast() ? currentToast()->message.toStdString() + " " + std::to_string(int(currentToast()->phase)) : "none")
+            << " " << pasteboard->reads;
+        take(currentToast());
+        ASSERT_TRUE(idle());
+        pasteboard->typesStall = false;
+        feedback->remove(*host.toast.current);
+
+        // Success, then a report with details.
+        ASSERT_TRUE(road->beginImport(QList<QUrl>{png(QStringLiteral("a.png"))}, std::nullopt, std::nullopt, std::nullopt, std::nullopt));
+        ASSERT_TRUE(idle());
+        take(currentToast());
+        feedback->remove(*host.toast.current);
+        ASSERT_TRUE(road->beginImport(QList<QUrl>{png(QStringLiteral("a.png")), text(QStringLiteral("notes.txt"))},
+                                      std::nullopt, std::nullopt, std::nullopt, std::nullopt));
+        ASSERT_TRUE(idle());
+        take(currentToast());
+        currentToast()->renderer->invokeAction(); // 详情
+        ASSERT_TRUE(runUntil([&] { return currentToast()->renderer->detailsWindow(); }));
+        QWidget* details = currentToast()->renderer->detailsWindow();
+        details->resize(details->sizeHint());
+        tiles.push_back(renderPanel(details, scale));
+        feedback->remove(*host.toast.current);
+
+        int width = 0, height = 0;
+        for (const QImage& tile : tiles) {
+            width = std::max(width, tile.width());
+            height += tile.height();
+        }
+        QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
+        sheet.fill(QColor(214, 222, 230));
+        QPainter painter(&sheet);
+        int y = 0;
+        for (QImage tile : tiles) {
+            tile.setDevicePixelRatio(1);
+            painter.drawImage(0, y, tile);
+            y += tile.height();
+        }
+        painter.end();
+        saveTestImage(sheet, QStringLiteral("pin-request-toasts-scale%1").arg(int(scale)));
+    }
 }
 
 // --- Requests from other programs ------------------------------------------------------------
