@@ -59,6 +59,7 @@
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11FloatingWindows.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "harness/HarnessInput.h"
 #include "support/TaskOutcome.h"
 
 #include <QApplication>
@@ -172,9 +173,8 @@ public:
           m_outputs(std::make_shared<OutputCoordinator>()),
           m_feedback(std::make_shared<FeedbackCoordinator>(nullptr)),
           m_set(m_floating),
-          m_input(STDIN_FILENO, QSocketNotifier::Read)
+          m_input([this](const QString& line) { perform(line); }, [] { QCoreApplication::quit(); })
     {
-        connect(&m_input, &QSocketNotifier::activated, this, [this] { readInput(); });
         // The application's panel, stacked and given the keyboard by the overlays' own service.
         m_output->setSavePanelFactory([this] {
             auto* panel = new FileDialogSavePanel(nullptr, m_floating);
@@ -198,25 +198,6 @@ protected:
     }
 
 private:
-    void readInput()
-    {
-        char chunk[4096];
-        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (got <= 0) {
-            m_input.setEnabled(false);
-            QCoreApplication::quit();
-            return;
-        }
-        m_pending.append(chunk, int(got));
-        qsizetype end;
-        while ((end = m_pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromLocal8Bit(m_pending.left(end)).trimmed();
-            m_pending.remove(0, end + 1);
-            if (!line.isEmpty())
-                perform(line);
-        }
-    }
-
     void perform(const QString& line)
     {
         const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -461,8 +442,7 @@ private:
     CaptureOverlaySet m_set;
     std::vector<std::unique_ptr<PlainOverlay>> m_plain;
     QPointer<FileDialogSavePanel> m_panel;
-    QSocketNotifier m_input;
-    QByteArray m_pending;
+    test::HarnessInput m_input;
 };
 
 } // namespace

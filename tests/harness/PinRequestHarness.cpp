@@ -34,6 +34,7 @@
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11FileManagerEndpoint.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "harness/HarnessInput.h"
 #include "support/FakePinRoadHost.h"
 
 #include <QApplication>
@@ -75,7 +76,7 @@ public:
         , m_toasts(std::make_shared<FeedbackCoordinator>(m_store, ToastEnvironment::standard()))
         , m_host(m_toasts)
         , m_server(InstanceChannel::socketPath())
-        , m_input(STDIN_FILENO, QSocketNotifier::Read)
+        , m_input([this](const QString& line) { perform(line); }, {}) // without input it keeps serving
     {
         auto platform = std::make_shared<X11CapturePlatform>();
         auto focus = std::make_shared<X11ApplicationFocus>();
@@ -112,7 +113,6 @@ public:
             if (call == QLatin1String("refreshAfterChange"))
                 QTimer::singleShot(0, this, [this] { watchRoad(); });
         };
-        connect(&m_input, &QSocketNotifier::activated, this, [this] { readInput(); });
     }
 
     bool start()
@@ -137,24 +137,6 @@ public:
     }
 
 private:
-    void readInput()
-    {
-        char chunk[4096];
-        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (got <= 0) {
-            m_input.setEnabled(false);
-            return; // a harness started without input keeps serving
-        }
-        m_pending.append(chunk, int(got));
-        qsizetype end;
-        while ((end = m_pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromLocal8Bit(m_pending.left(end)).trimmed();
-            m_pending.remove(0, end + 1);
-            if (!line.isEmpty())
-                perform(line);
-        }
-    }
-
     void perform(const QString& command)
     {
         if (command == QLatin1String("hotkey")) {
@@ -198,8 +180,7 @@ private:
     test::FakePinRoadHost m_host;
     std::unique_ptr<PinRequestRoad> m_road;
     InstanceServer m_server;
-    QSocketNotifier m_input;
-    QByteArray m_pending;
+    test::HarnessInput m_input;
 };
 
 // The client. Absent: no instance runs, these entries are for a new one.

@@ -16,8 +16,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace vorlith;
@@ -151,13 +149,7 @@ TEST_F(PinRequestHarnessX11, AStaleSocketIsReplacedAndASilentClientIsDropped)
     // A socket file its last run left behind, bound and never listened on.
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     const QString socketPath = InstanceChannel::socketPath(display());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray encoded = QFile::encodeName(socketPath);
-    std::memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    ASSERT_TRUE(leaveStaleSocket(socketPath));
 
     auto harness = instance(display());
     const std::optional<QString> ready = harness->line(QStringLiteral("ready"));

@@ -13,8 +13,6 @@
 #include <QTemporaryDir>
 
 #include <future>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -167,13 +165,7 @@ TEST_F(InstanceServerTest, MalformedOversizedAndSilentClientsAreRefusedOrDropped
 TEST_F(InstanceServerTest, AStaleSocketIsReplacedAndALiveOneIsLeftAlone)
 {
     // What a crashed instance leaves: a bound socket file that nobody listens on.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray encoded = QFile::encodeName(path);
-    std::memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    ASSERT_TRUE(leaveStaleSocket(path));
     ASSERT_TRUE(QFile::exists(path));
 
     EXPECT_EQ(server.listen(), InstanceServer::Start::listening);

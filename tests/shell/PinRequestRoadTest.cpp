@@ -425,22 +425,7 @@ TEST_F(PinRoadTest, ToastsOfARequestFromReadingToItsReport)
         tiles.push_back(renderPanel(details, scale));
         feedback->remove(*host.toast.current);
 
-        int width = 0, height = 0;
-        for (const QImage& tile : tiles) {
-            width = std::max(width, tile.width());
-            height += tile.height();
-        }
-        QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
-        sheet.fill(QColor(214, 222, 230));
-        QPainter painter(&sheet);
-        int y = 0;
-        for (QImage tile : tiles) {
-            tile.setDevicePixelRatio(1);
-            painter.drawImage(0, y, tile);
-            y += tile.height();
-        }
-        painter.end();
-        saveTestImage(sheet, QStringLiteral("pin-request-toasts-scale%1").arg(int(scale)));
+        saveTestImage(stackedSheet(tiles, QColor(214, 222, 230)), QStringLiteral("pin-request-toasts-scale%1").arg(int(scale)));
     }
 }
 
