@@ -13,6 +13,8 @@
 // Instance commands (standard input) and answers (standard output):
 //   hotkey   -> starts a request as the pin hot key does
 //   open     -> shows the open panel ("panel" once it is shown)
+//   menu     -> opens the status menu as the tray does ("menu-open" once it is shown; its
+//               one item "置顶图片" is the road's pin item), "menu-closed" when it returns
 //   state    -> "pin x=X y=Y w=W h=H" per pin, "toast phase=P message=M" per toast,
 //               "details TEXT" (lines joined with " | ") for a toast with details, then "end"
 //   quit     -> exits
@@ -40,6 +42,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMenu>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -109,6 +112,16 @@ public:
             return InstanceChannel::accepted();
         });
         // The road refreshes after each of its tasks ends; the report follows in the same turn.
+        // The tray's menu as the program will run it: QMenu::exec, the road's steps after it.
+        m_host.whileMenuOpen = [this] {
+            QMenu menu;
+            QAction* pin = menu.addAction(QStringLiteral("置顶图片"));
+            connect(pin, &QAction::triggered, m_road.get(), [this] { m_road->pasteAsPin(); });
+            connect(&menu, &QMenu::aboutToShow, this, [] { QTimer::singleShot(100, [] { say(QStringLiteral("menu-open")); }); });
+            const Point at = m_road->origins().pointer();
+            menu.exec(QPoint(int(at.x), int(at.y)));
+            say(QStringLiteral("menu-closed"));
+        };
         m_host.onCall = [this](const QString& call) {
             if (call == QLatin1String("refreshAfterChange"))
                 QTimer::singleShot(0, this, [this] { watchRoad(); });
@@ -141,6 +154,8 @@ private:
     {
         if (command == QLatin1String("hotkey")) {
             m_road->beginSmartPin(std::nullopt);
+        } else if (command == QLatin1String("menu")) {
+            m_road->showStatusMenu();
         } else if (command == QLatin1String("open")) {
             m_road->openAsPin();
             if (m_host.openPanelFinished) {

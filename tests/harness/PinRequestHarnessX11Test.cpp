@@ -253,4 +253,43 @@ TEST_F(PinRequestHarnessX11, TheOpenPanelHoldsRequestsBackAndItsCancelLeavesNoTo
     EXPECT_TRUE(harness->line(QStringLiteral("pinned")));
 }
 
+TEST_F(PinRequestHarnessX11, TheMenuItemPinsTheClipboardAndEscapeStartsNothing)
+{
+    auto harness = instance(display());
+    ASSERT_TRUE(harness->line(QStringLiteral("ready")));
+    XvfbServer& server = *X11Environment::server();
+    ASSERT_EQ(server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                                   QStringLiteral("-t"), QStringLiteral("image/png"), QStringLiteral("-i"),
+                                                   path(QStringLiteral("a.png"))}),
+              0);
+    ASSERT_TRUE(runUntil([&] {
+        QByteArray targets;
+        server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
+                                             QStringLiteral("-t"), QStringLiteral("TARGETS")},
+                   &targets);
+        return targets.contains("image/png");
+    }));
+    server.run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("400"), QStringLiteral("300")});
+
+    SCOPED_TRACE("Escape closes the menu; nothing starts");
+    harness->send("menu");
+    ASSERT_TRUE(harness->line(QStringLiteral("menu-open"))) << harness->transcript();
+    server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
+    ASSERT_TRUE(harness->line(QStringLiteral("menu-closed")));
+    spin(300ms);
+    QStringList lines = state(*harness);
+    EXPECT_TRUE(lines.filter(QStringLiteral("pin ")).isEmpty());
+    EXPECT_TRUE(lines.filter(QStringLiteral("toast ")).isEmpty()) << lines.join(QLatin1Char('\n')).toStdString();
+
+    SCOPED_TRACE("the item chosen: the clipboard image is pinned where the menu was opened");
+    harness->send("menu");
+    ASSERT_TRUE(harness->line(QStringLiteral("menu-open")));
+    server.run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                          testOutputDir() + QStringLiteral("/pin-request-menu.png")});
+    server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+    const std::optional<QString> pinned = harness->line(QStringLiteral("pinned"));
+    ASSERT_TRUE(pinned) << harness->transcript();
+    EXPECT_EQ(*pinned, QStringLiteral("pinned x=400 y=300 w=40 h=30"));
+}
+
 } // namespace

@@ -67,6 +67,8 @@ void InstanceServer::accept(QLocalSocket* socket)
         return;
     }
     m_connections[socket] = {};
+    // Qt would otherwise take in all a client sends before we see it.
+    socket->setReadBufferSize(InstanceChannel::maxRequestBytes + 1);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
     connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
         m_connections.erase(socket);
