@@ -100,17 +100,7 @@ public:
             say(QStringLiteral("notice ") + message);
             m_host.toast.showNotice(message, m_road->origins().pointer());
         };
-        m_server.setHandler(InstanceChannel::pinRequest, [this](const QJsonObject& request) {
-            const std::optional<QStringList> files = InstanceChannel::pinFiles(request);
-            if (!files)
-                return InstanceChannel::refused({});
-            const std::optional<QString> refusal = m_road->pinServices().pinSelectedImages(*files);
-            if (refusal) {
-                m_host.postNotice(*refusal); // no Services error shows on Linux: say it at the pointer
-                return InstanceChannel::refused(*refusal);
-            }
-            return InstanceChannel::accepted();
-        });
+        m_server.setHandler(InstanceChannel::pinRequest, m_road->pinRequestHandler());
         // The road refreshes after each of its tasks ends; the report follows in the same turn.
         // The tray's menu as the program will run it: QMenu::exec, the road's steps after it.
         m_host.whileMenuOpen = [this] {

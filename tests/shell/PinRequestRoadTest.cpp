@@ -1,6 +1,7 @@
 #include "app/output/feedback/FeedbackCoordinator.h"
 #include "app/output/feedback/OutputToastRenderer.h"
 #include "app/output/feedback/OutputToastSurface.h"
+#include "app/shell/InstanceChannel.h"
 #include "app/shell/PinRequestRoad.h"
 #include "import/ImportFixtures.h"
 #include "output/ToastFixture.h"
@@ -465,6 +466,22 @@ TEST_F(PinRoadTest, ServiceRequestsPinTheirFilesAndEndTheirAccessOnce)
     ASSERT_TRUE(idle());
     const QStringList log = access->log();
     EXPECT_EQ(log.count(QStringLiteral("stop ") + a.toLocalFile()), log.count(QStringLiteral("start ") + a.toLocalFile()));
+}
+
+TEST_F(PinRoadTest, TheInstanceAnswersPinRequestsAndSaysRefusalsAtThePointer)
+{
+    const auto handle = road->pinRequestHandler();
+    const auto request = [](const QStringList& files) { return InstanceChannel::pinRequestOf(files); };
+    EXPECT_EQ(handle(request({png(QStringLiteral("a.png")).toLocalFile()})), InstanceChannel::accepted());
+    EXPECT_EQ(handle(request({QStringLiteral("https://example.com/a.png")})),
+              InstanceChannel::refused(PinServiceProvider::noFilesMessage()));
+    EXPECT_EQ(host.notices, QStringList{PinServiceProvider::noFilesMessage()});
+    EXPECT_EQ(handle(request({QStringLiteral("/b.png")})), InstanceChannel::refused(PinServiceProvider::refusedMessage()))
+        << "the first is still importing";
+    EXPECT_EQ(handle(QJsonObject{{QStringLiteral("request"), InstanceChannel::pinRequest}}), InstanceChannel::refused({}));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(host.pins.size(), 1u);
+    EXPECT_TRUE(access->open().isEmpty());
 }
 
 TEST(PinServiceProvider, FilesOfARequestAndBalancedAccess)

@@ -4,6 +4,7 @@
 #include "app/editor/EditorDocument.h"
 #include "app/output/feedback/FeedbackCoordinator.h"
 #include "app/output/feedback/OutputToast.h"
+#include "app/shell/InstanceChannel.h"
 #include "app/shell/PinImportReport.h"
 #include "app/shell/PinRoadHost.h"
 #include "core/Async.h"
@@ -347,6 +348,24 @@ bool PinRequestRoad::failToast(const QUuid& id, const QString& message, const st
                                std::function<void()> onRemoval)
 {
     return m_host.generalToast().coordinator->failure(id, message, details, {}, {}, std::move(onRemoval));
+}
+
+std::function<QJsonObject(const QJsonObject&)> PinRequestRoad::pinRequestHandler()
+{
+    return [self = QPointer<PinRequestRoad>(this)](const QJsonObject& request) {
+        if (!self)
+            return InstanceChannel::refused(PinServiceProvider::refusedMessage());
+        const std::optional<QStringList> files = InstanceChannel::pinFiles(request);
+        if (!files) {
+            Diagnostics::event(QStringLiteral("instance.request.refused reason=files"));
+            return InstanceChannel::refused({});
+        }
+        const std::optional<QString> refusal = self->m_pinServices->pinSelectedImages(*files);
+        if (!refusal)
+            return InstanceChannel::accepted();
+        self->m_host.postNotice(*refusal);
+        return InstanceChannel::refused(*refusal);
+    };
 }
 
 void PinRequestRoad::togglePins()

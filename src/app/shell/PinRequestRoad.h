@@ -7,6 +7,7 @@
 #include "app/shell/PinServiceProvider.h"
 #include "core/TaskHandle.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QUrl>
@@ -65,6 +66,10 @@ public:
     bool canBeginPin() const;
     // At quit: the running tasks are cancelled and every request's file access ends.
     void shutdown();
+    // The single-instance server's answer to a pin request ("Open With"): its files go to the
+    // service provider; a refusal is answered and, since no other program shows it, also
+    // posted as a notice at the pointer.
+    [[nodiscard]] std::function<QJsonObject(const QJsonObject&)> pinRequestHandler();
 
     PinServiceProvider& pinServices() { return *m_pinServices; }
     const PinOriginEnvironment& origins() const { return m_services.origins; }
