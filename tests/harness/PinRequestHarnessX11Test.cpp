@@ -6,6 +6,8 @@
 #include "import/ImportFixtures.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
+#include "platform/x11/X11ApplicationFocus.h"
+#include "../platform/X11CaptureHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -290,6 +292,36 @@ TEST_F(PinRequestHarnessX11, TheMenuItemPinsTheClipboardAndEscapeStartsNothing)
     const std::optional<QString> pinned = harness->line(QStringLiteral("pinned"));
     ASSERT_TRUE(pinned) << harness->transcript();
     EXPECT_EQ(*pinned, QStringLiteral("pinned x=400 y=300 w=40 h=30"));
+}
+
+TEST(ApplicationFocusX11, TheFrontApplicationIsTheActiveWindowsOwnerAndClass)
+{
+    ForeignWindow window(QRect(100, 100, 200, 150), 0xff30a050);
+    ASSERT_TRUE(window.ready());
+    XvfbServer& server = *X11Environment::server();
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                                     QString::number(window.id())}),
+              0);
+    // The helper window names no class; give it one as a toolkit would.
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("set_window"), QStringLiteral("--classname"),
+                                                     QStringLiteral("colours"), QStringLiteral("--class"),
+                                                     QStringLiteral("ColourWindow"), QString::number(window.id())}),
+              0);
+    const QString expectedClass = QStringLiteral("ColourWindow");
+
+    X11ApplicationFocus focus;
+    std::optional<FrontApplication> front;
+    ASSERT_TRUE(runUntil([&] {
+        front = focus.frontApplication();
+        return front && front->window == window.id();
+    })) << (front ? front->window : 0);
+    EXPECT_EQ(front->pid, window.pid());
+    EXPECT_EQ(front->windowClass, expectedClass);
+
+    EXPECT_EQ(X11ApplicationFocus::classOf(QByteArray("gimp\0Gimp\0", 10)), QStringLiteral("Gimp"));
+    EXPECT_EQ(X11ApplicationFocus::classOf(QByteArray("gimp\0Gimp", 9)), QStringLiteral("Gimp"));
+    EXPECT_FALSE(X11ApplicationFocus::classOf(QByteArray("gimp")));
+    EXPECT_FALSE(X11ApplicationFocus::classOf(QByteArray("gimp\0", 5)));
 }
 
 } // namespace
