@@ -31,11 +31,13 @@ inline QString option(const QStringList& words, const QString& name)
     return {};
 }
 
-// Calls `perform` with every non-empty line of standard input, trimmed.
+// Calls `perform` with every non-empty line of standard input, trimmed, and `ended` once the
+// input closes (by default the program quits; an empty `ended` keeps it serving).
 class InputLines {
 public:
-    explicit InputLines(std::function<void(const QString&)> perform)
-        : m_perform(std::move(perform)), m_input(STDIN_FILENO, QSocketNotifier::Read)
+    explicit InputLines(std::function<void(const QString&)> perform,
+                        std::function<void()> ended = [] { QCoreApplication::quit(); })
+        : m_perform(std::move(perform)), m_ended(std::move(ended)), m_input(STDIN_FILENO, QSocketNotifier::Read)
     {
         QObject::connect(&m_input, &QSocketNotifier::activated, [this] { read(); });
     }
@@ -47,7 +49,8 @@ private:
         const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
         if (got <= 0) {
             m_input.setEnabled(false);
-            QCoreApplication::quit();
+            if (m_ended)
+                m_ended();
             return;
         }
         m_pending.append(chunk, int(got));
@@ -61,6 +64,7 @@ private:
     }
 
     std::function<void(const QString&)> m_perform;
+    std::function<void()> m_ended;
     QSocketNotifier m_input;
     QByteArray m_pending;
 };
