@@ -32,6 +32,7 @@
 //   quit                  -> exits
 // Errors: "error MESSAGE".
 #include "app/editor/EditorDocument.h"
+#include "harness/HarnessLines.h"
 #include "app/editor/EditorHostView.h"
 #include "app/output/OutputCoordinator.h"
 #include "app/output/OutputService.h"
@@ -69,21 +70,10 @@
 namespace vorlith {
 namespace {
 
-void say(const QString& line)
-{
-    std::fputs(line.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using harness::option;
+using harness::say;
 
-QString option(const QStringList& words, const QString& name)
-{
-    const QString prefix = name + QLatin1Char('=');
-    for (const QString& word : words)
-        if (word.startsWith(prefix))
-            return word.mid(prefix.size());
-    return {};
-}
+
 
 std::vector<double> numbers(const QString& text)
 {
@@ -134,9 +124,8 @@ public:
     Harness()
         : m_output(std::make_shared<OutputService>(std::make_shared<X11Pasteboard>())),
           m_outputs(std::make_shared<OutputCoordinator>()), m_feedback(std::make_shared<FeedbackCoordinator>(nullptr)),
-          m_input(STDIN_FILENO, QSocketNotifier::Read)
+          m_input([this](const QString& line) { perform(line); })
     {
-        connect(&m_input, &QSocketNotifier::activated, this, [this] { readInput(); });
     }
 
 protected:
@@ -148,25 +137,6 @@ protected:
     }
 
 private:
-    void readInput()
-    {
-        char chunk[4096];
-        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (got <= 0) {
-            m_input.setEnabled(false);
-            QCoreApplication::quit();
-            return;
-        }
-        m_pending.append(chunk, int(got));
-        qsizetype end;
-        while ((end = m_pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromLocal8Bit(m_pending.left(end)).trimmed();
-            m_pending.remove(0, end + 1);
-            if (!line.isEmpty())
-                perform(line);
-        }
-    }
-
     PinWindowController* pinAt(const QStringList& words)
     {
         bool ok = false;
@@ -413,8 +383,7 @@ private:
     QElapsedTimer m_timing;
     std::unique_ptr<PlainZoom> m_plain;
     int m_timingGeneration = 0;
-    QSocketNotifier m_input;
-    QByteArray m_pending;
+    harness::InputLines m_input;
 };
 
 } // namespace
@@ -425,6 +394,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     vorlith::Harness harness;
-    vorlith::say(QStringLiteral("ready"));
+    vorlith::harness::say(QStringLiteral("ready"));
     return app.exec();
 }

@@ -16,10 +16,8 @@ PinChromeSurface::PinChromeSurface(QWidget* parent) : QWidget(parent)
 
 void PinChromeSurface::paintEvent(QPaintEvent*)
 {
+    // The window is translucent: its backing store starts every paint cleared.
     QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath body;
     body.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);

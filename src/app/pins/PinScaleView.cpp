@@ -38,10 +38,8 @@ void PinScaleView::setPercentage(int percentage)
 
 void PinScaleView::paintEvent(QPaintEvent*)
 {
+    // The window is translucent: its backing store starts every paint cleared.
     QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath body;
     body.addRoundedRect(QRectF(rect()), 4, 4);

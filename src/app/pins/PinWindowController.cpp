@@ -137,9 +137,9 @@ void PinWindowController::makeWindows()
         m_resizeViews[size_t(i)] = view;
     }
     // The toolbar moves into the chrome panel.
-    auto* chromeContent = fill(m_chromeWindow.get(), new QWidget);
+    m_chromeContent = fill(m_chromeWindow.get(), new QWidget);
     if (CaptureToolbar* toolbar = m_host->toolbar())
-        toolbar->setParent(chromeContent);
+        toolbar->setParent(m_chromeContent);
 }
 
 void PinWindowController::configureControls()
@@ -320,7 +320,7 @@ void PinWindowController::positionChrome()
     if (CaptureToolbar* toolbar = m_host->toolbar()) {
         const Size size{double(toolbar->width()), double(toolbar->height())};
         m_chromeWindow->setGeometry(pinGeometry::windowRect(pinGeometry::chromeFrame(T, p, size)));
-        m_chromeWindow->findChild<QWidget*>()->setGeometry(m_chromeWindow->rect());
+        m_chromeContent->setGeometry(m_chromeWindow->rect());
         toolbar->move(0, 0);
         toolbar->show();
     }

@@ -190,6 +190,7 @@ private:
     std::unique_ptr<QWidget> m_contentWindow;
 
     PinContentView* m_content = nullptr;
+    QWidget* m_chromeContent = nullptr; // holds the toolbar
     PinDecorationView* m_decoration = nullptr;
     PinChromeSurface* m_controls = nullptr;
     PinScaleView* m_scaleLabel = nullptr;
