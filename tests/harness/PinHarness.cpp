@@ -27,6 +27,18 @@
 //                            the document's composite scaled, timed the same way; the pin
 //                            itself does not change
 //   edit pin=N            -> "editing pin=N": the pin in edit mode, its toolbar in the chrome
+//                            (as its edit button asks; a double click on the image does too)
+//   tool pin=N key=K      -> "tool pin=N": the editor's command K ("arrow", "pen", "undo", …)
+//   toolbar pin=N         -> "toolbar pin=N KEY=RECT …": each toolbar button in server pixels
+//   copy pin=N            -> "copying pin=N"; later, unasked, "output pin=N message=M" when a
+//                            copy or save of the pin succeeded
+//   menu pin=N at=X,Y     -> "menu pin=N item0=RECT … item5=RECT": the context menu popped up at
+//                            a point (logical), its items in server pixels
+//   freeze pin=N on|off   -> "frozen pin=N on|off": the quit review's freeze
+//   strip pin=N           -> "strip pin=N field=RECT text=T focused=0|1 readonly=0|1 width=W":
+//                            the first field of the editor's property strip and the pen's width
+//   viewport pin=N        -> "viewport pin=N origin=X,Y scale=S" (logical, unrounded)
+//   (unasked) "closed pin=N" when a pin's own close button or menu closed it
 //   close pin=N           -> "closed pin=N": disposed and deleted
 //   renders               -> "renders N": blurs the ring's shadow painter has made
 //   quit                  -> exits
@@ -43,6 +55,10 @@
 #include "app/pins/PinEnvironment.h"
 #include "app/pins/PinScaleView.h"
 #include "app/pins/PinWindowController.h"
+#include "app/editor/chrome/CaptureToolbar.h"
+#include "app/editor/chrome/StripField.h"
+#include "app/editor/chrome/ToolButton.h"
+#include "app/editor/chrome/ToolProperties.h"
 #include "core/Annotation.h"
 #include "core/Json.h"
 #include "platform/x11/X11FloatingWindows.h"
@@ -52,6 +68,8 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QImageReader>
+#include <QCursor>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
@@ -174,12 +192,10 @@ private:
                 zoom(words, command == QLatin1String("plain-zoom"));
             else if (command == QLatin1String("edit")) {
                 if (PinWindowController* pin = pinAt(words)) {
-                    pin->isEditing = true;
-                    pin->host()->setEditingEnabled(true);
-                    pin->activateControls();
-                    pin->positionChrome();
+                    pin->beginEditing();
                     say(QStringLiteral("editing pin=%1").arg(option(words, QStringLiteral("pin"))));
                 }
+            } else if (interaction(command, words)) {
             } else if (command == QLatin1String("close")) {
                 if (PinWindowController* pin = pinAt(words)) {
                     pin->dispose();
@@ -252,6 +268,7 @@ private:
                 say(QStringLiteral("opened pin=%1 content=%2").arg(index).arg(xid(m_pins[size_t(index)]->contentWindow())));
         };
         m_announce.insert(index);
+        wireInteraction(shown, index);
         makeActive(shown);
         shown->show();
     }
@@ -370,6 +387,121 @@ private:
         const double ms = double(m_timing.nsecsElapsed()) / 1e6;
         say(m_answer + QStringLiteral(" ms=%1 painted_ms=%2").arg(ms, 0, 'f', 3).arg(painted, 0, 'f', 3));
         m_answer.clear();
+    }
+
+    // --- Interaction commands ---
+
+    // A child widget's rectangle in the server's pixels.
+    static QString globalNativeRect(const QWidget* widget)
+    {
+        const QScreen* screen = widget->screen();
+        const QPoint corner = screen ? screen->geometry().topLeft() : QPoint();
+        const double scale = widget->devicePixelRatioF();
+        const QPointF topLeft = QPointF(corner) + QPointF(widget->mapToGlobal(QPoint(0, 0)) - corner) * scale;
+        return QStringLiteral("%1,%2,%3,%4")
+            .arg(qRound(topLeft.x()))
+            .arg(qRound(topLeft.y()))
+            .arg(qRound(widget->width() * scale))
+            .arg(qRound(widget->height() * scale));
+    }
+
+    void wireInteraction(PinWindowController* pin, int index)
+    {
+        const QPointer<PinWindowController> weak(pin);
+        pin->onRequestEdit = [weak](const QUuid&) {
+            if (weak)
+                weak->beginEditing();
+            return bool(weak);
+        };
+        pin->onClose = [this, index](const QUuid&) {
+            PinWindowController* closing = m_pins[size_t(index)].get();
+            closing->dispose();
+            m_pins[size_t(index)].release()->deleteLater();
+            say(QStringLiteral("closed pin=%1").arg(index));
+        };
+        pin->host()->onOutputSuccess = [index](const QString& message) {
+            say(QStringLiteral("output pin=%1 message=%2").arg(index).arg(message));
+        };
+    }
+
+    bool interaction(const QString& command, const QStringList& words)
+    {
+        static const QStringList commands{"tool", "toolbar", "copy", "menu", "freeze", "strip", "viewport"};
+        if (!commands.contains(command))
+            return false;
+        PinWindowController* pin = pinAt(words);
+        if (!pin)
+            return true;
+        const QString index = option(words, QStringLiteral("pin"));
+        if (command == QLatin1String("tool")) {
+            pin->host()->performTool(option(words, QStringLiteral("key")));
+            say(QStringLiteral("tool pin=%1").arg(index));
+        } else if (command == QLatin1String("toolbar")) {
+            QString line = QStringLiteral("toolbar pin=%1").arg(index);
+            if (const CaptureToolbar* bar = pin->host()->toolbar())
+                for (const QString& key : bar->buttonKeys()) {
+                    const ToolButton* button = bar->button(key);
+                    line += QStringLiteral(" %1=%2").arg(key, button && button->isVisible() ? globalNativeRect(button)
+                                                                                            : QStringLiteral("none"));
+                }
+            say(line);
+        } else if (command == QLatin1String("copy")) {
+            pin->copyPin();
+            say(QStringLiteral("copying pin=%1").arg(index));
+        } else if (command == QLatin1String("menu")) {
+            const std::vector<double> p = numbers(option(words, QStringLiteral("at")));
+            pin->showContextMenu(p.size() == 2 ? QPoint(qRound(p[0]), qRound(p[1])) : QCursor::pos());
+            QMenu* menu = pin->contextMenu();
+            if (!menu) {
+                say(QStringLiteral("menu pin=%1 none").arg(index));
+                return true;
+            }
+            // Answered once the menu is on screen, where its items can be clicked.
+            QTimer::singleShot(300, this, [menu = QPointer<QMenu>(menu), index] {
+                if (!menu) {
+                    say(QStringLiteral("menu pin=%1 none").arg(index));
+                    return;
+                }
+                QString line = QStringLiteral("menu pin=%1").arg(index);
+                const QList<QAction*> actions = menu->actions();
+                for (int i = 0; i < actions.size(); ++i) {
+                    const QRect item = menu->actionGeometry(actions[i]);
+                    const double scale = menu->devicePixelRatioF();
+                    const QPoint global = menu->mapToGlobal(item.topLeft());
+                    const QPoint corner = menu->screen() ? menu->screen()->geometry().topLeft() : QPoint();
+                    const QPointF native = QPointF(corner) + QPointF(global - corner) * scale;
+                    line += QStringLiteral(" item%1=%2,%3,%4,%5")
+                                .arg(i)
+                                .arg(qRound(native.x()))
+                                .arg(qRound(native.y()))
+                                .arg(qRound(item.width() * scale))
+                                .arg(qRound(item.height() * scale));
+                }
+                say(line);
+            });
+        } else if (command == QLatin1String("freeze")) {
+            const bool on = words.contains(QStringLiteral("on"));
+            pin->setTerminationSuspended(on);
+            say(QStringLiteral("frozen pin=%1 %2").arg(index, on ? QStringLiteral("on") : QStringLiteral("off")));
+        } else if (command == QLatin1String("strip")) {
+            const StripField* field = pin->host()->properties()->findChild<StripField*>();
+            const AnnotationStyle pen = pin->document().styles.value(CaptureTool::pen,
+                                                                     EditorDocument::defaultStyle(CaptureTool::pen));
+            say(QStringLiteral("strip pin=%1 field=%2 text=%3 focused=%4 readonly=%5 width=%6")
+                    .arg(index, field && field->isVisible() ? globalNativeRect(field) : QStringLiteral("none"),
+                         field ? field->text() : QString())
+                    .arg(int(field && field->window()->focusWidget() == field))
+                    .arg(int(field && field->isReadOnly()))
+                    .arg(pen.width));
+        } else if (command == QLatin1String("viewport")) {
+            const DocumentViewport& v = pin->viewport();
+            say(QStringLiteral("viewport pin=%1 origin=%2,%3 scale=%4")
+                    .arg(index)
+                    .arg(v.screenOrigin().x, 0, 'g', 12)
+                    .arg(v.screenOrigin().y, 0, 'g', 12)
+                    .arg(v.scale(), 0, 'g', 12));
+        }
+        return true;
     }
 
     std::shared_ptr<X11FloatingWindows> m_floating = std::make_shared<X11FloatingWindows>();
