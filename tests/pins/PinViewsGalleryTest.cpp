@@ -257,3 +257,29 @@ TEST(PinViewsGallery, RingWithoutCompositorIsOpaqueWhereItIsShown)
         saveTestImage(row(images), QStringLiteral("pin-ring-opaque@%1x").arg(scale));
     }
 }
+
+TEST(PinViewsGallery, StripAndBadgeWithoutCompositorAreOpaqueInsideTheirBodies)
+{
+    PinChromeSurface strip;
+    strip.resize(135, 39);
+    strip.translucent = false;
+    PinScaleView badge;
+    badge.setPercentage(29);
+    badge.translucent = false;
+    for (double scale : {1.0, 2.0}) {
+        for (QWidget* view : {static_cast<QWidget*>(&strip), static_cast<QWidget*>(&badge)}) {
+            const QRegion body = view == &strip ? strip.bodyRegion() : badge.bodyRegion();
+            QImage window((QSizeF(view->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+            window.setDevicePixelRatio(scale);
+            window.fill(Qt::transparent);
+            view->render(&window, QPoint(), QRegion(), QWidget::DrawChildren);
+            int translucentInside = 0;
+            for (int y = 0; y < window.height(); ++y)
+                for (int x = 0; x < window.width(); ++x)
+                    if (body.contains(QPoint(int(x / scale), int(y / scale))) && qAlpha(window.pixel(x, y)) != 255)
+                        ++translucentInside;
+            EXPECT_EQ(translucentInside, 0) << view->metaObject()->className() << " at " << scale;
+        }
+    }
+    saveTestImage(renderWidget(&strip, 2), QStringLiteral("pin-strip-opaque@2x"));
+}

@@ -18,6 +18,23 @@ void PinChromeSurface::paintEvent(QPaintEvent*)
 {
     // The window is translucent: its backing store starts every paint cleared.
     QPainter painter(this);
+    if (!translucent) {
+        // The outline is the body's outermost pixels, the rest is filled opaque.
+        const QRegion body = bodyRegion();
+        const QRegion inside = body.intersected(body.translated(1, 0))
+                                   .intersected(body.translated(-1, 0))
+                                   .intersected(body.translated(0, 1))
+                                   .intersected(body.translated(0, -1));
+        QColor border = InterfaceColors::pinControlsBorder();
+        border.setAlpha(255);
+        QColor fill = InterfaceColors::floatingBody();
+        fill.setAlpha(255);
+        painter.setClipRegion(body);
+        painter.fillRect(rect(), border);
+        painter.setClipRegion(inside);
+        painter.fillRect(rect(), fill);
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath body;
     body.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);

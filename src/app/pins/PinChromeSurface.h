@@ -19,6 +19,9 @@ public:
 
     // The rounded body, for a mask when translucent margins cannot be composited.
     QRegion bodyRegion() const;
+    // Without a compositor every pixel inside the mask is shown as it is: the body is then
+    // drawn opaque and without antialiased edges, exactly inside `bodyRegion()`.
+    bool translucent = true;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

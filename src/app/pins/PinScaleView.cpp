@@ -41,9 +41,17 @@ void PinScaleView::paintEvent(QPaintEvent*)
     // The window is translucent: its backing store starts every paint cleared.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath body;
-    body.addRoundedRect(QRectF(rect()), 4, 4);
-    painter.fillPath(body, InterfaceColors::pinScale());
+    if (translucent) {
+        QPainterPath body;
+        body.addRoundedRect(QRectF(rect()), 4, 4);
+        painter.fillPath(body, InterfaceColors::pinScale());
+    } else {
+        QColor fill = InterfaceColors::pinScale();
+        fill.setAlpha(255);
+        painter.setClipRegion(bodyRegion());
+        painter.fillRect(rect(), fill);
+        painter.setClipping(false);
+    }
     const QFont f = font();
     const QFontMetricsF metrics(f);
     painter.setFont(f);

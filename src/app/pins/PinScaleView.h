@@ -22,6 +22,8 @@ public:
     const QString& text() const { return m_text; }
     static QFont font();
     QRegion bodyRegion() const;
+    // Without a compositor: the body opaque and exactly inside `bodyRegion()`.
+    bool translucent = true;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -377,6 +377,10 @@ void PinWindowController::showCompositedLook()
 {
     const bool compositor = windows().hasCompositor();
     m_decoration->shadowsShown = compositor;
+    m_controls->translucent = compositor;
+    m_scaleLabel->translucent = compositor;
+    m_controls->update();
+    m_scaleLabel->update();
     // The image is opaque and shaped to its rounded body either way: a translucent window of
     // its size would be cleared, blended and composited again at every zoom step.
     m_contentWindow->setMask(PinContentView::roundedRegion(m_contentWindow->size()));

@@ -350,9 +350,15 @@ void X11FloatingWindows::drainEvents()
             foreignRestack |= !ownsWindow(window);
             ownerMoved |= !isSatellite(window);
         } else if (type == XCB_CONFIGURE_NOTIFY) {
-            const xcb_window_t window = reinterpret_cast<xcb_configure_notify_event_t*>(event)->window;
-            foreignRestack |= !ownsWindow(window);
-            ownerMoved |= !isSatellite(window);
+            const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+            foreignRestack |= !ownsWindow(configure->window);
+            // Satellites follow a restack, not a move or a resize (a pin being zoomed).
+            auto [above, added] = m_aboveSibling.try_emplace(configure->window, configure->above_sibling);
+            const bool restacked = added || above->second != configure->above_sibling;
+            above->second = configure->above_sibling;
+            ownerMoved |= restacked && !isSatellite(configure->window);
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            m_aboveSibling.erase(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
         }
         std::free(event);
     }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 class QSocketNotifier;
@@ -120,6 +121,8 @@ private:
     };
     std::vector<Satellites> m_satellites;
     bool m_followQueued = false;
+    // What each child of the root was last stacked above, to tell a restack from a move.
+    std::unordered_map<uint32_t, uint32_t> m_aboveSibling;
 };
 
 } // namespace vorlith
