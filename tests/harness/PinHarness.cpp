@@ -39,6 +39,12 @@
 //                            the first field of the editor's property strip and the pen's width
 //   viewport pin=N        -> "viewport pin=N origin=X,Y scale=S" (logical, unrounded)
 //   (unasked) "closed pin=N" when a pin's own close button or menu closed it
+//   visible pin=N on|off  -> "visible pin=N on|off": shown or hidden as its hide button does
+//   paints pin=N          -> "paints pin=N host=K": paint events of the pin's editor view so far
+//   plain-window pin=N    -> "plain-window xid=XID frame=RECT": the drag baseline, one plain
+//                            top-level QWidget of the pin's size at its place, drawing the
+//                            document's composite scaled and moving itself in its own mouse
+//                            move handler while the left button is held
 //   close pin=N           -> "closed pin=N": disposed and deleted
 //   renders               -> "renders N": blurs the ring's shadow painter has made
 //   quit                  -> exits
@@ -70,6 +76,7 @@
 #include <QImageReader>
 #include <QCursor>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
@@ -137,6 +144,35 @@ private:
     QImage m_image;
 };
 
+// The baseline of a drag: a plain window that follows the pointer from its own mouse handler.
+class PlainDrag final : public QWidget {
+public:
+    explicit PlainDrag(QImage image) : QWidget(nullptr, Qt::FramelessWindowHint), m_image(std::move(image)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(rect()), m_image);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        m_press = event->globalPosition().toPoint();
+        m_start = pos();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (event->buttons() & Qt::LeftButton)
+            move(m_start + event->globalPosition().toPoint() - m_press);
+    }
+
+private:
+    QImage m_image;
+    QPoint m_press;
+    QPoint m_start;
+};
+
 class Harness final : public QObject {
 public:
     Harness()
@@ -149,6 +185,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (event->type() == QEvent::Paint)
+            if (const auto counted = m_paintCounted.find(watched); counted != m_paintCounted.end())
+                ++counted->second;
         if (event->type() == QEvent::Paint && m_waiting.erase(watched) && m_waiting.empty())
             QMetaObject::invokeMethod(this, [this] { finishTiming(); }, Qt::QueuedConnection);
         return QObject::eventFilter(watched, event);
@@ -426,7 +465,8 @@ private:
 
     bool interaction(const QString& command, const QStringList& words)
     {
-        static const QStringList commands{"tool", "toolbar", "copy", "menu", "freeze", "strip", "viewport"};
+        static const QStringList commands{"tool",     "toolbar", "copy",   "menu",        "freeze",
+                                          "strip",    "viewport", "visible", "paints",     "plain-window"};
         if (!commands.contains(command))
             return false;
         PinWindowController* pin = pinAt(words);
@@ -493,6 +533,23 @@ private:
                     .arg(int(field && field->window()->focusWidget() == field))
                     .arg(int(field && field->isReadOnly()))
                     .arg(pen.width));
+        } else if (command == QLatin1String("visible")) {
+            const bool on = words.contains(QStringLiteral("on"));
+            pin->setVisible(on);
+            say(QStringLiteral("visible pin=%1 %2").arg(index, on ? QStringLiteral("on") : QStringLiteral("off")));
+        } else if (command == QLatin1String("paints")) {
+            if (!m_paintCounted.count(pin->host())) {
+                m_paintCounted[pin->host()] = 0;
+                pin->host()->installEventFilter(this);
+            }
+            say(QStringLiteral("paints pin=%1 host=%2").arg(index).arg(m_paintCounted[pin->host()]));
+        } else if (command == QLatin1String("plain-window")) {
+            if (!m_plainDrag) {
+                m_plainDrag = std::make_unique<PlainDrag>(pin->document().compositor().cachedImage());
+                m_plainDrag->setGeometry(pin->contentWindow()->geometry());
+                m_plainDrag->show();
+            }
+            say(QStringLiteral("plain-window xid=%1 frame=%2").arg(xid(m_plainDrag.get()), nativeRect(m_plainDrag.get())));
         } else if (command == QLatin1String("viewport")) {
             const DocumentViewport& v = pin->viewport();
             say(QStringLiteral("viewport pin=%1 origin=%2,%3 scale=%4")
@@ -504,6 +561,8 @@ private:
         return true;
     }
 
+    std::map<QObject*, int> m_paintCounted;
+    std::unique_ptr<PlainDrag> m_plainDrag;
     std::shared_ptr<X11FloatingWindows> m_floating = std::make_shared<X11FloatingWindows>();
     std::shared_ptr<OutputService> m_output;
     std::shared_ptr<OutputCoordinator> m_outputs;

@@ -256,24 +256,32 @@ void PinWindowController::apply(const DocumentViewport& viewport)
 {
     if (m_isDisposed)
         return;
+    // A move (same rectangle, scale and window size) only moves windows: nothing is painted
+    // again, so a drag costs what moving a plain window costs.
+    const bool moveOnly = viewport.documentRect() == m_viewport.documentRect()
+        && viewport.scale() == m_viewport.scale() && m_host->size() == m_content->size()
+        && pinGeometry::windowRect(viewport.screenRect()).size() == m_contentWindow->size();
     m_viewport = viewport;
     const Rect F = contentFrame();
     const QRect content = pinGeometry::windowRect(F);
     m_contentWindow->setGeometry(content);
-    m_content->setGeometry(m_contentWindow->rect());
-    m_host->setViewport(viewport.documentRect(), viewport.scale());
-    m_host->setGeometry(m_content->rect());
-    m_host->setMask(PinContentView::roundedRegion(m_host->size()));
     m_borderWindow->setGeometry(pinGeometry::windowRect(pinGeometry::ringFrame(F)));
-    m_decoration->setGeometry(m_borderWindow->rect());
-    m_decoration->update();
+    if (!moveOnly) {
+        m_content->setGeometry(m_contentWindow->rect());
+        m_host->setViewport(viewport.documentRect(), viewport.scale());
+        m_host->setGeometry(m_content->rect());
+        m_host->setMask(PinContentView::roundedRegion(m_host->size()));
+        m_decoration->setGeometry(m_borderWindow->rect());
+        m_decoration->update();
+    }
     positionControls();
     const std::array<Rect, 8> panels = pinGeometry::resizePanelFrames(F);
     for (int i = 0; i < 8; ++i) {
         m_resizeWindows[size_t(i)]->setGeometry(pinGeometry::windowRect(panels[size_t(i)]));
         m_resizeViews[size_t(i)]->setGeometry(m_resizeWindows[size_t(i)]->rect());
     }
-    showCompositedLook();
+    if (!moveOnly)
+        showCompositedLook();
     if (isEditing)
         positionChrome();
 }
