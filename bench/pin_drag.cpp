@@ -11,12 +11,8 @@
 // Reported: drag_ms (our median step), plain_move_ms, ratio_vs_plain_move (ours / plain) and
 // host_repaints (paints of the pin's editor view during its steps: a move repaints nothing of
 // the image, so 0). Starts its own Xvfb (VORLITH_XVFB adds to its configuration).
-#include "EditorFixtures.h"
+#include "PinBench.h"
 #include "X11Bench.h"
-#include "harness/HarnessProcess.h"
-
-#include "core/Annotation.h"
-#include "core/Json.h"
 #include "platform/x11/XcbConnection.h"
 
 #include <QApplication>
@@ -165,25 +161,14 @@ xcb_window_t windowId(const QString& text)
 void BM_PinDragVsPlainMove(benchmark::State& state)
 {
     QTemporaryDir folder;
-    const QString png = folder.filePath(QStringLiteral("display.png"));
-    if (!bench::frozenDisplay().save(png)) {
-        state.SkipWithError("cannot write the document");
-        return;
-    }
-    Json marks = Json::array();
-    for (const Annotation& mark : bench::markGrid([](int i) {
-             return i % 2 ? Annotation::Kind::arrow : Annotation::Kind::roundedRectangle;
-         }))
-        marks.push_back(mark.toJson());
     test::HarnessProcess harness(QStringLiteral(VORLITH_PIN_HARNESS));
     Watcher watcher;
-    if (!harness.line(QStringLiteral("ready")) || !watcher.isValid()) {
-        state.SkipWithError("pin_harness or the connection did not start");
+    if (!watcher.isValid()) {
+        state.SkipWithError("no connection to the server");
         return;
     }
-    harness.send(QStringLiteral("open %1 %2").arg(png, QString::fromStdString(marks.dump())).toUtf8());
-    if (!harness.line(QStringLiteral("opened"), std::chrono::seconds(30))) {
-        state.SkipWithError("the pin did not show");
+    if (const std::optional<const char*> failed = bench::pinDisplay(harness, folder)) {
+        state.SkipWithError(*failed);
         return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -430,20 +430,6 @@ private:
 
     // --- Interaction commands ---
 
-    // A child widget's rectangle in the server's pixels.
-    static QString globalNativeRect(const QWidget* widget)
-    {
-        const QScreen* screen = widget->screen();
-        const QPoint corner = screen ? screen->geometry().topLeft() : QPoint();
-        const double scale = widget->devicePixelRatioF();
-        const QPointF topLeft = QPointF(corner) + QPointF(widget->mapToGlobal(QPoint(0, 0)) - corner) * scale;
-        return QStringLiteral("%1,%2,%3,%4")
-            .arg(qRound(topLeft.x()))
-            .arg(qRound(topLeft.y()))
-            .arg(qRound(widget->width() * scale))
-            .arg(qRound(widget->height() * scale));
-    }
-
     void wireInteraction(PinWindowController* pin, int index)
     {
         const QPointer<PinWindowController> weak(pin);
@@ -481,7 +467,7 @@ private:
             if (const CaptureToolbar* bar = pin->host()->toolbar())
                 for (const QString& key : bar->buttonKeys()) {
                     const ToolButton* button = bar->button(key);
-                    line += QStringLiteral(" %1=%2").arg(key, button && button->isVisible() ? globalNativeRect(button)
+                    line += QStringLiteral(" %1=%2").arg(key, button && button->isVisible() ? harness::nativeRectText(button)
                                                                                             : QStringLiteral("none"));
                 }
             say(line);
@@ -528,7 +514,7 @@ private:
             const AnnotationStyle pen = pin->document().styles.value(CaptureTool::pen,
                                                                      EditorDocument::defaultStyle(CaptureTool::pen));
             say(QStringLiteral("strip pin=%1 field=%2 text=%3 focused=%4 readonly=%5 width=%6")
-                    .arg(index, field && field->isVisible() ? globalNativeRect(field) : QStringLiteral("none"),
+                    .arg(index, field && field->isVisible() ? harness::nativeRectText(field) : QStringLiteral("none"),
                          field ? field->text() : QString())
                     .arg(int(field && field->window()->focusWidget() == field))
                     .arg(int(field && field->isReadOnly()))

@@ -5,6 +5,7 @@
 // kept through the quit review's freeze. Screens are saved as
 // build/test-output/pin-interaction-x11-*.png.
 #include "editor/Xdotool.h"
+#include "harness/ClipboardImage.h"
 #include "harness/HarnessProcess.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
@@ -122,19 +123,6 @@ void release()
     xdo({QStringLiteral("mouseup"), QStringLiteral("1")});
 }
 
-std::optional<QImage> clipboardPng()
-{
-    QByteArray png;
-    const int status = X11Environment::server()->run(
-        QStringLiteral("xclip"),
-        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
-         QStringLiteral("-o")},
-        &png);
-    QImage image;
-    if (status != 0 || !image.loadFromData(png, "PNG"))
-        return std::nullopt;
-    return image;
-}
 
 } // namespace
 

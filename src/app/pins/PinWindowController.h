@@ -167,6 +167,8 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Leaving edit mode at the user's request (the edit button, the menu, the editor's exit).
     void leaveEditing();
+    // Copy or save through the editor, once the workspace lets this pin act.
+    void performOutput(const QString& command);
     void pinMoved(const Size& offset);
     void pinMoveEnded(bool cancelled);
     void setEditButton(bool editing);

@@ -172,22 +172,22 @@ void PinWindowController::pinMoveEnded(bool cancelled)
 
 void PinWindowController::copyPin()
 {
-    if (isBlocked() || outputBusy() || !m_host)
-        return;
-    if (onRequestActivation && !onRequestActivation(m_document->id()))
-        return;
-    if (!m_isDisposed && m_host)
-        m_host->performTool(QStringLiteral("copy"));
+    performOutput(QStringLiteral("copy"));
 }
 
 void PinWindowController::savePin()
+{
+    performOutput(QStringLiteral("save"));
+}
+
+void PinWindowController::performOutput(const QString& command)
 {
     if (isBlocked() || outputBusy() || !m_host)
         return;
     if (onRequestActivation && !onRequestActivation(m_document->id()))
         return;
     if (!m_isDisposed && m_host)
-        m_host->performTool(QStringLiteral("save"));
+        m_host->performTool(command);
 }
 
 void PinWindowController::hidePin()
