@@ -130,10 +130,21 @@ TEST(PinEditing, CloseDuringACopySaysWhyAndKeepsThePin)
     e.f.document->session.finishOutput(*token, true);
     pin.closePin();
     EXPECT_EQ(closes, 1);
+    // A real copy: refused while it runs, closing works once it has finished.
+    QString copied;
+    pin.host()->onOutputSuccess = [&](const QString& message) { copied = message; };
+    pin.copyPin();
+    ASSERT_TRUE(pin.outputBusy());
+    pin.closePin();
+    EXPECT_EQ(closes, 1);
+    ASSERT_TRUE(runUntil([&] { return !pin.outputBusy(); }));
+    EXPECT_EQ(copied, "已复制截图");
+    pin.closePin();
+    EXPECT_EQ(closes, 2);
     // A blocked pin does not even ask.
     pin.captureSuspended = true;
     pin.closePin();
-    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(closes, 2);
 }
 
 TEST(PinEditing, AMoveThenLossOfKeyPutsPinAndToolbarBack)
