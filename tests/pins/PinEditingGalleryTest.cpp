@@ -42,13 +42,13 @@ QImage composite(const std::vector<QWidget*>& bottomFirst, double scale)
     return image;
 }
 
-QImage photo()
+QImage photo(QSize size)
 {
-    QImage image(QSize(480, 300), QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
     painter.fillRect(image.rect(), QColor(236, 238, 232));
-    painter.fillRect(QRect(0, 200, 480, 100), QColor(70, 86, 104));
-    painter.fillRect(QRect(40, 40, 120, 90), QColor(230, 120, 40));
+    painter.fillRect(QRect(0, size.height() * 2 / 3, size.width(), size.height()), QColor(70, 86, 104));
+    painter.fillRect(QRect(20, 20, size.width() / 4, size.height() / 3), QColor(230, 120, 40));
     return image;
 }
 
@@ -56,10 +56,18 @@ QImage photo()
 
 TEST(PinEditingGallery, EditingWithATextBoxPastTheImageAndTheMenu)
 {
-    for (double scale : {1.0, 2.0}) {
+    struct Case {
+        double scale;
+        QSize size;
+        QPointF at;
+    };
+    // A wide image, and one narrower than the text typed into it.
+    const Case cases[] = {{1, {480, 300}, {400, 120}}, {2, {480, 300}, {400, 120}}, {1, {140, 90}, {60, 30}},
+                          {2, {140, 90}, {60, 30}}};
+    for (const auto& [scale, size, at] : cases) {
         SCOPED_TRACE(scale);
-        PinFixture f(photo(), Size{480, 300});
-        auto pin = f.pin(Rect(0, 0, 480, 300));
+        PinFixture f(photo(size), Size{double(size.width()), double(size.height())});
+        auto pin = f.pin(Rect(0, 0, size.width(), size.height()));
         pin->show();
         pin->onRequestEdit = [&](const QUuid&) {
             pin->beginEditing();
@@ -69,7 +77,7 @@ TEST(PinEditingGallery, EditingWithATextBoxPastTheImageAndTheMenu)
         ASSERT_TRUE(pin->isEditing);
         // A text begun near the right edge: its box reaches past the image.
         pin->host()->performTool(QStringLiteral("text"));
-        const QPointF local(400, 120);
+        const QPointF local = at;
         const QPointF global = pin->host()->mapToGlobal(local);
         QMouseEvent press(QEvent::MouseButtonPress, local, local, global, Qt::LeftButton, Qt::LeftButton,
                           Qt::NoModifier);
@@ -82,7 +90,7 @@ TEST(PinEditingGallery, EditingWithATextBoxPastTheImageAndTheMenu)
         const QImage editing = composite({pin->contentWindow(), pin->borderWindow(), pin->scaleWindow(),
                                           pin->controlsWindow(), pin->chromeWindow()},
                                          scale);
-        saveTestImage(editing, QStringLiteral("pin-editing-text-%1x").arg(scale));
+        saveTestImage(editing, QStringLiteral("pin-editing-text-%1-%2x").arg(size.width()).arg(scale));
 
         pin->host()->textEditor()->setText(QString());
         pin->showContextMenu(pin->contentWindow()->geometry().center());
@@ -92,7 +100,8 @@ TEST(PinEditingGallery, EditingWithATextBoxPastTheImageAndTheMenu)
         shown.setDevicePixelRatio(scale);
         shown.fill(Qt::white);
         menu->render(&shown, QPoint(), QRegion(), QWidget::DrawChildren);
-        saveTestImage(shown, QStringLiteral("pin-editing-menu-%1x").arg(scale));
+        if (size.width() == 480)
+            saveTestImage(shown, QStringLiteral("pin-editing-menu-%1x").arg(scale));
         menu->close();
     }
 }
