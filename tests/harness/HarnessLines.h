@@ -4,6 +4,8 @@
 // commands read a line at a time from standard input (the end of input quits).
 
 #include <QCoreApplication>
+#include <QScreen>
+#include <QWidget>
 #include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,23 @@ inline void say(const QString& line)
     std::fputs(line.toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
+}
+
+// A widget's rectangle in the server's pixels: Qt keeps each screen's native corner and
+// divides the rest by the screen's scale.
+inline QString nativeRectText(const QWidget* widget)
+{
+    if (!widget)
+        return QStringLiteral("none");
+    const QScreen* screen = widget->screen();
+    const QPoint corner = screen ? screen->geometry().topLeft() : QPoint();
+    const double scale = widget->devicePixelRatioF();
+    const QPointF topLeft = QPointF(corner) + QPointF(widget->mapToGlobal(QPoint(0, 0)) - corner) * scale;
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(qRound(topLeft.x()))
+        .arg(qRound(topLeft.y()))
+        .arg(qRound(widget->width() * scale))
+        .arg(qRound(widget->height() * scale));
 }
 
 // The value of `name=` among a command's words; empty when absent.
