@@ -39,6 +39,8 @@ struct EditorHostViewProbe {
     // The return monitor has seen the pointer away (its away time is counted from then).
     static bool returnMonitorSawPointerAway(const EditorHostView& view) { return view.m_chrome.returnOutsideSince.has_value(); }
     static void resizeTextMark(EditorHostView& view, size_t index) { view.resizeTextMark(index); }
+    // The view's drawing through a painter of the test's own (any transform).
+    static void draw(EditorHostView& view, QPainter& painter) { view.draw(painter); }
 };
 
 namespace test {

@@ -1,5 +1,6 @@
 // EditorHostView: what the view paints. Back to front: the frozen picture with the marks'
-// composite inside the selection and the dimming outside it, the selection's outline and
+// composite inside the selection and the dimming outside it, the mark being drawn (until the
+// composite holds it), the selection's outline and
 // handles, the size label, and the handles of the selected or hovered marks. The chrome
 // (toolbar, pill, loupe) are child widgets above all of it.
 #include "app/editor/EditorHostView.h"
@@ -65,6 +66,7 @@ void EditorHostView::draw(QPainter& painter)
                              });
     if (!interactive || !selection)
         return;
+    drawLiveInk(painter, *selection);
     if (!m_isPinned) {
         drawSelectionChrome(painter, *selection);
         drawSizeLabel(painter, *selection);
@@ -77,6 +79,13 @@ void EditorHostView::draw(QPainter& painter)
                 drawMarkHandles(painter, mark);
         painter.restore();
     }
+}
+
+void EditorHostView::drawLiveInk(QPainter& painter, const Rect& selection)
+{
+    for (const Annotation* mark :
+         m_pointer.liveInk.pending(m_record->session.annotations(), m_record->compositor().cachedMarks()))
+        LiveInk::paint(painter, *mark, selection);
 }
 
 void EditorHostView::drawSelectionChrome(QPainter& painter, const Rect& selection)
