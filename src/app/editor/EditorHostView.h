@@ -313,7 +313,7 @@ private:
     // Drawing
     void draw(QPainter& painter);
     void drawSelectionChrome(QPainter& painter, const Rect& selection);
-    void drawSizeLabel(QPainter& painter, const Rect& selection);
+    void drawSizeLabel(QPainter& painter, const Rect& selection, const std::optional<QRectF>& area);
     void drawMarkHandles(QPainter& painter, const Annotation& mark);
     void drawLiveInk(QPainter& painter, const Rect& selection);
     bool handleIsHot(const Annotation& mark, int index) const;
@@ -321,6 +321,8 @@ private:
     QRect selectionDamage() const;
     QString sizeLabelText(const Rect& selection) const;
     double sizeLabelWidth(const QString& text) const;
+    // The last label measured: the text is shaped once, not at every paint.
+    mutable std::pair<QString, double> m_sizeLabelWidth;
 
     // Chrome placement (platform handler names)
     void rightMouseDown(QMouseEvent* event);

@@ -1,8 +1,8 @@
 #include "app/editor/LiveInk.h"
 
+#include "app/editor/PaintedArea.h"
 #include "rendering/AnnotationRenderer.h"
 
-#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -30,20 +30,6 @@ bool holds(const std::vector<Annotation>& marks, const Annotation& mark)
 {
     const Annotation* found = findMark(marks, mark);
     return found && *found == mark;
-}
-
-// The paint's region in document points: the engine's system clip (the widget's dirty region,
-// in device pixels) mapped back through the painter's transform; null for the whole device.
-std::optional<QRectF> paintedArea(const QPainter& painter)
-{
-    const QPaintEngine* engine = painter.paintEngine();
-    if (!engine || engine->systemClip().isEmpty())
-        return std::nullopt;
-    bool invertible = false;
-    const QTransform toDocument = painter.deviceTransform().inverted(&invertible);
-    if (!invertible)
-        return std::nullopt;
-    return toDocument.mapRect(QRectF(engine->systemClip().boundingRect()));
 }
 
 } // namespace
