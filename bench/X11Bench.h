@@ -4,7 +4,12 @@
 // and the run of the registered benchmarks. The overlay harness program is driven through the
 // tests' own client (tests/harness/HarnessProcess.h).
 
+#include "platform/x11/XcbConnection.h"
 #include "support/XvfbServer.h"
+
+#include <QCoreApplication>
+#include <QPoint>
+#include <QRgb>
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +41,45 @@ inline double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
 }
+
+inline bool near(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) <= 3 && std::abs(qGreen(a) - qGreen(b)) <= 3 && std::abs(qBlue(a) - qBlue(b)) <= 3;
+}
+
+// Reads single pixels of the root on a connection of its own, as another program would see them.
+class RootProbe {
+public:
+    RootProbe() : m_xcb(XcbConnection::open()) {}
+    bool isValid() const { return m_xcb != nullptr; }
+
+    QRgb pixel(QPoint at) const
+    {
+        xcb_connection_t* c = m_xcb->get();
+        XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_xcb->root(), int16_t(at.x()), int16_t(at.y()), 1, 1, ~0u),
+            nullptr));
+        if (!reply || xcb_get_image_data_length(reply.get()) < 4)
+            return 0;
+        const uint8_t* p = xcb_get_image_data(reply.get());
+        return qRgb(p[2], p[1], p[0]);
+    }
+
+    // Spins the event loop until every point shows the colour; false after the timeout.
+    bool waitFor(const std::vector<QPoint>& points, QRgb colour, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (std::all_of(points.begin(), points.end(), [&](const QPoint& p) { return near(pixel(p), colour); }))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::unique_ptr<XcbConnection> m_xcb;
+};
 
 // Starts the server and points Qt (and every child process) at it; says why when it cannot.
 inline bool startXvfb(test::XvfbServer& xvfb, const test::XvfbOptions& options, const char* program)

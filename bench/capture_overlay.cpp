@@ -12,7 +12,6 @@
 // its image and the same dimming. The first capture of each side is not counted (second and
 // later captures). Reports overlay_ms (median), plain_qt_ms and ratio_vs_plain_qt.
 #include "app/base/InterfaceColors.h"
-#include "platform/x11/XcbConnection.h"
 #include "support/TestSupport.h"
 #include "X11Bench.h"
 #include "harness/HarnessProcess.h"
@@ -42,6 +41,7 @@ namespace {
 using vorlith::bench::Clock;
 using vorlith::bench::median;
 using vorlith::bench::milliseconds;
+using vorlith::bench::RootProbe;
 constexpr QRgb rootColour = 0xffc08040;
 
 // The editor's dimming over a colour.
@@ -52,45 +52,6 @@ QRgb dimmed(QRgb colour)
     const auto mix = [a](int under, int over) { return int(std::lround(under * (1 - a) + over * a)); };
     return qRgb(mix(qRed(colour), mask.red()), mix(qGreen(colour), mask.green()), mix(qBlue(colour), mask.blue()));
 }
-
-bool near(QRgb a, QRgb b)
-{
-    return std::abs(qRed(a) - qRed(b)) <= 3 && std::abs(qGreen(a) - qGreen(b)) <= 3 && std::abs(qBlue(a) - qBlue(b)) <= 3;
-}
-
-// Reads single pixels of the root on a connection of its own, as another program would see them.
-class RootProbe {
-public:
-    RootProbe() : m_xcb(vorlith::XcbConnection::open()) {}
-    bool isValid() const { return m_xcb != nullptr; }
-
-    QRgb pixel(QPoint at) const
-    {
-        xcb_connection_t* c = m_xcb->get();
-        vorlith::XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_xcb->root(), int16_t(at.x()), int16_t(at.y()), 1, 1, ~0u),
-            nullptr));
-        if (!reply || xcb_get_image_data_length(reply.get()) < 4)
-            return 0;
-        const uint8_t* p = xcb_get_image_data(reply.get());
-        return qRgb(p[2], p[1], p[0]);
-    }
-
-    // Spins the event loop until every point shows the colour; false after the timeout.
-    bool waitFor(const std::vector<QPoint>& points, QRgb colour, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const
-    {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (std::all_of(points.begin(), points.end(), [&](const QPoint& p) { return near(pixel(p), colour); }))
-                return true;
-        }
-        return false;
-    }
-
-private:
-    std::unique_ptr<vorlith::XcbConnection> m_xcb;
-};
 
 // This program's windows, one on each monitor: the front program's, which the editors preselect.
 std::vector<std::unique_ptr<QWidget>> frontWindows()
