@@ -92,7 +92,9 @@ public:
     }
 
 private:
-    int trialRows() const { return m_chunkRows; }
+    // Rows enough for half a piece: a band's first rows tell how it compresses at a fraction
+    // of compressing them twice over.
+    int trialRows() const { return int(std::max<qsizetype>(1, chunkBytes / 2 / m_stride)); }
 
     // How the band is compressed, tried on its first rows: plain matching finds repeats of
     // text, icons and the structure of coarse noise; runs alone (Z_RLE) suit content whose

@@ -10,53 +10,16 @@ namespace {
 
 using Byte = std::uint8_t;
 
-// Each filter is one loop of independent bytes with a running sum of the differences taken as
-// signed bytes, which the compiler turns into vector code; the first pixel of a row, which has
-// no left neighbour, is done apart so that the loops have no branch.
+// Each filter is one loop of independent bytes, which the compiler turns into vector code; the
+// first pixel of a row, which has no left neighbour, is done apart so that the loops have no
+// branch.
 #define VORLITH_VECTORIZE __attribute__((optimize("tree-vectorize")))
 
+// A difference taken as a signed byte, as the choice of filter weighs it.
 inline unsigned magnitude(Byte difference)
 {
     const int value = std::int8_t(difference);
     return unsigned(value < 0 ? -value : value);
-}
-
-VORLITH_VECTORIZE unsigned filterSub(const Byte* row, qsizetype count, int bpp, Byte* out)
-{
-    unsigned sum = 0;
-    for (qsizetype i = 0; i < bpp; ++i) {
-        out[i] = row[i];
-        sum += magnitude(out[i]);
-    }
-    for (qsizetype i = bpp; i < count; ++i) {
-        out[i] = Byte(row[i] - row[i - bpp]);
-        sum += magnitude(out[i]);
-    }
-    return sum;
-}
-
-VORLITH_VECTORIZE unsigned filterUp(const Byte* row, const Byte* above, qsizetype count, Byte* out)
-{
-    unsigned sum = 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        out[i] = Byte(row[i] - above[i]);
-        sum += magnitude(out[i]);
-    }
-    return sum;
-}
-
-VORLITH_VECTORIZE unsigned filterAverage(const Byte* row, const Byte* above, qsizetype count, int bpp, Byte* out)
-{
-    unsigned sum = 0;
-    for (qsizetype i = 0; i < bpp; ++i) {
-        out[i] = Byte(row[i] - (above[i] >> 1));
-        sum += magnitude(out[i]);
-    }
-    for (qsizetype i = bpp; i < count; ++i) {
-        out[i] = Byte(row[i] - Byte((unsigned(row[i - bpp]) + above[i]) >> 1));
-        sum += magnitude(out[i]);
-    }
-    return sum;
 }
 
 inline Byte paethPredictor(int a, int b, int c)
@@ -68,18 +31,57 @@ inline Byte paethPredictor(int a, int b, int c)
     return Byte(pa <= pb && pa <= pc ? a : bc);
 }
 
-VORLITH_VECTORIZE unsigned filterPaeth(const Byte* row, const Byte* above, qsizetype count, int bpp, Byte* out)
+VORLITH_VECTORIZE void filterSub(const Byte* row, qsizetype count, int bpp, Byte* out)
 {
-    unsigned sum = 0;
-    for (qsizetype i = 0; i < bpp; ++i) {
+    std::memcpy(out, row, size_t(bpp));
+    for (qsizetype i = bpp; i < count; ++i)
+        out[i] = Byte(row[i] - row[i - bpp]);
+}
+
+VORLITH_VECTORIZE void filterUp(const Byte* row, const Byte* above, qsizetype count, Byte* out)
+{
+    for (qsizetype i = 0; i < count; ++i)
+        out[i] = Byte(row[i] - above[i]);
+}
+
+VORLITH_VECTORIZE void filterAverage(const Byte* row, const Byte* above, qsizetype count, int bpp, Byte* out)
+{
+    for (qsizetype i = 0; i < bpp; ++i)
+        out[i] = Byte(row[i] - (above[i] >> 1));
+    for (qsizetype i = bpp; i < count; ++i)
+        out[i] = Byte(row[i] - Byte((unsigned(row[i - bpp]) + above[i]) >> 1));
+}
+
+VORLITH_VECTORIZE void filterPaeth(const Byte* row, const Byte* above, qsizetype count, int bpp, Byte* out)
+{
+    for (qsizetype i = 0; i < bpp; ++i)
         out[i] = Byte(row[i] - above[i]); // no left neighbour: Paeth predicts the byte above
-        sum += magnitude(out[i]);
-    }
-    for (qsizetype i = bpp; i < count; ++i) {
+    for (qsizetype i = bpp; i < count; ++i)
         out[i] = Byte(row[i] - paethPredictor(row[i - bpp], above[i], above[i - bpp]));
-        sum += magnitude(out[i]);
+}
+
+struct Sums {
+    unsigned sub = 0, up = 0, average = 0, paeth = 0;
+};
+
+// The four filters' sums of differences over the samples [from, to), from ≥ bpp, in one pass
+// that writes nothing: only the winner is written afterwards.
+VORLITH_VECTORIZE Sums filterSums(const Byte* row, const Byte* above, qsizetype from, qsizetype to, int bpp)
+{
+    Sums sums;
+    unsigned sub = 0, up = 0, average = 0, paeth = 0;
+    for (qsizetype i = from; i < to; ++i) {
+        const Byte a = row[i - bpp], b = above[i], c = above[i - bpp];
+        sub += magnitude(Byte(row[i] - a));
+        up += magnitude(Byte(row[i] - b));
+        average += magnitude(Byte(row[i] - Byte((unsigned(a) + b) >> 1)));
+        paeth += magnitude(Byte(row[i] - paethPredictor(a, b, c)));
     }
-    return sum;
+    sums.sub += sub;
+    sums.up += up;
+    sums.average += average;
+    sums.paeth += paeth;
+    return sums;
 }
 
 #undef VORLITH_VECTORIZE
@@ -92,35 +94,40 @@ const QRgb* pixels(const QImage& image, int y)
 } // namespace
 
 PngRowFilter::PngRowFilter(const QImage& image, bool rgba)
-    : m_image(image), m_rgba(rgba), m_rows(size_t(rowBytes() - 1) * 5, 0)
+    : m_image(image), m_rgba(rgba), m_rows(size_t(rowBytes() - 1) * 2, 0)
 {
 }
 
-void PngRowFilter::filterRow(const Byte* row, const Byte* above, qsizetype count, int bpp, Byte* scratch, Byte* out)
+void PngRowFilter::filterRow(const Byte* row, const Byte* above, qsizetype count, int bpp, Byte* out)
 {
-    // The winner so far stays in `out`, each challenger is written into a free scratch row and
-    // swapped in when it is smaller.
-    Byte* best = out + 1;
-    Type bestType = up;
-    unsigned bestSum = filterUp(row, above, count, best);
-    Byte* free[3] = {scratch, scratch + count, scratch + 2 * count};
-    const auto challenge = [&](Type type, unsigned sum, Byte* candidate, int slot) {
-        if (sum < bestSum) {
-            bestSum = sum;
-            bestType = type;
-            free[slot] = std::exchange(best, candidate);
-        }
-    };
-    if (bestSum == 0) {
-        out[0] = up;
-        return;
+    // Weighed on a quarter of the row, in runs spread across it: a row's content changes
+    // over far longer stretches, and weighing it whole cost more than filtering it.
+    constexpr qsizetype run = 192;
+    Sums sums;
+    for (qsizetype from = bpp; from < count; from += 4 * run) {
+        const Sums part = filterSums(row, above, from, std::min(count, from + run), bpp);
+        sums.sub += part.sub;
+        sums.up += part.up;
+        sums.average += part.average;
+        sums.paeth += part.paeth;
     }
-    challenge(sub, filterSub(row, count, bpp, free[0]), free[0], 0);
-    challenge(average, filterAverage(row, above, count, bpp, free[1]), free[1], 1);
-    challenge(paeth, filterPaeth(row, above, count, bpp, free[2]), free[2], 2);
-    out[0] = bestType;
-    if (best != out + 1)
-        std::memcpy(out + 1, best, size_t(count));
+    // Ties go to the simpler filter: Up, then Sub, Average, Paeth.
+    Type type = up;
+    unsigned best = sums.up;
+    for (const auto& [candidate, sum] : {std::pair(sub, sums.sub), std::pair(average, sums.average),
+                                         std::pair(paeth, sums.paeth)}) {
+        if (sum < best) {
+            best = sum;
+            type = candidate;
+        }
+    }
+    out[0] = type;
+    switch (type) {
+    case sub: filterSub(row, count, bpp, out + 1); break;
+    case average: filterAverage(row, above, count, bpp, out + 1); break;
+    case paeth: filterPaeth(row, above, count, bpp, out + 1); break;
+    default: filterUp(row, above, count, out + 1); break;
+    }
 }
 
 void PngRowFilter::samples(int y, Byte* out) const
@@ -151,14 +158,13 @@ void PngRowFilter::filter(int top, int rows, Byte* out)
     const int bpp = m_rgba ? 4 : 3;
     Byte* previous = m_rows.data();
     Byte* current = m_rows.data() + count;
-    Byte* scratch = m_rows.data() + 2 * count;
     if (top == 0)
         std::fill_n(previous, count, Byte(0));
     else if (m_lastRow != top - 1)
         samples(top - 1, previous);
     for (int y = top; y < top + rows; ++y, out += count + 1) {
         samples(y, current);
-        filterRow(current, previous, count, bpp, scratch, out);
+        filterRow(current, previous, count, bpp, out);
         std::swap(previous, current);
     }
     // The last row converted must stay first in the buffer for the next run.

@@ -35,9 +35,8 @@ public:
 
     // One row of `count` samples with `bpp` samples a pixel, its predecessor `above`, filtered
     // by the type that gives the smallest sum of differences into out[1...], out[0] the type.
-    // `scratch` holds 3 × count bytes.
     static void filterRow(const std::uint8_t* row, const std::uint8_t* above, qsizetype count, int bpp,
-                          std::uint8_t* scratch, std::uint8_t* out);
+                          std::uint8_t* out);
 
 private:
     // Row `y` as PNG samples: RGB, or straight RGBA.
@@ -45,9 +44,8 @@ private:
 
     const QImage& m_image;
     const bool m_rgba;
-    // The samples of two rows (the last one converted and the one being converted), then the
-    // scratch rows of the filters that lose. A run that continues the previous one converts
-    // no row twice.
+    // The samples of two rows: the last one converted and the one being converted. A run that
+    // continues the previous one converts no row twice.
     std::vector<std::uint8_t> m_rows;
     int m_lastRow = -1;
 };
