@@ -88,9 +88,23 @@ QString phaseName(FeedbackCoordinator::Phase phase)
 // workspace.
 class WorkspaceRoadHost final : public test::FakePinRoadHost {
 public:
-    WorkspaceRoadHost(std::shared_ptr<FeedbackCoordinator> toasts, PinWorkspace& workspace)
-        : FakePinRoadHost(std::move(toasts)), m_workspace(workspace)
+    WorkspaceRoadHost(std::shared_ptr<FeedbackCoordinator> toasts, PinWorkspace& workspace,
+                      std::shared_ptr<ImageResourceStore> store)
+        : FakePinRoadHost(std::move(toasts)), m_workspace(workspace), m_store(std::move(store))
     {
+    }
+
+    // The budget counts the sources of the open pins, as the coordinator tells it after
+    // every change: a closed pin's image no longer counts.
+    void refreshResources() override
+    {
+        QHash<QUuid, qint64> sources;
+        for (const PinWorkspace::Entry& entry : m_workspace.windows()) {
+            const EditorImageSource& source = entry.controller->document().source();
+            sources.insert(source.id, ImageResourceStore::SourceImage::of(source.id, source.image).bytes());
+        }
+        m_store->setSources(std::move(sources));
+        m_store->setPinCount(qint64(m_workspace.windows().size()));
     }
 
     std::function<void(const EditorDocument& document, const Point& near)> onAdded;
@@ -111,12 +125,15 @@ public:
             onAdded(*added, near);
         return true;
     }
+    // The document lives as long as its pin: the workspace holds it, nothing here keeps it.
+    void registerDocument(std::shared_ptr<EditorDocument>) override {}
     int pinCount() const override { return int(m_workspace.windows().size()); }
     int pinLimit() const override { return PinWorkspace::maximumPins; }
     void togglePinVisibility() override { m_workspace.toggleVisibility(); }
 
 private:
     PinWorkspace& m_workspace;
+    std::shared_ptr<ImageResourceStore> m_store;
 };
 
 // The baseline of a pin: the image drawn scaled into a plain window.
@@ -157,7 +174,7 @@ public:
         : m_workspace(m_pinHosts.environment())
         , m_store(std::make_shared<ImageResourceStore>(qint64(1) << 30))
         , m_toasts(std::make_shared<FeedbackCoordinator>(m_store, toastEnvironment(m_pinHosts.floating)))
-        , m_host(m_toasts, m_workspace)
+        , m_host(m_toasts, m_workspace, m_store)
         , m_server(InstanceChannel::socketPath())
         , m_input([this](const QString& line) { perform(line); }, {}) // without input it keeps serving
     {
@@ -175,6 +192,7 @@ public:
         m_workspace.makeHost = [this](std::shared_ptr<EditorDocument> document) {
             return m_pinHosts.makeHost(std::move(document));
         };
+        m_workspace.onClosed = [this](std::shared_ptr<EditorDocument>) { m_host.refreshResources(); };
         m_host.onAdded = [this](const EditorDocument& document, const Point& near) {
             const Size size = document.source().geometry.size;
             say(QStringLiteral("pinned x=%1 y=%2 w=%3 h=%4 content=%5")
