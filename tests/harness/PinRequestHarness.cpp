@@ -11,7 +11,8 @@
 //                                    pins the files after launch
 //
 // Instance commands (standard input) and answers (standard output):
-//   hotkey   -> starts a request as the pin hot key does
+//   hotkey   -> starts a request as the pin hot key does (the instance also holds the default
+//               pin chord, F2, as a global hot key: a press of it does the same)
 //   open     -> shows the open panel ("panel window=XID" once it is shown)
 //   menu     -> opens the status menu as the tray does ("menu-open" once it is shown; its
 //               one item "置顶图片" is the road's pin item), "menu-closed" when it returns
@@ -43,6 +44,7 @@
 #include "app/shell/PinRequestRoad.h"
 #include "app/pins/PinWindowController.h"
 #include "app/pins/PinWorkspace.h"
+#include "platform/HotKeyRegistrarFactory.h"
 #include "platform/LocalFolderAccess.h"
 #include "platform/x11/X11ApplicationFocus.h"
 #include "platform/x11/X11CapturePlatform.h"
@@ -232,6 +234,7 @@ public:
                                                                 : QStringLiteral("error cannot listen"));
             return false;
         }
+        holdPinHotKey();
         say(QStringLiteral("ready socket=") + m_server.socketPath());
         return true;
     }
@@ -295,6 +298,22 @@ private:
         }
     }
 
+    // The pin chord as the settings define it by default; a display where another program
+    // holds it keeps only the command.
+    void holdPinHotKey()
+    {
+        m_hotKeys = HotKeyRegistrarFactory::make();
+        m_hotKeys->onEvent = [this](quint32, bool pressed) {
+            if (pressed)
+                m_road->beginSmartPin(std::nullopt);
+        };
+        try {
+            m_hotKeys->registerHotKey(ShortcutSpec::defaultPin(), 1);
+        } catch (const HotKeyRegistrationError& error) {
+            say(QStringLiteral("error pin hot key refused status=%1").arg(error.status));
+        }
+    }
+
     void pinFile(const QStringList& words)
     {
         std::optional<Point> at;
@@ -334,6 +353,7 @@ private:
     std::unique_ptr<PinRequestRoad> m_road;
     InstanceServer m_server;
     std::unique_ptr<PlainImage> m_plain;
+    std::shared_ptr<HotKeyRegistering> m_hotKeys;
     harness::InputLines m_input;
 };
 

@@ -1,5 +1,6 @@
 // pin_request_harness under Xvfb and openbox: the --pin client against the instance of its
-// display, the server's bounds as a real client meets them, and the clipboard road with xclip.
+// display, the server's bounds as a real client meets them, and the clipboard road with xclip
+// and the pin hot key pressed with xdotool.
 // The pins are real windows: read back on the root, placed and stacked as xwininfo reports.
 #include "app/shell/InstanceChannel.h"
 #include "app/shell/PinServiceProvider.h"
@@ -20,6 +21,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <algorithm>
 #include <unistd.h>
@@ -255,7 +257,7 @@ TEST_F(PinRequestHarnessX11, TheHotKeyPinsTheClipboardImageAtThePointer)
         return targets.contains("image/png");
     }));
     ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("200")}), 0);
-    harness->send("hotkey");
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("F2")}), 0);
     const std::optional<QString> pinned = harness->line(QStringLiteral("pinned"));
     ASSERT_TRUE(pinned) << harness->transcript() << "\n" << state(*harness).join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(pinned->startsWith(QStringLiteral("pinned x=300 y=200 w=240 h=160 "))) << pinned->toStdString();
@@ -266,6 +268,42 @@ TEST_F(PinRequestHarnessX11, TheHotKeyPinsTheClipboardImageAtThePointer)
     EXPECT_EQ(serverRect(field(*pinned, QStringLiteral("content"))), QRect(180, 120, 240, 160));
     EXPECT_TRUE(rootShows({{190, 270}, {300, 200}, {410, 270}}, pinColour));
     saveRoot(QStringLiteral("pin-request-hotkey.png"));
+}
+
+TEST_F(PinRequestHarnessX11, TheHotKeyPinsTheImagesOfACopiedFilesList)
+{
+    auto harness = instance(display());
+    ASSERT_TRUE(harness->line(QStringLiteral("ready")));
+    XvfbServer& server = *X11Environment::server();
+    // What a file manager's copy offers: the files as URIs, a text file among them.
+    QFile list(path(QStringLiteral("copied.txt")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    for (const QString& name : {QStringLiteral("a.png"), QStringLiteral("notes.txt"), QStringLiteral("b.png")})
+        list.write(QUrl::fromLocalFile(path(name)).toEncoded() + "\r\n");
+    list.close();
+    ASSERT_EQ(server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                                   QStringLiteral("-t"), QStringLiteral("text/uri-list"), QStringLiteral("-i"),
+                                                   list.fileName()}),
+              0);
+    ASSERT_TRUE(runUntil([&] {
+        QByteArray targets;
+        server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
+                                             QStringLiteral("-t"), QStringLiteral("TARGETS")},
+                   &targets);
+        return targets.contains("text/uri-list");
+    }));
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("400")}), 0);
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("F2")}), 0);
+    const std::optional<QString> first = harness->line(QStringLiteral("pinned"));
+    const std::optional<QString> second = harness->line(QStringLiteral("pinned"));
+    ASSERT_TRUE(first && second) << harness->transcript();
+    EXPECT_TRUE(first->startsWith(QStringLiteral("pinned x=600 y=400 w=40 h=30 "))) << first->toStdString();
+    EXPECT_TRUE(second->startsWith(QStringLiteral("pinned x=624 y=424 w=50 h=20 "))) << second->toStdString();
+    ASSERT_TRUE(harness->line(QStringLiteral("finished")));
+    const QStringList lines = state(*harness);
+    EXPECT_TRUE(lines.contains(QStringLiteral("toast phase=failure message=已置顶2张，另有1项需查看")))
+        << lines.join(QLatin1Char('\n')).toStdString();
+    saveRoot(QStringLiteral("pin-request-copied-files.png"));
 }
 
 TEST_F(PinRequestHarnessX11, TheOpenPanelHoldsRequestsBackAndItsCancelLeavesNoToast)
