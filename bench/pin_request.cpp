@@ -208,10 +208,7 @@ BENCHMARK(BM_PinRequestVsPlainShow)->UseManualTime()->Unit(benchmark::kMilliseco
 int main(int argc, char** argv)
 {
     vorlith::test::XvfbServer xvfb;
-    std::string configuration = "monitors=1,width=1456,height=1000,wm=openbox";
-    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
-        configuration += std::string(",") + extra;
-    if (!vorlith::bench::startXvfb(xvfb, vorlith::test::XvfbOptions::parse(configuration), "bench_pin_request"))
+    if (!vorlith::bench::startPinXvfb(xvfb, "wm=openbox", "bench_pin_request"))
         return EXIT_FAILURE;
     QApplication app(argc, argv);
     return vorlith::bench::runBenchmarks(argc, argv);

@@ -125,21 +125,7 @@ QString nativeRect(const QWidget* widget)
 }
 
 // The baseline of a zoom: the composite drawn scaled into a plain window.
-class PlainZoom final : public QWidget {
-public:
-    explicit PlainZoom(QImage image) : QWidget(nullptr, Qt::FramelessWindowHint), m_image(std::move(image)) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(rect()), m_image);
-    }
-
-private:
-    QImage m_image;
-};
+using PlainZoom = harness::PlainImage;
 
 // The baseline of a drag: a plain window that follows the pointer from its own mouse handler.
 class PlainDrag final : public QWidget {

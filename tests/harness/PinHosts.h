@@ -13,6 +13,8 @@
 #include "platform/x11/X11FloatingWindows.h"
 #include "platform/x11/X11Pasteboard.h"
 
+#include <QImage>
+#include <QPainter>
 #include <QString>
 #include <QWidget>
 
@@ -39,5 +41,23 @@ inline QString xid(const QWidget* widget)
 {
     return QStringLiteral("0x%1").arg(quint64(widget->winId()), 0, 16);
 }
+
+// The baseline the pin benchmarks measure against: an image drawn scaled into one plain
+// frameless window.
+class PlainImage final : public QWidget {
+public:
+    explicit PlainImage(QImage image) : QWidget(nullptr, Qt::FramelessWindowHint), m_image(std::move(image)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(rect()), m_image);
+    }
+
+private:
+    QImage m_image;
+};
 
 } // namespace vorlith::harness

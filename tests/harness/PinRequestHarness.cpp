@@ -138,23 +138,6 @@ private:
     std::shared_ptr<ImageResourceStore> m_store;
 };
 
-// The baseline of a pin: the image drawn scaled into a plain window.
-class PlainImage final : public QWidget {
-public:
-    explicit PlainImage(QImage image) : QWidget(nullptr, Qt::FramelessWindowHint), m_image(std::move(image)) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(rect()), m_image);
-    }
-
-private:
-    QImage m_image;
-};
-
 std::optional<QRect> rectOption(const QStringList& words, const QString& name)
 {
     const QStringList parts = harness::option(words, name).split(QLatin1Char(','));
@@ -333,7 +316,7 @@ private:
             say(QStringLiteral("error cannot show ") + words.value(1));
             return;
         }
-        m_plain = std::make_unique<PlainImage>(std::move(image));
+        m_plain = std::make_unique<harness::PlainImage>(std::move(image));
         m_plain->setGeometry(*frame);
         m_plain->show();
         say(QStringLiteral("plain-shown"));
@@ -352,7 +335,7 @@ private:
     WorkspaceRoadHost m_host;
     std::unique_ptr<PinRequestRoad> m_road;
     InstanceServer m_server;
-    std::unique_ptr<PlainImage> m_plain;
+    std::unique_ptr<harness::PlainImage> m_plain;
     std::shared_ptr<HotKeyRegistering> m_hotKeys;
     harness::InputLines m_input;
 };

@@ -96,6 +96,22 @@ protected:
         return harness.lines.mid(from, harness.lines.size() - from - 1);
     }
 
+    // The file's bytes on the clipboard as the type, offered by xclip; false when it is not.
+    static bool putOnClipboard(const QString& file, const QString& type)
+    {
+        XvfbServer& server = *X11Environment::server();
+        const QString selection[] = {QStringLiteral("-selection"), QStringLiteral("clipboard")};
+        if (server.run(QStringLiteral("xclip"), {selection[0], selection[1], QStringLiteral("-t"), type, QStringLiteral("-i"), file}) != 0)
+            return false;
+        // xclip takes the selection from a child it forks: wait until the clipboard offers it.
+        return runUntil([&] {
+            QByteArray targets;
+            server.run(QStringLiteral("xclip"),
+                       {selection[0], selection[1], QStringLiteral("-o"), QStringLiteral("-t"), QStringLiteral("TARGETS")}, &targets);
+            return targets.contains(type.toUtf8());
+        });
+    }
+
     QTemporaryDir runtime;
     QTemporaryDir files;
 };
@@ -244,18 +260,7 @@ TEST_F(PinRequestHarnessX11, TheHotKeyPinsTheClipboardImageAtThePointer)
     auto harness = instance(display());
     ASSERT_TRUE(harness->line(QStringLiteral("ready")));
     XvfbServer& server = *X11Environment::server();
-    ASSERT_EQ(server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                                   QStringLiteral("-t"), QStringLiteral("image/png"), QStringLiteral("-i"),
-                                                   path(QStringLiteral("wide.png"))}),
-              0);
-    // xclip takes the selection from a child it forks: wait until the clipboard offers it.
-    ASSERT_TRUE(runUntil([&] {
-        QByteArray targets;
-        server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
-                                             QStringLiteral("-t"), QStringLiteral("TARGETS")},
-                   &targets);
-        return targets.contains("image/png");
-    }));
+    ASSERT_TRUE(putOnClipboard(path(QStringLiteral("wide.png")), QStringLiteral("image/png")));
     ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("200")}), 0);
     ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("F2")}), 0);
     const std::optional<QString> pinned = harness->line(QStringLiteral("pinned"));
@@ -281,17 +286,7 @@ TEST_F(PinRequestHarnessX11, TheHotKeyPinsTheImagesOfACopiedFilesList)
     for (const QString& name : {QStringLiteral("a.png"), QStringLiteral("notes.txt"), QStringLiteral("b.png")})
         list.write(QUrl::fromLocalFile(path(name)).toEncoded() + "\r\n");
     list.close();
-    ASSERT_EQ(server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                                   QStringLiteral("-t"), QStringLiteral("text/uri-list"), QStringLiteral("-i"),
-                                                   list.fileName()}),
-              0);
-    ASSERT_TRUE(runUntil([&] {
-        QByteArray targets;
-        server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
-                                             QStringLiteral("-t"), QStringLiteral("TARGETS")},
-                   &targets);
-        return targets.contains("text/uri-list");
-    }));
+    ASSERT_TRUE(putOnClipboard(list.fileName(), QStringLiteral("text/uri-list")));
     ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("400")}), 0);
     ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("F2")}), 0);
     const std::optional<QString> first = harness->line(QStringLiteral("pinned"));
@@ -354,17 +349,7 @@ TEST_F(PinRequestHarnessX11, TheMenuItemPinsTheClipboardAndEscapeStartsNothing)
     auto harness = instance(display());
     ASSERT_TRUE(harness->line(QStringLiteral("ready")));
     XvfbServer& server = *X11Environment::server();
-    ASSERT_EQ(server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                                   QStringLiteral("-t"), QStringLiteral("image/png"), QStringLiteral("-i"),
-                                                   path(QStringLiteral("a.png"))}),
-              0);
-    ASSERT_TRUE(runUntil([&] {
-        QByteArray targets;
-        server.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
-                                             QStringLiteral("-t"), QStringLiteral("TARGETS")},
-                   &targets);
-        return targets.contains("image/png");
-    }));
+    ASSERT_TRUE(putOnClipboard(path(QStringLiteral("a.png")), QStringLiteral("image/png")));
     server.run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("400"), QStringLiteral("300")});
 
     SCOPED_TRACE("Escape closes the menu; nothing starts");
