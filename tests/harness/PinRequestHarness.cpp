@@ -26,8 +26,9 @@
 //   plain-close -> "plain-closed"
 //   state    -> "pin index=N content=XID frame=X,Y,W,H" (server pixels) per pin,
 //               "toast phase=P message=M" per toast, "details TEXT" (lines joined with " | ")
-//               for a toast with details, "access N" (requests whose file access is open),
-//               then "end"
+//               for a toast with details, "toast-button TITLE rect=X,Y,W,H" (server pixels)
+//               for a toast's visible button, "access N" (requests whose file access is
+//               open), then "end"
 //   quit     -> exits
 // Unasked lines: "pinned x=X y=Y w=W h=H content=XID" (the point asked for and the image's
 // size), "notice MESSAGE", "finished" each time the road has no request or import left running
@@ -60,6 +61,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
+#include <QPushButton>
 #include <QMenu>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -270,6 +272,8 @@ private:
                 say(QStringLiteral("toast phase=%1 message=%2").arg(phaseName(record->phase), record->message));
                 if (record->renderer->detailsText)
                     say(QStringLiteral("details ") + record->renderer->detailsText->split(QLatin1Char('\n')).join(QStringLiteral(" | ")));
+                if (const QPushButton* button = record->renderer->button(); button && button->isVisible())
+                    say(QStringLiteral("toast-button %1 rect=%2").arg(button->text(), harness::nativeRectText(button)));
             }
             say(QStringLiteral("access %1").arg(m_road->pinServices().access().size()));
             say(QStringLiteral("end"));

@@ -8,6 +8,7 @@
 #include "harness/ServerStack.h"
 #include "import/ImportFixtures.h"
 #include "support/TestSupport.h"
+#include "support/X11ClipboardPeer.h"
 #include "support/X11Environment.h"
 #include "platform/x11/X11ApplicationFocus.h"
 #include "../platform/X11CaptureHelpers.h"
@@ -144,6 +145,12 @@ void saveRoot(const QString& name)
 }
 
 const QRgb pinColour = QColor(Qt::darkMagenta).rgb();
+
+QRect rectOf(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    return parts.size() == 4 ? QRect(parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt()) : QRect();
+}
 
 TEST_F(PinRequestHarnessX11, OpenWithPinsTheFilesAndReportsWhatItCouldNot)
 {
@@ -299,6 +306,45 @@ TEST_F(PinRequestHarnessX11, TheHotKeyPinsTheImagesOfACopiedFilesList)
     EXPECT_TRUE(lines.contains(QStringLiteral("toast phase=failure message=已置顶2张，另有1项需查看")))
         << lines.join(QLatin1Char('\n')).toStdString();
     saveRoot(QStringLiteral("pin-request-copied-files.png"));
+}
+
+TEST_F(PinRequestHarnessX11, CancellingAClipboardImportLeavesNothing)
+{
+    // An owner that sends its image in slow pieces keeps the import reading.
+    QFile png(path(QStringLiteral("wide.png")));
+    writePng(QStringLiteral("wide.png"), {240, 160});
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    X11ClipboardPeer::Options slow;
+    slow.offers = {{QByteArray("image/png"), png.readAll()}};
+    slow.pieceBytes = 32;
+    slow.pieceDelay = 100ms;
+    X11ClipboardPeer owner(slow);
+    ASSERT_TRUE(owner.start(display()));
+    auto harness = instance(display());
+    ASSERT_TRUE(harness->line(QStringLiteral("ready")));
+    XvfbServer& server = *X11Environment::server();
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("500"), QStringLiteral("500")}), 0);
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("F2")}), 0);
+
+    // The working toast's cancel button, clicked as a user does.
+    QRect button;
+    ASSERT_TRUE(runUntil([&] {
+        const QStringList buttons = state(*harness).filter(QStringLiteral("toast-button "));
+        if (!buttons.isEmpty())
+            button = rectOf(field(buttons.first(), QStringLiteral("rect")));
+        return !button.isEmpty();
+    })) << harness->transcript();
+    saveRoot(QStringLiteral("pin-request-cancel.png"));
+    ASSERT_EQ(server.run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(button.center().x()),
+                                                     QString::number(button.center().y()), QStringLiteral("click"),
+                                                     QStringLiteral("1")}),
+              0);
+    ASSERT_TRUE(harness->line(QStringLiteral("finished"), 20s)) << harness->transcript();
+    spin(300ms);
+    const QStringList lines = state(*harness);
+    EXPECT_TRUE(lines.filter(QStringLiteral("pin ")).isEmpty()) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.filter(QStringLiteral("toast")).isEmpty()) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(harness->transcript().find("pinned") != std::string::npos);
 }
 
 TEST_F(PinRequestHarnessX11, TheOpenPanelHoldsRequestsBackAndItsCancelLeavesNoToast)
