@@ -6,7 +6,7 @@
 // screenshot is pinned about 1440 points wide. The baseline, interleaved step by step, with
 // the same trigger (one line to the harness) and the same read-back: QImageReader reading the
 // file and one plain frameless QWidget drawing it scaled into the pin's frame ("plain-file").
-// Each step ends by closing what it showed and waiting until the root is empty again.
+// Each step ends by closing what it showed and waiting until no sampled point shows it.
 //
 // Reported: pin_ms (our median), plain_show_ms, ratio_vs_plain_show (ours / plain; target at
 // most 1.5) and client_ms (the --pin client against the running instance, from its start
@@ -35,8 +35,6 @@ using namespace vorlith;
 using bench::median;
 using bench::milliseconds;
 using test::field;
-
-constexpr QRgb emptyRoot = 0xff000000;
 
 struct Probe {
     QPoint at;
@@ -68,23 +66,28 @@ std::vector<Probe> probesIn(const QRect& frame, const QImage& screenshot)
     return probes;
 }
 
-bool waitShown(const bench::RootProbe& root, const std::vector<Probe>& probes)
+// Until every probe shows its colour (`shown`), or none does (the screen emptied again,
+// whatever the root shows beneath: black, or a compositor's own background).
+bool waitFor(const bench::RootProbe& root, const std::vector<Probe>& probes, bool shown)
 {
     const auto deadline = bench::Clock::now() + std::chrono::seconds(20);
     while (bench::Clock::now() < deadline) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (std::all_of(probes.begin(), probes.end(), [&](const Probe& p) { return bench::nearRgb(root.pixel(p.at), p.colour); }))
+        if (std::all_of(probes.begin(), probes.end(),
+                        [&](const Probe& p) { return bench::nearRgb(root.pixel(p.at), p.colour) == shown; }))
             return true;
     }
     return false;
 }
 
-std::vector<QPoint> pointsOf(const std::vector<Probe>& probes)
+bool waitShown(const bench::RootProbe& root, const std::vector<Probe>& probes)
 {
-    std::vector<QPoint> points;
-    for (const Probe& p : probes)
-        points.push_back(p.at);
-    return points;
+    return waitFor(root, probes, true);
+}
+
+bool waitEmptied(const bench::RootProbe& root, const std::vector<Probe>& probes)
+{
+    return waitFor(root, probes, false);
 }
 
 QRect rectOf(const QString& text)
@@ -143,7 +146,7 @@ void BM_PinRequestVsPlainShow(benchmark::State& state)
             return std::nullopt;
         const double ms = milliseconds(bench::Clock::now() - start);
         harness.send(close);
-        if (!harness.line(closed) || !root.waitFor(pointsOf(probes), emptyRoot))
+        if (!harness.line(closed) || !waitEmptied(root, probes))
             return std::nullopt;
         return ms;
     };
@@ -158,7 +161,7 @@ void BM_PinRequestVsPlainShow(benchmark::State& state)
     };
     harness.send("close-pins");
     std::vector<double> ours, plain;
-    if (!harness.line(QStringLiteral("closed-pins")) || !root.waitFor(pointsOf(probes), emptyRoot) || !step(ours, plain)) {
+    if (!harness.line(QStringLiteral("closed-pins")) || !waitEmptied(root, probes) || !step(ours, plain)) {
         state.SkipWithError(harness.transcript().c_str());
         return;
     }
@@ -190,7 +193,7 @@ void BM_PinRequestVsPlainShow(benchmark::State& state)
             return;
         }
         harness.send("close-pins");
-        if (!harness.line(QStringLiteral("closed-pins")) || !root.waitFor(pointsOf(probes), emptyRoot)) {
+        if (!harness.line(QStringLiteral("closed-pins")) || !waitEmptied(root, probes)) {
             state.SkipWithError(harness.transcript().c_str());
             return;
         }
