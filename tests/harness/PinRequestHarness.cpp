@@ -60,7 +60,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QPainter>
 #include <QPushButton>
 #include <QMenu>
 #include <QSocketNotifier>
