@@ -65,6 +65,18 @@ inline bool startTwoMonitorXvfb(test::XvfbServer& xvfb, const char* program)
     return startXvfb(xvfb, test::XvfbOptions::parse(configuration), program);
 }
 
+// The pin benchmarks' display: one 1456 x 1000 monitor with `base` ("wm=openbox", or nothing)
+// and whatever VORLITH_XVFB adds.
+inline bool startPinXvfb(test::XvfbServer& xvfb, const std::string& base, const char* program)
+{
+    std::string configuration = "monitors=1,width=1456,height=1000";
+    if (!base.empty())
+        configuration += "," + base;
+    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
+        configuration += std::string(",") + extra;
+    return startXvfb(xvfb, test::XvfbOptions::parse(configuration), program);
+}
+
 // Runs the benchmarks the command line selects; the program's exit status.
 inline int runBenchmarks(int argc, char** argv)
 {

@@ -235,10 +235,7 @@ BENCHMARK(BM_PinDragVsPlainMove)->UseManualTime()->Unit(benchmark::kMillisecond)
 int main(int argc, char** argv)
 {
     vorlith::test::XvfbServer xvfb;
-    std::string configuration = "monitors=1,width=1456,height=1000,wm=openbox";
-    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
-        configuration += std::string(",") + extra;
-    if (!vorlith::bench::startXvfb(xvfb, vorlith::test::XvfbOptions::parse(configuration), "bench_pin_drag"))
+    if (!vorlith::bench::startPinXvfb(xvfb, "wm=openbox", "bench_pin_drag"))
         return EXIT_FAILURE;
     QApplication app(argc, argv);
     return vorlith::bench::runBenchmarks(argc, argv);

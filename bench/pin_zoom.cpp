@@ -111,10 +111,7 @@ BENCHMARK(BM_PinZoomVsPlainScaledDraw)->UseManualTime()->Unit(benchmark::kMillis
 int main(int argc, char** argv)
 {
     vorlith::test::XvfbServer xvfb;
-    std::string configuration = "monitors=1,width=1456,height=1000";
-    if (const char* extra = std::getenv("VORLITH_XVFB"); extra && *extra)
-        configuration += std::string(",") + extra;
-    if (!vorlith::bench::startXvfb(xvfb, vorlith::test::XvfbOptions::parse(configuration), "bench_pin_zoom"))
+    if (!vorlith::bench::startPinXvfb(xvfb, "", "bench_pin_zoom"))
         return EXIT_FAILURE;
     QApplication app(argc, argv);
     return vorlith::bench::runBenchmarks(argc, argv);

@@ -51,6 +51,7 @@
 // Errors: "error MESSAGE".
 #include "app/editor/EditorDocument.h"
 #include "harness/HarnessLines.h"
+#include "harness/PinHosts.h"
 #include "app/editor/EditorHostView.h"
 #include "app/output/OutputCoordinator.h"
 #include "app/output/OutputService.h"
@@ -97,6 +98,7 @@ namespace {
 
 using harness::option;
 using harness::say;
+using harness::xid;
 
 
 
@@ -122,27 +124,8 @@ QString nativeRect(const QWidget* widget)
         .arg(qRound(widget->height() * scale));
 }
 
-QString xid(const QWidget* widget)
-{
-    return QStringLiteral("0x%1").arg(quint64(widget->winId()), 0, 16);
-}
-
 // The baseline of a zoom: the composite drawn scaled into a plain window.
-class PlainZoom final : public QWidget {
-public:
-    explicit PlainZoom(QImage image) : QWidget(nullptr, Qt::FramelessWindowHint), m_image(std::move(image)) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(rect()), m_image);
-    }
-
-private:
-    QImage m_image;
-};
+using PlainZoom = harness::PlainImage;
 
 // The baseline of a drag: a plain window that follows the pointer from its own mouse handler.
 class PlainDrag final : public QWidget {
@@ -176,9 +159,7 @@ private:
 class Harness final : public QObject {
 public:
     Harness()
-        : m_output(std::make_shared<OutputService>(std::make_shared<X11Pasteboard>())),
-          m_outputs(std::make_shared<OutputCoordinator>()), m_feedback(std::make_shared<FeedbackCoordinator>(nullptr)),
-          m_input([this](const QString& line) { perform(line); })
+        : m_input([this](const QString& line) { perform(line); })
     {
     }
 
@@ -292,8 +273,8 @@ private:
             document->session.setAnnotations(std::move(marks));
             document->session.commit();
         }
-        auto* host = new EditorHostView(document, true, m_output, m_outputs, m_feedback);
-        auto pin = PinWindowController::make(document, host, selection, near, PinEnvironment::system(m_floating));
+        auto* host = m_services.makeHost(document);
+        auto pin = PinWindowController::make(document, host, selection, near, m_services.environment());
         if (!pin) {
             delete host;
             say(QStringLiteral("error cannot pin"));
@@ -549,10 +530,8 @@ private:
 
     std::map<QObject*, int> m_paintCounted;
     std::unique_ptr<PlainDrag> m_plainDrag;
-    std::shared_ptr<X11FloatingWindows> m_floating = std::make_shared<X11FloatingWindows>();
-    std::shared_ptr<OutputService> m_output;
-    std::shared_ptr<OutputCoordinator> m_outputs;
-    std::shared_ptr<FeedbackCoordinator> m_feedback;
+    harness::PinHostServices m_services;
+    const std::shared_ptr<X11FloatingWindows>& m_floating = m_services.floating;
     std::vector<std::unique_ptr<PinWindowController>> m_pins;
     std::set<int> m_announce;
     std::set<QObject*> m_waiting;

@@ -4,6 +4,7 @@
 // build/test-output/pin-x11-*.png).
 #include "editor/Xdotool.h"
 #include "harness/HarnessProcess.h"
+#include "harness/ServerStack.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
 
@@ -56,41 +57,6 @@ QRect rectField(const QString& line, const QString& name)
     if (parts.size() != 4)
         return {};
     return QRect(parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt());
-}
-
-// The server's top-levels front first, each given as the set of window ids it contains (a
-// managed window stands inside its frame).
-std::vector<QStringList> serverStack()
-{
-    QByteArray out;
-    X11Environment::server()->run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}, &out);
-    std::vector<QStringList> tops;
-    const QRegularExpression entry(QStringLiteral("^(\\s+)(0x[0-9a-f]+)"));
-    int topIndent = -1;
-    for (const QString& line : QString::fromLocal8Bit(out).split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch m = entry.match(line);
-        if (!m.hasMatch())
-            continue;
-        const int indent = int(m.captured(1).size());
-        if (topIndent < 0)
-            topIndent = indent;
-        if (indent == topIndent)
-            tops.push_back({});
-        if (!tops.empty())
-            tops.back() << m.captured(2);
-    }
-    return tops; // xwininfo lists the root's children front first
-}
-
-// The given windows in the order the server stacks them, front first.
-QStringList serverOrder(const QStringList& windows)
-{
-    QStringList order;
-    for (const QStringList& top : serverStack())
-        for (const QString& window : top)
-            if (windows.contains(window))
-                order << window;
-    return order;
 }
 
 // The window id of each role the harness names ("1.image", "0.resize.3").

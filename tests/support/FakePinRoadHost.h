@@ -16,7 +16,7 @@ namespace vorlith::test {
 // The coordinator and the pin workspace as the pin road sees them: plain flags for every
 // guard, a record of pins (at most `limit`, chosen adds refused), notices and calls, a
 // scripted status menu and open panel.
-class FakePinRoadHost final : public PinRoadHost {
+class FakePinRoadHost : public PinRoadHost {
 public:
     struct Pin {
         std::shared_ptr<EditorDocument> document;
