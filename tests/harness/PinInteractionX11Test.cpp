@@ -343,3 +343,34 @@ TEST(PinInteractionX11, HalfTypedFieldSurvivesFreezeAndThaw)
     EXPECT_EQ(field(*strip, "width"), width) << "the document is unchanged";
     s.shot(QStringLiteral("thawed"));
 }
+
+// The harness's own drag and wheel commands (Qt events in the pin's process, for scripts and
+// benchmarks without xdotool) go the same road: exact moves, Esc puts back, a notch zooms by
+// e^0.05 about the point.
+TEST(PinInteractionX11, HarnessDragAndWheelCommands)
+{
+    Session s;
+    const Viewport before = s.viewport();
+    ASSERT_GT(before.scale, 0) << s.harness.transcript();
+    const auto answered = [&](const char* command, const QString& prefix) {
+        s.harness.send(command);
+        const std::optional<QString> line = s.harness.line(prefix);
+        EXPECT_TRUE(line) << s.harness.transcript();
+        const QStringList origin = field(line.value_or(QString()), QStringLiteral("origin")).split(QLatin1Char(','));
+        return Viewport{QPointF(origin.value(0).toDouble(), origin.value(1).toDouble()),
+                        field(line.value_or(QString()), QStringLiteral("scale")).toDouble()};
+    };
+    Viewport v = answered("drag pin=0 by=30,-20 cancel", QStringLiteral("dragged"));
+    EXPECT_EQ(v.origin, before.origin);
+    v = answered("drag pin=0 by=30,-20", QStringLiteral("dragged"));
+    EXPECT_EQ(v.origin, before.origin + QPointF(30, -20));
+    EXPECT_EQ(v.scale, before.scale);
+
+    const QPointF p = v.origin + QPointF(100, 80);
+    const QPointF under = (p - v.origin) / v.scale;
+    const Viewport zoomed = answered(QStringLiteral("wheel pin=0 at=%1,%2 delta=-120").arg(p.x()).arg(p.y()).toLatin1().constData(),
+                                     QStringLiteral("wheeled"));
+    EXPECT_NEAR(zoomed.scale, v.scale * std::exp(-0.05), 1e-9);
+    EXPECT_LE(std::abs((p - zoomed.origin).x() / zoomed.scale - under.x()) * zoomed.scale, 1e-6);
+    EXPECT_LE(std::abs((p - zoomed.origin).y() / zoomed.scale - under.y()) * zoomed.scale, 1e-6);
+}
