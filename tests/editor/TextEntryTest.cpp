@@ -136,6 +136,33 @@ TEST(TextEntryLayout, LayoutPutsTheStepsTogetherAndTheContentHoldsTheWholeText)
     EXPECT_EQ(placed.frame, Rect(376, 276, 20, 20));
 }
 
+TEST(TextEntryLayout, KeepingTheWholeTextPullsItInAsItGrowsWhereItFits)
+{
+    struct Case {
+        const char* what;
+        Rect bounds;
+        double scale;
+        Point textOrigin;
+        Size textBox;
+        Rect frame;
+    };
+    const Case cases[] = {
+        {"a long text begun 80 from the right edge", Rect(0, 0, 480, 300), 1, {400, 120}, {300, 38},
+         Rect(160, 120, 312, 70)},
+        {"an empty text stays where it was begun", Rect(0, 0, 480, 300), 1, {400, 120}, {0, 38}, Rect(400, 120, 72, 70)},
+        {"wider than the image: all of it, scrolling", Rect(0, 0, 140, 90), 1, {60, 30}, {300, 38},
+         Rect(8, 30, 124, 52)},
+        {"two lines begun near the bottom", Rect(0, 0, 480, 300), 1, {100, 280}, {100, 76}, Rect(100, 204, 180, 88)},
+        {"zoomed 2x: document points, margins halved", Rect(0, 0, 400, 300), 2, {300, 100}, {150, 20},
+         Rect(234, 100, 162, 70)},
+    };
+    for (const Case& c : cases) {
+        const TextEntryLayout::Input input{
+            .bounds = c.bounds, .scale = c.scale, .textOrigin = c.textOrigin, .textBox = c.textBox, .keepWholeText = true};
+        EXPECT_EQ(TextEntryLayout::layout(input).frame, c.frame) << c.what;
+    }
+}
+
 TEST(TextEntryLayout, BeginningATextSizesTheEditorForANewTextOrTheMarkBeingEdited)
 {
     struct Case {

@@ -1,23 +1,26 @@
 // pin_harness: pinned images as the application shows them, driven through a line protocol so
-// that X11 tests and the zoom benchmark can watch them from another process. Each pin is the
-// real window controller with a real editor view on the X11 window service. It is a test
-// program, not part of the application.
+// that X11 tests and the pin benchmarks can watch them from another process. The pins live in
+// a real PinWorkspace on the X11 window service, as the coordinator keeps them: each is the
+// real window controller with a real editor view. It is a test program, not part of the
+// application.
 //
 // Commands (standard input, one per line) and answers (standard output, one line each):
 //   open FILE [selection=X,Y,W,H] [near=X,Y] [MARKS]
 //                         -> "opened pin=N content=XID" once shown: the PNG as a document
 //                            (one point per pixel), the selection (default: the whole image)
 //                            and marks (a JSON array of annotations, the rest of the line)
-//                            committed; the new pin is the active one
+//                            committed; the workspace adds it (the new pin is the active one)
 //   state                 -> one "pin index=N content=XID ring=XID strip=XID badge=XID
 //                            chrome=XID resize=XID,… frame=X,Y,W,H ring_frame= strip_frame=
 //                            badge_frame= (server pixels) scale=S percent=P visible= active=
 //                            hovered= editing= strip_shown= badge_shown= click_through_ring="
 //                            line per pin, "stack ROLE …" (our visible windows front first,
 //                            ROLE = N.image, N.decoration, N.actions, N.scale, N.editor,
-//                            N.resize.I), "compositor=0|1", then "end"
+//                            N.resize.I), "key ROLE|none" (our active window), "compositor=0|1",
+//                            then "end"
 //   hover pin=N on|off    -> "hovered pin=N"
-//   activate pin=N        -> "activated pin=N ok=0|1": the active pin, brought to the front
+//   activate pin=N        -> "activated pin=N ok=0|1": brought to the front through the
+//                            workspace, which makes it the active pin
 //   zoom pin=N factor=F   -> "zoomed pin=N ms=T scale=S": the viewport scaled about the image's
 //                            centre, T from applying it until the image, ring and badge have
 //                            painted and the server has them (the strip only moves)
@@ -26,8 +29,20 @@
 //                            (made at the first) resized to the pin's size times F and drawing
 //                            the document's composite scaled, timed the same way; the pin
 //                            itself does not change
-//   edit pin=N            -> "editing pin=N": the pin in edit mode, its toolbar in the chrome
-//                            (as its edit button asks; a double click on the image does too)
+//   edit pin=N            -> "editing pin=N ok=0|1": edit mode as the workspace grants it, the
+//                            toolbar in the chrome (as the edit button asks; a double click too)
+//   drag pin=N by=DX,DY [from=X,Y] [steps=K] [cancel]
+//                         -> "dragged pin=N origin=X,Y scale=S": a left-button drag of K steps
+//                            (default 4) sent to the image as Qt mouse events, from a global
+//                            point (logical; default the image's centre, a corner or edge
+//                            resizes), released, or put back with Esc before the release
+//   wheel pin=N at=X,Y delta=D [pixel]
+//                         -> "wheeled pin=N origin=X,Y scale=S": one wheel event at a global
+//                            point, D in eighths of a degree (120 a notch) or, with pixel, pixels
+//   lease                 -> "leased hid=0|1 content=XID,…": a capture's lease on the workspace
+//                            taken (panels off screen, flushed), whether it hid a window shown,
+//                            and the image windows a capture keeps
+//   restore               -> "restored": the lease given back (a second one does nothing)
 //   tool pin=N key=K      -> "tool pin=N": the editor's command K ("arrow", "pen", "undo", …)
 //   toolbar pin=N         -> "toolbar pin=N KEY=RECT …": each toolbar button in server pixels
 //   copy pin=N            -> "copying pin=N"; later, unasked, "output pin=N message=M" when a
@@ -45,7 +60,8 @@
 //                            top-level QWidget of the pin's size at its place, drawing the
 //                            document's composite scaled and moving itself in its own mouse
 //                            move handler while the left button is held
-//   close pin=N           -> "closed pin=N": disposed and deleted
+//   close pin=N           -> "closed pin=N": removed from the workspace (disposed and deleted);
+//                            "error busy" while its output runs
 //   renders               -> "renders N": blurs the ring's shadow painter has made
 //   quit                  -> exits
 // Errors: "error MESSAGE".
@@ -56,12 +72,14 @@
 #include "app/output/OutputCoordinator.h"
 #include "app/output/OutputService.h"
 #include "app/output/feedback/FeedbackCoordinator.h"
+#include "app/pins/CapturePreparationLease.h"
 #include "app/pins/PinChromeSurface.h"
 #include "app/pins/PinContentView.h"
 #include "app/pins/PinDecorationView.h"
 #include "app/pins/PinEnvironment.h"
 #include "app/pins/PinScaleView.h"
 #include "app/pins/PinWindowController.h"
+#include "app/pins/PinWorkspace.h"
 #include "app/editor/chrome/CaptureToolbar.h"
 #include "app/editor/chrome/StripField.h"
 #include "app/editor/chrome/ToolButton.h"
@@ -69,11 +87,14 @@
 #include "core/Annotation.h"
 #include "core/Json.h"
 #include "platform/x11/X11FloatingWindows.h"
+#include "platform/x11/X11KeyCodes.h"
 #include "platform/x11/X11Pasteboard.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QImageReader>
 #include <QCursor>
 #include <QMenu>
@@ -161,6 +182,23 @@ public:
     Harness()
         : m_input([this](const QString& line) { perform(line); })
     {
+        m_workspace->makeHost = [this](std::shared_ptr<EditorDocument> document) {
+            return m_services.makeHost(std::move(document));
+        };
+        m_workspace->onChanged = [this] { announceShown(); };
+        m_workspace->onClosed = [this](std::shared_ptr<EditorDocument> document) {
+            for (size_t i = 0; i < m_pins.size(); ++i)
+                if (m_pins[i] && m_pins[i]->sharedDocument() == document) {
+                    m_pins[i] = nullptr;
+                    m_announce.erase(int(i));
+                    say(QStringLiteral("closed pin=%1").arg(i));
+                }
+        };
+        m_workspace->onOutputSuccess = [this](const QString& message, EditorHostView* host) {
+            for (size_t i = 0; i < m_pins.size(); ++i)
+                if (m_pins[i] && m_pins[i]->host() == host)
+                    say(QStringLiteral("output pin=%1 message=%2").arg(i).arg(message));
+        };
     }
 
 protected:
@@ -183,7 +221,20 @@ private:
             say(QStringLiteral("error no such pin"));
             return nullptr;
         }
-        return m_pins[size_t(index)].get();
+        return m_pins[size_t(index)].data();
+    }
+
+    // "opened" for each new pin once its image window shows (at once, or after its render).
+    void announceShown()
+    {
+        for (auto it = m_announce.begin(); it != m_announce.end();) {
+            const PinWindowController* pin = m_pins[size_t(*it)].data();
+            if (pin && pin->contentWindow()->isVisible()) {
+                say(QStringLiteral("opened pin=%1 content=%2").arg(*it).arg(xid(pin->contentWindow())));
+                it = m_announce.erase(it);
+            } else
+                ++it;
+        }
     }
 
     void perform(const QString& line)
@@ -204,7 +255,6 @@ private:
                 }
             } else if (command == QLatin1String("activate")) {
                 if (PinWindowController* pin = pinAt(words)) {
-                    makeActive(pin);
                     const bool ok = pin->bringToFront();
                     say(QStringLiteral("activated pin=%1 ok=%2").arg(option(words, QStringLiteral("pin"))).arg(int(ok)));
                 }
@@ -212,16 +262,25 @@ private:
                 zoom(words, command == QLatin1String("plain-zoom"));
             else if (command == QLatin1String("edit")) {
                 if (PinWindowController* pin = pinAt(words)) {
-                    pin->beginEditing();
-                    say(QStringLiteral("editing pin=%1").arg(option(words, QStringLiteral("pin"))));
+                    const bool ok = m_workspace->edit(pin->document().id());
+                    say(QStringLiteral("editing pin=%1 ok=%2").arg(option(words, QStringLiteral("pin"))).arg(int(ok)));
                 }
             } else if (interaction(command, words)) {
             } else if (command == QLatin1String("close")) {
+                // "closed" comes from the workspace's onClosed, as for the pin's own close button.
                 if (PinWindowController* pin = pinAt(words)) {
-                    pin->dispose();
-                    const int index = option(words, QStringLiteral("pin")).toInt();
-                    m_pins[size_t(index)].release()->deleteLater();
-                    say(QStringLiteral("closed pin=%1").arg(index));
+                    m_workspace->remove(pin->document().id());
+                    if (m_workspace->pin(pin->document().id()))
+                        say(QStringLiteral("error busy"));
+                }
+            } else if (command == QLatin1String("lease"))
+                lease();
+            else if (command == QLatin1String("restore")) {
+                if (!m_lease)
+                    say(QStringLiteral("error no lease"));
+                else {
+                    m_lease->restore();
+                    say(QStringLiteral("restored"));
                 }
             } else if (command == QLatin1String("renders"))
                 say(QStringLiteral("renders %1").arg(PinDecorationView::shadowPainter().renders()));
@@ -234,13 +293,19 @@ private:
         }
     }
 
-    void makeActive(PinWindowController* active)
+    // As the coordinator does when a capture starts: one lease at a time.
+    void lease()
     {
-        for (auto& pin : m_pins)
-            if (pin) {
-                pin->isActive = pin.get() == active;
-                pin->activateControls();
-            }
+        if (m_lease && !m_lease->restored()) {
+            say(QStringLiteral("error leased"));
+            return;
+        }
+        m_lease = std::make_unique<CapturePreparationLease>(*m_workspace);
+        QStringList kept;
+        for (quint32 id : m_workspace->contentWindowIDs())
+            kept << QStringLiteral("0x%1").arg(id, 0, 16);
+        kept.sort();
+        say(QStringLiteral("leased hid=%1 content=%2").arg(int(m_lease->hidVisibleWindow())).arg(kept.join(QLatin1Char(','))));
     }
 
     void open(const QString& line, const QStringList& words)
@@ -273,30 +338,19 @@ private:
             document->session.setAnnotations(std::move(marks));
             document->session.commit();
         }
-        auto* host = m_services.makeHost(document);
-        auto pin = PinWindowController::make(document, host, selection, near, m_services.environment());
-        if (!pin) {
-            delete host;
+        if (!m_workspace->add(document, near)) {
             say(QStringLiteral("error cannot pin"));
             return;
         }
-        const int index = int(m_pins.size());
-        PinWindowController* shown = pin.get();
-        m_pins.push_back(std::move(pin));
-        shown->onVisibilityChanged = [this, index] {
-            if (m_announce.erase(index))
-                say(QStringLiteral("opened pin=%1 content=%2").arg(index).arg(xid(m_pins[size_t(index)]->contentWindow())));
-        };
-        m_announce.insert(index);
-        wireInteraction(shown, index);
-        makeActive(shown);
-        shown->show();
+        m_pins.emplace_back(m_workspace->pin(document->id()));
+        m_announce.insert(int(m_pins.size()) - 1);
+        announceShown();
     }
 
     void state()
     {
         for (size_t i = 0; i < m_pins.size(); ++i) {
-            PinWindowController* pin = m_pins[i].get();
+            PinWindowController* pin = m_pins[i].data();
             if (!pin)
                 continue;
             QStringList resize;
@@ -324,6 +378,8 @@ private:
         for (QWidget* window : m_floating->frontToBack())
             stack << role(window);
         say(QStringLiteral("stack ") + stack.join(QLatin1Char(' ')));
+        QWidget* key = QApplication::activeWindow();
+        say(QStringLiteral("key ") + (key ? role(key) : QStringLiteral("none")));
         say(QStringLiteral("compositor=%1").arg(int(m_floating->hasCompositor())));
         say(QStringLiteral("end"));
     }
@@ -411,29 +467,10 @@ private:
 
     // --- Interaction commands ---
 
-    void wireInteraction(PinWindowController* pin, int index)
-    {
-        const QPointer<PinWindowController> weak(pin);
-        pin->onRequestEdit = [weak](const QUuid&) {
-            if (weak)
-                weak->beginEditing();
-            return bool(weak);
-        };
-        pin->onClose = [this, index](const QUuid&) {
-            PinWindowController* closing = m_pins[size_t(index)].get();
-            closing->dispose();
-            m_pins[size_t(index)].release()->deleteLater();
-            say(QStringLiteral("closed pin=%1").arg(index));
-        };
-        pin->host()->onOutputSuccess = [index](const QString& message) {
-            say(QStringLiteral("output pin=%1 message=%2").arg(index).arg(message));
-        };
-    }
-
     bool interaction(const QString& command, const QStringList& words)
     {
-        static const QStringList commands{"tool",     "toolbar", "copy",   "menu",        "freeze",
-                                          "strip",    "viewport", "visible", "paints",     "plain-window"};
+        static const QStringList commands{"tool",   "toolbar", "copy",    "menu",   "freeze",       "strip",
+                                          "viewport", "visible", "paints", "plain-window", "drag", "wheel"};
         if (!commands.contains(command))
             return false;
         PinWindowController* pin = pinAt(words);
@@ -517,22 +554,98 @@ private:
                 m_plainDrag->show();
             }
             say(QStringLiteral("plain-window xid=%1 frame=%2").arg(xid(m_plainDrag.get()), nativeRect(m_plainDrag.get())));
-        } else if (command == QLatin1String("viewport")) {
-            const DocumentViewport& v = pin->viewport();
-            say(QStringLiteral("viewport pin=%1 origin=%2,%3 scale=%4")
-                    .arg(index)
-                    .arg(v.screenOrigin().x, 0, 'g', 12)
-                    .arg(v.screenOrigin().y, 0, 'g', 12)
-                    .arg(v.scale(), 0, 'g', 12));
-        }
+        } else if (command == QLatin1String("viewport"))
+            say(viewportText(QStringLiteral("viewport"), index, pin));
+        else if (command == QLatin1String("drag"))
+            drag(pin, words, index);
+        else if (command == QLatin1String("wheel"))
+            wheel(pin, words, index);
         return true;
+    }
+
+    static QString viewportText(const QString& answer, const QString& index, const PinWindowController* pin)
+    {
+        const DocumentViewport& v = pin->viewport();
+        return QStringLiteral("%1 pin=%2 origin=%3,%4 scale=%5")
+            .arg(answer, index)
+            .arg(v.screenOrigin().x, 0, 'g', 12)
+            .arg(v.screenOrigin().y, 0, 'g', 12)
+            .arg(v.scale(), 0, 'g', 12);
+    }
+
+    // Qt's own events, as the image window receives them from the server.
+    static void sendMouse(QWidget* target, QEvent::Type type, QPointF global, Qt::MouseButton button,
+                          Qt::MouseButtons buttons)
+    {
+        const QPointF local = target->mapFromGlobal(global);
+        QMouseEvent event(type, local, local, global, button, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &event);
+    }
+
+    void drag(PinWindowController* pin, const QStringList& words, const QString& index)
+    {
+        const std::vector<double> by = numbers(option(words, QStringLiteral("by")));
+        if (by.size() != 2) {
+            say(QStringLiteral("error drag needs by=DX,DY"));
+            return;
+        }
+        const Rect image = pin->viewport().screenRect();
+        QPointF from(image.midX(), image.midY());
+        if (const std::vector<double> p = numbers(option(words, QStringLiteral("from"))); p.size() == 2)
+            from = QPointF(p[0], p[1]);
+        const QString stepsText = option(words, QStringLiteral("steps"));
+        const int steps = stepsText.isEmpty() ? 4 : std::max(1, stepsText.toInt());
+        const QPointer<PinWindowController> weak(pin);
+        QWidget* target = pin->content();
+        sendMouse(target, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        for (int i = 1; i <= steps && weak; ++i)
+            sendMouse(target, QEvent::MouseMove, from + QPointF(by[0], by[1]) * (double(i) / steps), Qt::NoButton,
+                      Qt::LeftButton);
+        if (weak && words.contains(QStringLiteral("cancel"))) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, X11KeyCodes::escape, 0, 0);
+            QCoreApplication::sendEvent(target, &escape);
+        }
+        if (weak)
+            sendMouse(target, QEvent::MouseButtonRelease, from + QPointF(by[0], by[1]), Qt::LeftButton, Qt::NoButton);
+        if (!weak) {
+            say(QStringLiteral("error no such pin"));
+            return;
+        }
+        say(viewportText(QStringLiteral("dragged"), index, pin));
+    }
+
+    void wheel(PinWindowController* pin, const QStringList& words, const QString& index)
+    {
+        const std::vector<double> at = numbers(option(words, QStringLiteral("at")));
+        if (at.size() != 2) {
+            say(QStringLiteral("error wheel needs at=X,Y"));
+            return;
+        }
+        const int delta = option(words, QStringLiteral("delta")).toInt();
+        const bool pixel = words.contains(QStringLiteral("pixel"));
+        QWidget* target = pin->content();
+        const QPointF global(at[0], at[1]);
+        const QPointF local = target->mapFromGlobal(global);
+        QWheelEvent event(local, global, pixel ? QPoint(0, delta) : QPoint(), pixel ? QPoint() : QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        const QPointer<PinWindowController> weak(pin);
+        QCoreApplication::sendEvent(target, &event);
+        if (!weak) {
+            say(QStringLiteral("error no such pin"));
+            return;
+        }
+        say(viewportText(QStringLiteral("wheeled"), index, pin));
     }
 
     std::map<QObject*, int> m_paintCounted;
     std::unique_ptr<PlainDrag> m_plainDrag;
     harness::PinHostServices m_services;
     const std::shared_ptr<X11FloatingWindows>& m_floating = m_services.floating;
-    std::vector<std::unique_ptr<PinWindowController>> m_pins;
+    // Made after the window service it uses; the pins are its children. Indices stay: a closed
+    // pin leaves an empty place.
+    std::unique_ptr<PinWorkspace> m_workspace = std::make_unique<PinWorkspace>(m_services.environment());
+    std::vector<QPointer<PinWindowController>> m_pins;
+    std::unique_ptr<CapturePreparationLease> m_lease;
     std::set<int> m_announce;
     std::set<QObject*> m_waiting;
     QString m_answer;

@@ -287,3 +287,88 @@ TEST(PinHarnessX11, DeletingAPinInEditModeIsClean)
     s.state(&stack);
     EXPECT_TRUE(stack.filter(QRegularExpression("^0\\.")).isEmpty()) << stack.join(' ').toStdString();
 }
+
+namespace {
+
+// The harness's active window by role ("1.image"), or "none".
+QString keyWindow(PinSession& s)
+{
+    const qsizetype from = s.harness.lines.size();
+    s.harness.send("state");
+    if (!s.harness.line(QStringLiteral("end")))
+        return {};
+    return s.harness.lines.mid(from).filter(QRegularExpression(QStringLiteral("^key "))).value(0).mid(4);
+}
+
+} // namespace
+
+// The coordinator's road at a capture: a lease on the workspace leaves only the images on
+// screen (what the capture then grabs, after the wait it makes for windows just hidden), and
+// giving it back restores the panels, the pins' stacking and the key window, whatever the user
+// did to them meanwhile.
+TEST(PinHarnessX11, LeaseLeavesTheImagesAloneAndRestoreBringsTheRestBack)
+{
+    PinSession s;
+    const XvfbOptions& options = X11Environment::server()->options();
+    const QRect area = s.screen->geometry();
+    ASSERT_TRUE(s.open(area.center() - QPoint(150, 100)));
+    ASSERT_TRUE(s.open(area.center() + QPoint(50, 50)));
+    QStringList pins;
+    const auto frontIsOne = [](const QStringList& r) {
+        return r.value(0) == QStringLiteral("1.actions") && r.indexOf("1.image") < r.indexOf("0.image");
+    };
+    settledStack(s, pins, frontIsOne);
+    ASSERT_EQ(pins.size(), 2) << s.harness.transcript();
+    // A click on the front pin makes it the key window.
+    const QRect frame = rectField(pins[1], "frame"); // server pixels
+    xdotool(at(frame.center()) << QStringLiteral("click") << QStringLiteral("1"));
+    ASSERT_TRUE(runUntil([&] { return keyWindow(s) == QLatin1String("1.image"); })) << s.harness.transcript();
+    const QRect strip = rectField(pins[1], "strip_frame");
+    const QRect badge = rectField(pins[1], "badge_frame");
+    ASSERT_FALSE(strip.isEmpty()) << pins[1].toStdString();
+
+    s.harness.send("lease");
+    const std::optional<QString> leased = s.harness.line(QStringLiteral("leased"));
+    ASSERT_TRUE(leased) << s.harness.transcript();
+    EXPECT_EQ(field(*leased, "hid"), "1");
+    QStringList kept = field(*leased, "content").split(QLatin1Char(','));
+    QStringList images{field(pins[0], "content"), field(pins[1], "content")};
+    kept.sort();
+    images.sort();
+    EXPECT_EQ(kept, images);
+    // What the capture grabs once it has waited as for windows it hid itself.
+    spin(options.compositor ? 100ms : 30ms);
+    QImage during = s.screen->grabWindow(0).toImage();
+    during.setDevicePixelRatio(1);
+    saveTestImage(during, QStringLiteral("pin-x11-leased-%1").arg(configName()));
+    EXPECT_TRUE(near(during.pixel(strip.center()), imageColour, 12)) << "the strip is still on screen";
+    EXPECT_TRUE(near(during.pixel(badge.center()), imageColour, 12)) << "the badge is still on screen";
+    EXPECT_TRUE(near(during.pixel(frame.center()), imageColour, 12));
+    // Just below the front image, where its border and shadow were: the window beneath.
+    EXPECT_TRUE(near(during.pixel(frame.center().x(), frame.bottom() + 3), beneathColour, 20));
+
+    // Meanwhile the back pin is raised and, with a window manager, takes the keyboard. Without
+    // one another client's SetInputFocus (xdotool's, at the server's current time) would make
+    // the server ignore our later request stamped with the last event time Qt saw; during a
+    // real capture the focus moves only by our own requests.
+    const QString back = field(pins[0], "content");
+    if (options.windowManager) {
+        xdotool({QStringLiteral("windowactivate"), back});
+        ASSERT_TRUE(runUntil([&] { return keyWindow(s) == QLatin1String("0.image"); })) << s.harness.transcript();
+    } else {
+        xdotool({QStringLiteral("windowraise"), back});
+        ASSERT_TRUE(runUntil([&] { return serverOrder(images).value(0) == back; }));
+    }
+
+    s.harness.send("restore");
+    ASSERT_TRUE(s.harness.line(QStringLiteral("restored")));
+    EXPECT_TRUE(runUntil([&] { return keyWindow(s) == QLatin1String("1.image"); })) << s.harness.transcript();
+    settledStack(s, pins, [&](const QStringList& r) { return frontIsOne(r) && r.contains("1.scale"); });
+    EXPECT_EQ(field(pins[1], "strip_shown"), "1");
+    const QImage after = s.shot(QStringLiteral("restored"));
+    EXPECT_FALSE(near(after.pixel(strip.center()), imageColour, 12)) << "the strip is back";
+    // A second restore changes nothing.
+    s.harness.send("restore");
+    ASSERT_TRUE(s.harness.line(QStringLiteral("restored")));
+    EXPECT_EQ(keyWindow(s), QLatin1String("1.image"));
+}

@@ -1,5 +1,6 @@
-// Pins as a user handles them, through pin_harness under a real X server, with openbox and
-// without a window manager: dragging the image and putting it back with Esc, dragging a corner
+// Pins as a user handles them, through pin_harness under a real X server, with openbox,
+// without a window manager and under openbox at scale 1.5 (where xdotool speaks server pixels
+// and the pin logical points, so exact numbers hold within floating-point rounding): dragging the image and putting it back with Esc, dragging a corner
 // and an edge, zooming with the wheel about the pointer, a double click into edit mode, an
 // arrow drawn and copied (read back with xclip), the menu's "隐藏", and a half-typed strip value
 // kept through the quit review's freeze. Screens are saved as
@@ -32,7 +33,33 @@ const QColor imageColour(60, 140, 90);
 
 QString configName()
 {
-    return X11Environment::server()->options().windowManager ? QStringLiteral("wm") : QStringLiteral("nowm");
+    const XvfbOptions& o = X11Environment::server()->options();
+    return QStringLiteral("%1%2").arg(o.windowManager ? "wm" : "nowm",
+                                      o.scale != 1 ? QStringLiteral("-scale%1").arg(o.scale) : QString());
+}
+
+double pixelScale()
+{
+    return X11Environment::server()->options().scale;
+}
+
+// A logical point (Qt's global coordinates, one screen at the origin) in server pixels, where
+// xdotool moves the pointer.
+QPoint native(QPointF logical)
+{
+    return (logical * pixelScale()).toPoint();
+}
+
+// Where Qt puts the pointer that xdotool moved to a server pixel.
+QPointF logicalOf(QPoint pixel)
+{
+    return QPointF(pixel) / pixelScale();
+}
+
+// Equal within floating-point rounding: a logical delta is a pixel delta divided by the scale.
+bool same(QPointF a, QPointF b)
+{
+    return std::abs(a.x() - b.x()) < 1e-9 && std::abs(a.y() - b.y()) < 1e-9;
 }
 
 QRect rectOf(const QString& text)
@@ -55,11 +82,12 @@ struct Session {
     HarnessProcess harness{QStringLiteral(VORLITH_PIN_HARNESS)};
     QScreen* screen = QGuiApplication::primaryScreen();
     QString source;
+    QSize size; // the image's pixels, one document point each
 
-    Session()
+    explicit Session(QSize imageSize = QSize(600, 400)) : size(imageSize)
     {
         EXPECT_TRUE(harness.line(QStringLiteral("ready")));
-        QImage image(600, 400, QImage::Format_ARGB32_Premultiplied);
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(imageColour);
         source = QStringLiteral("%1/pin-interaction-source-%2.png").arg(testOutputDir()).arg(QCoreApplication::applicationPid());
         image.save(source);
@@ -95,7 +123,8 @@ struct Session {
     QRect frame()
     {
         const Viewport v = viewport();
-        return QRect(qRound(v.origin.x()), qRound(v.origin.y()), qRound(600 * v.scale), qRound(400 * v.scale));
+        return QRect(qRound(v.origin.x()), qRound(v.origin.y()), qRound(size.width() * v.scale),
+                     qRound(size.height() * v.scale));
     }
 
     QImage shot(const QString& name)
@@ -131,12 +160,15 @@ TEST(PinInteractionX11, DragMovesExactlyAndEscPutsItBack)
     Session s;
     const Viewport before = s.viewport();
     ASSERT_GT(before.scale, 0) << s.harness.transcript();
-    const QPoint start = s.frame().center();
+    // 30 points right and 20 up, in server pixels.
+    const QPoint by = native(QPointF(30, -20));
+    const QPoint start = native(s.frame().center());
     press(start);
-    moveTo(start + QPoint(10, -5));
-    moveTo(start + QPoint(30, -20));
-    Viewport moved = s.viewportWhen([&](const Viewport& v) { return v.origin == before.origin + QPointF(30, -20); });
-    EXPECT_EQ(moved.origin, before.origin + QPointF(30, -20));
+    moveTo(start + by / 3);
+    moveTo(start + by);
+    const QPointF target = before.origin + QPointF(30, -20);
+    Viewport moved = s.viewportWhen([&](const Viewport& v) { return same(v.origin, target); });
+    EXPECT_TRUE(same(moved.origin, target)) << moved.origin.x() << "," << moved.origin.y();
     EXPECT_EQ(moved.scale, before.scale);
     s.shot(QStringLiteral("dragged"));
     xdo({QStringLiteral("key"), QStringLiteral("Escape")});
@@ -148,11 +180,11 @@ TEST(PinInteractionX11, DragMovesExactlyAndEscPutsItBack)
 
     // A drag that ends with the release stays.
     press(start);
-    moveTo(start + QPoint(15, 5));
-    moveTo(start + QPoint(30, -20));
+    moveTo(start + native(QPointF(15, 5)));
+    moveTo(start + by);
     release();
-    moved = s.viewportWhen([&](const Viewport& v) { return v.origin == before.origin + QPointF(30, -20); });
-    EXPECT_EQ(moved.origin, before.origin + QPointF(30, -20));
+    moved = s.viewportWhen([&](const Viewport& v) { return same(v.origin, target); });
+    EXPECT_TRUE(same(moved.origin, target)) << moved.origin.x() << "," << moved.origin.y();
 }
 
 TEST(PinInteractionX11, CornerAndEdgeResizeAboutTheOppositeSide)
@@ -162,10 +194,10 @@ TEST(PinInteractionX11, CornerAndEdgeResizeAboutTheOppositeSide)
     QRect frame = s.frame();
     // The bottom-right corner, 4 points inside the image, dragged 60 left and 40 up along the
     // diagonal: about the top-left corner.
-    const QPoint corner = frame.bottomRight() - QPoint(3, 3);
+    const QPoint corner = native(frame.bottomRight() - QPoint(3, 3));
     press(corner);
-    moveTo(corner - QPoint(30, 20));
-    moveTo(corner - QPoint(60, 40));
+    moveTo(corner - native(QPointF(30, 20)));
+    moveTo(corner - native(QPointF(60, 40)));
     release();
     const double expected = before.scale * std::hypot(600 * before.scale - 60, 400 * before.scale - 40)
                           / std::hypot(600 * before.scale, 400 * before.scale);
@@ -175,10 +207,10 @@ TEST(PinInteractionX11, CornerAndEdgeResizeAboutTheOppositeSide)
     // The left edge, 100 to the left: about the right edge.
     frame = s.frame();
     const double right = after.origin.x() + 600 * after.scale;
-    const QPoint edge(frame.left() + 2, frame.center().y());
+    const QPoint edge = native(QPointF(frame.left() + 2, frame.center().y()));
     press(edge);
-    moveTo(edge - QPoint(50, 0));
-    moveTo(edge - QPoint(100, 0));
+    moveTo(edge - native(QPointF(50, 0)));
+    moveTo(edge - native(QPointF(100, 0)));
     release();
     const double widened = after.scale * (600 * after.scale + 100) / (600 * after.scale);
     after = s.viewportWhen([&](const Viewport& v) { return std::abs(v.scale - widened) < 1e-6; });
@@ -191,17 +223,18 @@ TEST(PinInteractionX11, WheelKeepsTheDocumentPointUnderThePointer)
 {
     Session s;
     const QRect frame = s.frame();
-    const QPoint p = frame.topLeft() + QPoint(frame.width() / 3, frame.height() / 4);
-    xdo(at(p));
+    const QPoint pixel = native(frame.topLeft() + QPoint(frame.width() / 3, frame.height() / 4));
+    const QPointF p = logicalOf(pixel);
+    xdo(at(pixel));
     spin(100ms);
     Viewport v = s.viewport();
-    const QPointF under = (QPointF(p) - v.origin) / v.scale;
+    const QPointF under = (p - v.origin) / v.scale;
     for (const char* button : {"4", "4", "5"}) {
         const double scale = v.scale;
         xdo({QStringLiteral("click"), QString::fromLatin1(button)});
         v = s.viewportWhen([&](const Viewport& now) { return now.scale != scale; });
         EXPECT_NE(v.scale, scale) << button;
-        const QPointF now = (QPointF(p) - v.origin) / v.scale;
+        const QPointF now = (p - v.origin) / v.scale;
         EXPECT_LE(std::abs(now.x() - under.x()) * v.scale, 1.0) << button;
         EXPECT_LE(std::abs(now.y() - under.y()) * v.scale, 1.0) << button;
     }
@@ -209,9 +242,11 @@ TEST(PinInteractionX11, WheelKeepsTheDocumentPointUnderThePointer)
 
 TEST(PinInteractionX11, DoubleClickEditArrowCopy)
 {
-    Session s;
+    // Low enough that the toolbar finds room beside it on a 768-pixel screen at 1.5.
+    Session s(QSize(480, 300));
     const QRect frame = s.frame();
-    xdo(at(frame.center()) << QStringLiteral("click") << QStringLiteral("--repeat") << QStringLiteral("2")
+    const QRect pixels(native(frame.topLeft()), native(frame.bottomRight() + QPoint(1, 1)) - QPoint(1, 1));
+    xdo(at(pixels.center()) << QStringLiteral("click") << QStringLiteral("--repeat") << QStringLiteral("2")
                            << QStringLiteral("--delay") << QStringLiteral("80") << QStringLiteral("1"));
     std::optional<QString> bar;
     ASSERT_TRUE(runUntil([&] {
@@ -221,11 +256,11 @@ TEST(PinInteractionX11, DoubleClickEditArrowCopy)
     })) << s.harness.transcript();
     // The toolbar stands beside the pin, not over it.
     const QRect copyButton = rectOf(field(*bar, QStringLiteral("copy")));
-    EXPECT_FALSE(frame.contains(copyButton.center())) << bar->toStdString();
+    EXPECT_FALSE(pixels.contains(copyButton.center())) << bar->toStdString();
     s.harness.send("tool pin=0 key=arrow");
     ASSERT_TRUE(s.harness.line(QStringLiteral("tool")));
-    const QPoint from = frame.topLeft() + QPoint(frame.width() / 4, frame.height() / 4);
-    const QPoint to = frame.topLeft() + QPoint(frame.width() * 3 / 4, frame.height() * 3 / 4);
+    const QPoint from = pixels.topLeft() + QPoint(pixels.width() / 4, pixels.height() / 4);
+    const QPoint to = pixels.topLeft() + QPoint(pixels.width() * 3 / 4, pixels.height() * 3 / 4);
     press(from);
     moveTo((from + to) / 2);
     moveTo(to);
@@ -236,16 +271,19 @@ TEST(PinInteractionX11, DoubleClickEditArrowCopy)
     ASSERT_TRUE(s.harness.line(QStringLiteral("output pin=0"))) << s.harness.transcript();
     const std::optional<QImage> copied = clipboardPng();
     ASSERT_TRUE(copied);
-    EXPECT_EQ(copied->size(), QSize(600, 400));
-    // The arrow's red lies along its line; the rest is the image.
+    EXPECT_EQ(copied->size(), s.size);
+    // The arrow's red lies along its line, from a quarter to three quarters of the image; the
+    // rest is the image.
     int red = 0;
+    const QPointF start(s.size.width() / 4.0, s.size.height() / 4.0);
     for (int i = 20; i < 80; ++i) {
-        const QColor c = copied->pixelColor(150 + 3 * i, 100 + 2 * i);
+        const QPointF along = start + QPointF(s.size.width(), s.size.height()) * (i / 200.0);
+        const QColor c = copied->pixelColor(along.toPoint());
         if (c.red() > 180 && c.green() < 100)
             ++red;
     }
     EXPECT_GT(red, 30);
-    EXPECT_EQ(copied->pixelColor(580, 20), imageColour);
+    EXPECT_EQ(copied->pixelColor(s.size.width() - 20, 20), imageColour);
 }
 
 TEST(PinInteractionX11, MenuHides)
@@ -304,4 +342,35 @@ TEST(PinInteractionX11, HalfTypedFieldSurvivesFreezeAndThaw)
     EXPECT_EQ(field(*strip, "readonly"), "0");
     EXPECT_EQ(field(*strip, "width"), width) << "the document is unchanged";
     s.shot(QStringLiteral("thawed"));
+}
+
+// The harness's own drag and wheel commands (Qt events in the pin's process, for scripts and
+// benchmarks without xdotool) go the same road: exact moves, Esc puts back, a notch zooms by
+// e^0.05 about the point.
+TEST(PinInteractionX11, HarnessDragAndWheelCommands)
+{
+    Session s;
+    const Viewport before = s.viewport();
+    ASSERT_GT(before.scale, 0) << s.harness.transcript();
+    const auto answered = [&](const char* command, const QString& prefix) {
+        s.harness.send(command);
+        const std::optional<QString> line = s.harness.line(prefix);
+        EXPECT_TRUE(line) << s.harness.transcript();
+        const QStringList origin = field(line.value_or(QString()), QStringLiteral("origin")).split(QLatin1Char(','));
+        return Viewport{QPointF(origin.value(0).toDouble(), origin.value(1).toDouble()),
+                        field(line.value_or(QString()), QStringLiteral("scale")).toDouble()};
+    };
+    Viewport v = answered("drag pin=0 by=30,-20 cancel", QStringLiteral("dragged"));
+    EXPECT_EQ(v.origin, before.origin);
+    v = answered("drag pin=0 by=30,-20", QStringLiteral("dragged"));
+    EXPECT_EQ(v.origin, before.origin + QPointF(30, -20));
+    EXPECT_EQ(v.scale, before.scale);
+
+    const QPointF p = v.origin + QPointF(100, 80);
+    const QPointF under = (p - v.origin) / v.scale;
+    const Viewport zoomed = answered(QStringLiteral("wheel pin=0 at=%1,%2 delta=-120").arg(p.x()).arg(p.y()).toLatin1().constData(),
+                                     QStringLiteral("wheeled"));
+    EXPECT_NEAR(zoomed.scale, v.scale * std::exp(-0.05), 1e-9);
+    EXPECT_LE(std::abs((p - zoomed.origin).x() / zoomed.scale - under.x()) * zoomed.scale, 1e-6);
+    EXPECT_LE(std::abs((p - zoomed.origin).y() / zoomed.scale - under.y()) * zoomed.scale, 1e-6);
 }

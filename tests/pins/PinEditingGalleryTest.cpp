@@ -1,6 +1,9 @@
-// A pin being edited, as its windows stand together on screen (image, ring with the text box's
-// backing, strip, badge, toolbar), with a text box reaching past the image's right edge, and
-// the pin's menu, at scale 1 and 2, into build/test-output/pin-editing-*.png (looked at by eye).
+// A pin being edited, as its windows stand together on screen (image, ring, strip, badge,
+// toolbar), with a text begun near the image's right edge, and the pin's menu, at scale 1 and 2,
+// into build/test-output/pin-editing-*.png (looked at by eye). The text box cannot reach past
+// the image (the image window holds it), so a new text moves in as it grows: on the wide image
+// all of it shows; on the narrow one, narrower than the text, the box spans the image and
+// scrolls with the insertion point.
 #include "app/editor/CaptureTextView.h"
 #include "app/editor/EditorDocument.h"
 #include "app/pins/PinDecorationView.h"
@@ -54,7 +57,7 @@ QImage photo(QSize size)
 
 } // namespace
 
-TEST(PinEditingGallery, EditingWithATextBoxPastTheImageAndTheMenu)
+TEST(PinEditingGallery, EditingWithATextNearTheEdgeAndTheMenu)
 {
     struct Case {
         double scale;
@@ -75,7 +78,7 @@ TEST(PinEditingGallery, EditingWithATextBoxPastTheImageAndTheMenu)
         };
         pin->toggleEdit();
         ASSERT_TRUE(pin->isEditing);
-        // A text begun near the right edge: its box reaches past the image.
+        // A text begun near the right edge: its box moves in, within the image.
         pin->host()->performTool(QStringLiteral("text"));
         const QPointF local = at;
         const QPointF global = pin->host()->mapToGlobal(local);
@@ -86,6 +89,10 @@ TEST(PinEditingGallery, EditingWithATextBoxPastTheImageAndTheMenu)
         pin->host()->textEditor()->setText(QStringLiteral("贴图上的说明文字 reaching past"));
         pin->positionChrome();
         EXPECT_TRUE(pin->decoration()->textInputFrame.has_value());
+        EXPECT_TRUE(pin->host()->rect().contains(pin->host()->textEditor()->geometry()));
+        if (size.width() == 480) {
+            EXPECT_LT(pin->host()->textEditor()->x(), at.x() - 100);
+        }
         EXPECT_TRUE(pin->chromeWindow()->isVisible());
         const QImage editing = composite({pin->contentWindow(), pin->borderWindow(), pin->scaleWindow(),
                                           pin->controlsWindow(), pin->chromeWindow()},

@@ -1,14 +1,17 @@
+#include "app/editor/CaptureTextView.h"
 #include "app/editor/EditorDocument.h"
 #include "app/editor/chrome/StripField.h"
 #include "app/editor/chrome/ToolProperties.h"
 #include "app/pins/PinActionButton.h"
 #include "app/pins/PinContentView.h"
+#include "rendering/AnnotationRenderer.h"
 #include "pins/PinFixtures.h"
 
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -252,4 +255,38 @@ TEST(PinEditing, ThawClampsTheSavedSelectionToTheText)
     EXPECT_EQ(width->text(), "12345678");
     EXPECT_EQ(width->selectionStart(), 5);
     EXPECT_EQ(width->selectedText().size(), 3);
+}
+
+TEST(PinEditing, ATextTypedNearTheRightEdgeStaysInSightAndLandsWhereShown)
+{
+    EditedPin e;
+    PinWindowController& pin = *e.pin;
+    pin.editButton()->click();
+    ASSERT_TRUE(pin.isEditing);
+    EditorHostView* host = pin.host();
+    host->performTool(QStringLiteral("text"));
+    const QPointF at(host->width() - 40, host->height() / 2.0);
+    e.hostMouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    e.hostMouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+    CaptureTextView* editor = host->textEditor();
+    ASSERT_TRUE(editor);
+    const QString typed = QStringLiteral("说明文字 past");
+    editor->setText(typed);
+    // The editor holds the whole text inside the image: nothing typed is scrolled away.
+    const QRect shown = editor->geometry();
+    EXPECT_TRUE(host->rect().contains(shown)) << shown.x() << "," << shown.width();
+    const double scale = pin.viewport().scale();
+    const AnnotationStyle style = pin.document().styles.value(CaptureTool::text, EditorDocument::defaultStyle(CaptureTool::text));
+    const double textWidth = AnnotationRenderer::textBounds(typed, Point{}, style.fontSize).width() * scale;
+    EXPECT_GE(shown.width(), textWidth);
+    EXPECT_LT(shown.x(), at.x());
+    EXPECT_EQ(editor->horizontalScrollBar()->value(), 0);
+
+    // Committed where it was shown, inside the image.
+    ASSERT_TRUE(host->prepareForExternalAction());
+    const Annotation& mark = pin.document().session.annotations().back();
+    const Rect box = mark.bounds();
+    const Rect image = pin.viewport().documentRect();
+    EXPECT_NEAR((box.minX() - image.minX()) * scale, shown.x(), 1.5);
+    EXPECT_LE(box.maxX(), image.maxX());
 }

@@ -105,6 +105,9 @@ void EditorHostView::layoutTextEditor()
     input.bounds = bounds();
     input.scale = s;
     input.textOrigin = m_text.textOrigin;
+    // In a pin a new text moves in as it grows (it is committed where it is shown); an edited
+    // mark stays where it stands.
+    input.keepWholeText = m_isPinned && !m_text.editingID;
     // The composition counts: the editor grows while the user composes.
     input.textBox = AnnotationRenderer::textBounds(editor->displayedText(), Point{}, textStyle().fontSize).size;
     if (window() && m_chrome.toolbar->isVisible())

@@ -37,6 +37,13 @@ Point TextEntryLayout::origin(const Rect& area, Point textOrigin, double scale)
             pulledIn(area.minY(), area.maxY(), keep, textOrigin.y)};
 }
 
+Point TextEntryLayout::wholeTextOrigin(const Rect& area, Point textOrigin, Size textBox, double scale)
+{
+    const double least = minimumVisible / validScale(scale);
+    return {pulledIn(area.minX(), area.maxX(), std::max(least, textBox.width + textSlack), textOrigin.x),
+            pulledIn(area.minY(), area.maxY(), std::max(least, textBox.height + textSlack), textOrigin.y)};
+}
+
 Size TextEntryLayout::size(const Rect& area, Point origin, Size textBox)
 {
     return {std::min(std::max(area.maxX() - origin.x, 0.0), std::max(textBox.width + textSlack, minimumWidth)),
@@ -68,7 +75,8 @@ Size TextEntryLayout::avoidingToolbar(const Rect& frame, const Rect& toolbar, do
 TextEntryLayout::Frame TextEntryLayout::layout(const Input& input)
 {
     const Rect region = area(input.bounds, input.scale);
-    const Point at = origin(region, input.textOrigin, input.scale);
+    const Point at = input.keepWholeText ? wholeTextOrigin(region, input.textOrigin, input.textBox, input.scale)
+                                         : origin(region, input.textOrigin, input.scale);
     Rect frame(at, size(region, at, input.textBox));
     if (input.toolbar)
         frame.size = avoidingToolbar(frame, *input.toolbar, input.scale);

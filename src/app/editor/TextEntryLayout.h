@@ -32,6 +32,11 @@ struct TextEntryLayout {
         // The toolbar's frame in bounds coordinates while it is visible in a window; absent
         // otherwise (then nothing is avoided).
         std::optional<Rect> toolbar;
+        // Pull the text in as it grows, so that its whole box (with the slack) stays inside
+        // the area wherever it fits, not only 40 / scale of it. A pin's view is its image,
+        // often small: the editor cannot reach past it, and a text begun near its right or
+        // bottom edge would otherwise scroll its beginning out of sight while it is typed.
+        bool keepWholeText = false;
     };
 
     struct Frame {
@@ -46,6 +51,9 @@ struct TextEntryLayout {
     [[nodiscard]] static Rect area(const Rect& bounds, double scale);
     // The text origin pulled in so that at least 40 / scale points of the text stay in the area.
     [[nodiscard]] static Point origin(const Rect& area, Point textOrigin, double scale);
+    // The text origin pulled in so that the whole text box and its slack stay in the area, or
+    // at least 40 / scale points of it where that is more; never before the area's near edges.
+    [[nodiscard]] static Point wholeTextOrigin(const Rect& area, Point textOrigin, Size textBox, double scale);
     // The frame size from the origin to the area's far edges, at most the text box with its
     // slack (and never less than 180 × 70 while the area allows).
     [[nodiscard]] static Size size(const Rect& area, Point origin, Size textBox);
