@@ -50,8 +50,9 @@
 //   menu pin=N at=X,Y     -> "menu pin=N item0=RECT … item5=RECT": the context menu popped up at
 //                            a point (logical), its items in server pixels
 //   freeze pin=N on|off   -> "frozen pin=N on|off": the quit review's freeze
-//   strip pin=N           -> "strip pin=N field=RECT text=T focused=0|1 readonly=0|1 width=W":
-//                            the first field of the editor's property strip and the pen's width
+//   strip pin=N           -> "strip pin=N field=RECT text=T focused=0|1 readonly=0|1 width=W
+//                            tool=RAW": the first field of the editor's property strip, the
+//                            pen's width and the editor's tool
 //   viewport pin=N        -> "viewport pin=N origin=X,Y scale=S" (logical, unrounded)
 //   (unasked) "closed pin=N" when a pin's own close button or menu closed it
 //   visible pin=N on|off  -> "visible pin=N on|off": shown or hidden as its hide button does
@@ -531,12 +532,13 @@ private:
             const StripField* field = pin->host()->properties()->findChild<StripField*>();
             const AnnotationStyle pen = pin->document().styles.value(CaptureTool::pen,
                                                                      EditorDocument::defaultStyle(CaptureTool::pen));
-            say(QStringLiteral("strip pin=%1 field=%2 text=%3 focused=%4 readonly=%5 width=%6")
+            say(QStringLiteral("strip pin=%1 field=%2 text=%3 focused=%4 readonly=%5 width=%6 tool=%7")
                     .arg(index, field && field->isVisible() ? harness::nativeRectText(field) : QStringLiteral("none"),
                          field ? field->text() : QString())
                     .arg(int(field && field->window()->focusWidget() == field))
                     .arg(int(field && field->isReadOnly()))
-                    .arg(pen.width));
+                    .arg(pen.width)
+                    .arg(captureTool::rawValue(pin->document().tool)));
         } else if (command == QLatin1String("visible")) {
             const bool on = words.contains(QStringLiteral("on"));
             pin->setVisible(on);

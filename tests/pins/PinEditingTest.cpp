@@ -82,6 +82,27 @@ TEST(PinEditing, TheEditButtonEntersAndLeavesOnce)
     EXPECT_TRUE(pin.resizeWindow(0)->isVisible());
 }
 
+// Without a compositor the toolbar's panel keeps only the toolbar's rounded body (its corners
+// would show black); with one it is whole, and it follows the compositor coming and going.
+TEST(PinEditing, WithoutACompositorTheToolbarPanelKeepsOnlyItsRoundedBody)
+{
+    EditedPin e;
+    PinWindowController& pin = *e.pin;
+    e.f.kit->setCompositor(false);
+    pin.editButton()->click();
+    ASSERT_TRUE(pin.chromeWindow()->isVisible());
+    const QRect panel = pin.chromeWindow()->rect();
+    const QRegion mask = pin.chromeWindow()->mask();
+    ASSERT_FALSE(mask.isEmpty());
+    EXPECT_FALSE(mask.contains(panel.topLeft()));
+    EXPECT_FALSE(mask.contains(panel.bottomRight()));
+    EXPECT_TRUE(mask.contains(panel.center()));
+    EXPECT_TRUE(mask.contains(QPoint(panel.center().x(), panel.top())));
+    e.f.kit->setCompositor(true);
+    pin.activateControls();
+    EXPECT_TRUE(pin.chromeWindow()->mask().isEmpty());
+}
+
 TEST(PinEditing, BusyOutputAndRefusedCommitsChangeNothing)
 {
     EditedPin e;

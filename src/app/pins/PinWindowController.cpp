@@ -1,5 +1,6 @@
 #include "app/pins/PinWindowController.h"
 
+#include "app/base/RoundedWindowMask.h"
 #include "app/editor/EditorDocument.h"
 #include "app/editor/EditorHostView.h"
 #include "app/editor/chrome/CaptureToolbar.h"
@@ -105,6 +106,10 @@ void PinWindowController::makeWindows()
     kit.place(m_contentWindow.get(), WindowLevel::pin, true);
     kit.keepOnAllDesktops(m_contentWindow.get());
     m_chromeWindow->setWindowFlags(Qt::FramelessWindowHint);
+    // Shown beside the image being edited, the toolbar's panel must not take the keyboard from
+    // it (a window manager focuses a newly mapped dialog): the tool letters and shortcuts are the
+    // editor's. A click into one of the panel's fields still gives the panel the keyboard.
+    m_chromeWindow->setAttribute(Qt::WA_ShowWithoutActivating);
     kit.placeDialog(m_chromeWindow.get(), m_contentWindow.get(), WindowLevel::pin);
     // Satellites, bottom first: ring, resize panels, badge, strip.
     kit.attachSatellite(m_borderWindow.get(), m_contentWindow.get());
@@ -332,6 +337,7 @@ void PinWindowController::positionChrome()
         toolbar->move(0, 0);
         toolbar->show();
     }
+    shapeChromeWindow();
     showWindow(m_chromeWindow.get());
     m_placingChrome = false;
 }
@@ -409,7 +415,17 @@ void PinWindowController::showCompositedLook()
         for (auto& panel : m_resizeWindows)
             panel->hide();
     }
+    shapeChromeWindow();
     m_decoration->update();
+}
+
+void PinWindowController::shapeChromeWindow()
+{
+    const CaptureToolbar* toolbar = m_host ? m_host->toolbar() : nullptr;
+    if (windows().hasCompositor() || !toolbar)
+        m_chromeWindow->clearMask();
+    else
+        m_chromeWindow->setMask(roundedWindowMask(QRectF(toolbar->geometry()), toolbar->cornerRadius()));
 }
 
 void PinWindowController::updateHover()

@@ -161,6 +161,9 @@ private:
     Rect contentFrame() const;
     std::optional<DisplayScreen> contentScreen() const;
     void showCompositedLook();
+    // Without a compositor the toolbar's panel keeps only the toolbar's rounded body: its
+    // transparent corners would show black.
+    void shapeChromeWindow();
     void orderOutAll(bool close);
     void showWindow(QWidget* window);
     void startRestoringRender();
