@@ -22,7 +22,7 @@ namespace vorlith {
 // What a worker job returns: jobs take a std::stop_token (their own, see WorkerPool::run)
 // or nothing.
 template <typename Job>
-using JobResult = std::conditional_t<std::is_invocable_v<Job&, std::stop_token>,
+using JobResult = typename std::conditional_t<std::is_invocable_v<Job&, std::stop_token>,
                                      std::invoke_result<Job&, std::stop_token>, std::invoke_result<Job&>>::type;
 
 // A dedicated pool of worker threads, one per job queue, sized to what the queue lets run at

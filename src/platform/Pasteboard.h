@@ -36,7 +36,8 @@ struct PasteboardRead {
 // the owner answers and gives up on an owner that makes no progress for
 // `noProgressTimeout`; data that arrives in pieces counts as progress with every piece, so a
 // large image that takes longer than that in total is still read. Every caller reads through
-// these tasks: the copy's snapshot of the previous contents, and the clipboard import
+// these tasks: the copy's snapshot of the previous contents (where one is needed, see
+// `failedWriteKeepsContents`), and the clipboard import
 // ("image/png", "image/tiff", "text/uri-list", "x-special/gnome-copied-files", ...). A reader
 // compares `changeCount()` before and after its reads to know that they belong together.
 //
@@ -67,6 +68,10 @@ public:
     virtual qint64 clearContents() = 0;
     // Puts the items on the clipboard; false when the clipboard did not take them.
     virtual bool writeObjects(const QList<PasteboardItem>& items) = 0;
+    // True when a clear followed by a write that fails leaves the previous contents as they
+    // were: the clear only counts and the write replaces the contents in one step or not at
+    // all (X11). A copy then needs no snapshot of the previous contents to restore.
+    virtual bool failedWriteKeepsContents() const = 0;
 
     // Called once when the application quits. On X11 what we wrote is served by this process
     // and would vanish with it: a running clipboard manager is asked to keep a copy. Blocks

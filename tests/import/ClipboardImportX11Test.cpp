@@ -1,4 +1,5 @@
 #include "app/import/ImageImportService.h"
+#include "import/ChildProcess.h"
 #include "import/ImportFixtures.h"
 #include "import/ImportTestSupport.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -152,4 +153,24 @@ TEST_F(ClipboardImportX11, ALargeImageServedInSlowPiecesImports)
     ASSERT_EQ(m_accepted.images.size(), 1);
     EXPECT_EQ(m_accepted.images[0].source.image.pixel(399, 299), noise.pixel(399, 299));
     EXPECT_GT(owner.piecesSent(), 3);
+}
+
+TEST_F(ClipboardImportX11, APngBombCopiedByAnotherProgramIsRefusedAtOnceWithoutTakingMemory)
+{
+    QImage plain(16, 12, QImage::Format_RGB32);
+    plain.fill(qRgb(200, 40, 40));
+    copyElsewhere(*m_pasteboard, QStringLiteral("image/png"), pngBytes(plain));
+    const ImportChildRun baseline = runImportChild({QStringLiteral("clipboard")});
+    ASSERT_TRUE(baseline.finished);
+    EXPECT_EQ(baseline.reason, QStringLiteral("ok"));
+    for (const bool afterImageData : {false, true}) {
+        SCOPED_TRACE(afterImageData ? "after the image data" : "before the image data");
+        copyElsewhere(*m_pasteboard, QStringLiteral("image/png"), pngBomb(afterImageData));
+        const ImportChildRun run = runImportChild({QStringLiteral("clipboard")});
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.reason, QStringLiteral("图片损坏或无法读取。"));
+        EXPECT_LT(run.seconds, 0.1);
+        EXPECT_LT(run.peakKilobytes - baseline.peakKilobytes, 10 * 1024)
+            << "peak " << run.peakKilobytes << " KiB against " << baseline.peakKilobytes << " KiB";
+    }
 }

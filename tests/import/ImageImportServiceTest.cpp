@@ -1,4 +1,5 @@
 #include "app/import/ImageImportService.h"
+#include "import/ChildProcess.h"
 #include "import/ImportFixtures.h"
 #include "import/ImportTestSupport.h"
 #include "support/FakeFolderAccess.h"
@@ -257,4 +258,49 @@ TEST_F(ImportBatch, CancellingAtAnyPointReleasesEveryReservation)
     }
     EXPECT_TRUE(acceptedBeforeCancel.contains(0) && acceptedBeforeCancel.contains(1) && acceptedBeforeCancel.contains(2))
         << "the sweep did not reach every file";
+}
+
+TEST_F(ImportBatch, DamagedAndForeignFilesAreToldApartAndNothingCutShortIsPinned)
+{
+    QImage photo(64, 48, QImage::Format_RGB32);
+    photo.fill(qRgb(90, 120, 30));
+    const QString corrupt = QStringLiteral("图片损坏或无法读取。");
+    const QString unsupported = QStringLiteral("仅支持PNG和JPEG图片文件。");
+    const QList<QUrl> urls{
+        write(QStringLiteral("cut.png"), pngBytes(photo).chopped(20)),
+        write(QStringLiteral("cut.jpg"), jpegBytes(photo).chopped(100)),
+        write(QStringLiteral("photo.heic"), isoMediaImage("heic")),
+        write(QStringLiteral("photo.avif"), isoMediaImage("avif")),
+        write(QStringLiteral("whole.jpg"), jpegBytes(photo)),
+    };
+    const Service::Result result = run(urls);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, Status::completed());
+    EXPECT_EQ(result->failures, (QList<Service::Failure>{{QStringLiteral("cut.png"), corrupt},
+                                                         {QStringLiteral("cut.jpg"), corrupt},
+                                                         {QStringLiteral("photo.heic"), unsupported},
+                                                         {QStringLiteral("photo.avif"), unsupported}}));
+    ASSERT_EQ(m_accepted.images.size(), 1);
+    EXPECT_EQ(m_accepted.images[0].source.image.size(), QSize(64, 48));
+    expectNothingHalfMade(*m_store, *result);
+}
+
+TEST_F(ImportBatch, APngBombIsRefusedAtOnceWithoutTakingMemory)
+{
+    QImage plain(16, 12, QImage::Format_RGB32);
+    plain.fill(qRgb(200, 40, 40));
+    // The same import of a sound file of the same size is the yardstick for time and memory.
+    const ImportChildRun baseline = runImportChild({QStringLiteral("file"), write(QStringLiteral("plain.png"), pngBytes(plain)).toLocalFile()});
+    ASSERT_TRUE(baseline.finished);
+    EXPECT_EQ(baseline.reason, QStringLiteral("ok"));
+    for (const bool afterImageData : {false, true}) {
+        SCOPED_TRACE(afterImageData ? "after the image data" : "before the image data");
+        const QUrl bomb = write(QStringLiteral("bomb.png"), pngBomb(afterImageData));
+        const ImportChildRun run = runImportChild({QStringLiteral("file"), bomb.toLocalFile()});
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.reason, QStringLiteral("图片损坏或无法读取。"));
+        EXPECT_LT(run.seconds, 0.1);
+        EXPECT_LT(run.peakKilobytes - baseline.peakKilobytes, 10 * 1024)
+            << "peak " << run.peakKilobytes << " KiB against " << baseline.peakKilobytes << " KiB";
+    }
 }

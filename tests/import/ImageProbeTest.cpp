@@ -4,12 +4,16 @@
 #include "core/CancellationError.h"
 #include "import/ImportFixtures.h"
 #include "rendering/Bitmap.h"
+#include "support/RenderingFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QColorSpace>
+#include <QElapsedTimer>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
+
+#include <png.h>
 
 #include <optional>
 
@@ -224,4 +228,102 @@ TEST(ImageProbe, BookkeepingEstimate)
     // Names count in UTF-8 bytes; the URL in its percent-encoded form.
     const QUrl chinese = QUrl::fromLocalFile(QStringLiteral("/图.png")); // file:///%E5%9B%BE.png, 图.png
     EXPECT_EQ(ImageProbe::metadataBytes({chinese}), 4'096 + 2 * (21 + 7) + 1'536);
+}
+
+namespace {
+
+// The error the probe and the decode together give, or none when the bytes decode.
+std::optional<ImportError::Reason> importError(const QByteArray& bytes, bool filesOnly)
+{
+    try {
+        probeAndDecode(bytes, filesOnly);
+        return std::nullopt;
+    } catch (const ImportError& error) {
+        return error.reason();
+    }
+}
+
+// A JPEG with an APP segment holding an end-of-image marker of its own, as EXIF thumbnails do.
+QByteArray withThumbnailMarker(const QByteArray& jpeg)
+{
+    const QByteArray payload = QByteArray("Thumb\0", 6) + QByteArray("\xFF\xD8\xFF\xD9", 4);
+    QByteArray segment("\xFF\xE2", 2);
+    segment += char((payload.size() + 2) >> 8);
+    segment += char((payload.size() + 2) & 0xFF);
+    return jpeg.left(2) + segment + payload + jpeg.mid(2);
+}
+
+} // namespace
+
+TEST(ImageProbe, DamagedBombedAndForeignBytesAreRefusedByTheirStructure)
+{
+    const QImage pattern = orientationPattern();
+    const QByteArray png = pngBytes(pattern);
+    const QByteArray jpeg = jpegBytes(pattern);
+    const QByteArray thumbnailed = withThumbnailMarker(jpeg);
+    const QByteArray noisy = pngBytes(noiseImage(QSize(300, 200)));
+    ASSERT_FALSE(cutAfterImageChunk(noisy, 3).isEmpty()) << "the fixture has fewer than three IDAT chunks";
+    using R = ImportError::Reason;
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        std::optional<R> asFile;
+        std::optional<R> fromClipboard;
+    } cases[] = {
+        {"PNG bomb before the image data", pngBomb(false), R::corrupt, R::corrupt},
+        {"PNG bomb after the image data", pngBomb(true), R::corrupt, R::corrupt},
+        {"PNG cut inside its image data", png.left(png.size() / 2), R::corrupt, R::corrupt},
+        {"PNG cut after a whole IDAT chunk", cutAfterImageChunk(noisy, 3), R::corrupt, R::corrupt},
+        {"PNG whose image data stops inside its only chunk", withShortImageData(png), R::corrupt, R::corrupt},
+        {"PNG without its IEND", png.left(png.size() - 12), R::corrupt, R::corrupt},
+        {"JPEG cut in its scan", jpeg.left(jpeg.size() * 2 / 3), R::corrupt, R::corrupt},
+        {"JPEG without its end marker", jpeg.left(jpeg.size() - 2), R::corrupt, R::corrupt},
+        {"JPEG whose thumbnail ends but whose image is cut", thumbnailed.left(thumbnailed.size() - 40), R::corrupt,
+         R::corrupt},
+        {"JPEG with a thumbnail", thumbnailed, {}, {}},
+        {"JPEG with bytes after its end", jpeg + QByteArray(64, 'x'), {}, {}},
+        {"progressive JPEG", jpegBytes(pattern, 90, true), {}, {}},
+        {"HEIC", isoMediaImage("heic"), R::unsupported, R::corrupt},
+        {"AVIF", isoMediaImage("avif"), R::unsupported, R::corrupt},
+        {"an MP4 video", isoMediaImage("isom"), R::corrupt, R::corrupt},
+        {"WebP", QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) + QByteArray(20, 0), R::unsupported, R::corrupt},
+    };
+    for (const auto& c : cases) {
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(importError(c.bytes, true), c.asFile) << c.what << " as a file";
+        EXPECT_EQ(importError(c.bytes, false), c.fromClipboard) << c.what << " from the clipboard";
+        EXPECT_LT(clock.elapsed(), 100) << c.what;
+    }
+}
+
+TEST(ImageProbe, PngsWithASideOverAMillionPixelsDecodeWithinThePixelLimit)
+{
+    const struct {
+        const char* what;
+        int width, height, colorType, depth;
+        bool interlaced;
+    } cases[] = {
+        {"RGB 8-bit, 2 × 1,200,000", 2, 1'200'000, PNG_COLOR_TYPE_RGB, 8, false},
+        {"RGBA 16-bit, 1,200,000 × 2", 1'200'000, 2, PNG_COLOR_TYPE_RGBA, 16, false},
+        {"palette, interlaced, 3 × 1,000,001", 3, 1'000'001, PNG_COLOR_TYPE_PALETTE, 8, true},
+        {"grey 8-bit, 1,500,000 × 1", 1'500'000, 1, PNG_COLOR_TYPE_GRAY, 8, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray png = libpngBytes(c.width, c.height, c.colorType, c.depth, c.interlaced);
+        ASSERT_FALSE(png.isEmpty());
+        const ImageMetadata metadata = ImageProbe::metadata(png, true);
+        EXPECT_EQ(metadata, (ImageMetadata{c.width, c.height, c.width, c.height}));
+        const QImage image = ImageProbe::decode(png, metadata);
+        ASSERT_EQ(image.size(), QSize(c.width, c.height));
+        expectBitmapFormat(image);
+        for (const QPoint at : {QPoint(0, 0), QPoint(c.width - 1, c.height - 1), QPoint(c.width / 2, c.height / 3)}) {
+            // Compared as stored, premultiplied: a transparent pixel keeps no colour.
+            const QRgb stored = reinterpret_cast<const QRgb*>(image.constScanLine(at.y()))[at.x()];
+            EXPECT_TRUE(near(stored, qPremultiply(libpngPixel(at.x(), at.y(), c.colorType)), 1)) << at.x() << "," << at.y();
+        }
+        // Cut short, the same file is damaged.
+        EXPECT_THROW(ImageProbe::decode(withShortImageData(png), metadata), ImportError);
+    }
 }

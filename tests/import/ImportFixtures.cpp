@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <png.h>
+
+#include <cstring>
+#include <vector>
+
 namespace vorlith::test {
 
 namespace {
@@ -22,7 +27,7 @@ public:
 [[maybe_unused]] const auto* const decoderLimit =
     ::testing::AddGlobalTestEnvironment(new DecoderLimitEnvironment);
 
-QByteArray encode(const QImage& image, const char* format, int quality = -1)
+QByteArray encode(const QImage& image, const char* format, int quality = -1, bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -30,6 +35,7 @@ QByteArray encode(const QImage& image, const char* format, int quality = -1)
     QImageWriter writer(&buffer, format);
     if (quality >= 0)
         writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
     EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
     return bytes;
 }
@@ -88,9 +94,9 @@ QByteArray pngBytes(const QImage& image)
     return encode(image, "png");
 }
 
-QByteArray jpegBytes(const QImage& image, int quality)
+QByteArray jpegBytes(const QImage& image, int quality, bool progressive)
 {
-    return encode(image, "jpeg", quality);
+    return encode(image, "jpeg", quality, progressive);
 }
 
 QByteArray tiffBytes(const QImage& image)
@@ -165,6 +171,111 @@ QByteArray pngAnnouncing(int width, int height)
     data.replace(0, 4, be32(quint32(width)));
     data.replace(4, 4, be32(quint32(height)));
     return png.left(8) + chunk("IHDR", data) + png.mid(8 + 25);
+}
+
+QByteArray pngBomb(bool afterImageData)
+{
+    QImage image(16, 12, QImage::Format_RGB32);
+    image.fill(qRgb(200, 40, 40));
+    const QByteArray png = pngBytes(image);
+    const qsizetype at = findChunk(png, afterImageData ? "IEND" : "IDAT");
+    const QByteArray claim = be32(0x7FFF'FFFFu) + QByteArray("tEXtComment\0", 12);
+    return afterImageData ? png.left(at) + claim : png.left(at) + claim + png.mid(at);
+}
+
+QByteArray cutAfterImageChunk(const QByteArray& png, int n)
+{
+    qsizetype at = 8;
+    int seen = 0;
+    while (at + 8 <= png.size()) {
+        const quint32 length = quint32(uchar(png[at])) << 24 | quint32(uchar(png[at + 1])) << 16 |
+                               quint32(uchar(png[at + 2])) << 8 | quint32(uchar(png[at + 3]));
+        const bool data = png.mid(at + 4, 4) == "IDAT";
+        at += 12 + qsizetype(length);
+        if (data && ++seen == n)
+            return png.left(at);
+    }
+    return {};
+}
+
+QByteArray withShortImageData(const QByteArray& png)
+{
+    const qsizetype idat = findChunk(png, "IDAT");
+    const qsizetype iend = findChunk(png, "IEND");
+    if (idat < 0 || iend < 0)
+        return {};
+    const QByteArray data = png.mid(idat + 8, iend - idat - 12);
+    return png.left(idat) + chunk("IDAT", data.left(data.size() / 2)) + png.mid(iend);
+}
+
+QByteArray isoMediaImage(const QByteArray& brand)
+{
+    QByteArray box = be32(20) + "ftyp" + brand + be32(0) + brand;
+    return box + be32(33) + "meta" + QByteArray(25, '\0');
+}
+
+QByteArray libpngBytes(int width, int height, int colorType, int depth, bool interlaced)
+{
+    QByteArray out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_byte> row;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t length) {
+            static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<const char*>(data), qsizetype(length));
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), depth, colorType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        std::vector<png_color> ramp(256);
+        for (int i = 0; i < 256; ++i)
+            ramp[size_t(i)] = png_color{png_byte(i), png_byte(i), png_byte(i)};
+        png_set_PLTE(png, info, ramp.data(), 256);
+    }
+    png_write_info(png, info);
+    if (depth == 16)
+        png_set_swap(png); // samples given in host order
+    const int channels = colorType == PNG_COLOR_TYPE_RGBA ? 4 : colorType == PNG_COLOR_TYPE_RGB ? 3 : 1;
+    const int bytes = depth / 8;
+    row.resize(size_t(width * channels * bytes));
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < height; ++y) {
+            png_byte* at = row.data();
+            for (int x = 0; x < width; ++x) {
+                const QRgb p = libpngPixel(x, y, colorType);
+                const int samples[] = {qRed(p), qGreen(p), qBlue(p), qAlpha(p)};
+                for (int c = 0; c < channels; ++c) {
+                    if (bytes == 2) { // the 8-bit value repeated, so 16 bits read back as it
+                        const quint16 wide = quint16(samples[c] * 257);
+                        std::memcpy(at, &wide, 2);
+                    } else {
+                        *at = png_byte(samples[c]);
+                    }
+                    at += bytes;
+                }
+            }
+            png_write_row(png, row.data());
+        }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+QRgb libpngPixel(int x, int y, int colorType)
+{
+    const int red = (x + 3 * y) % 256;
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_PALETTE)
+        return qRgb(red, red, red);
+    return qRgba(red, (7 * x + y) % 256, 200, colorType == PNG_COLOR_TYPE_RGBA ? (x + y) % 256 : 255);
 }
 
 QByteArray twoPageTiff()

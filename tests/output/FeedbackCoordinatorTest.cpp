@@ -4,6 +4,9 @@
 #include "output/ToastFixture.h"
 #include "support/TestSupport.h"
 
+#include <QPainter>
+#include <QTest>
+#include <QToolTip>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -315,6 +318,72 @@ TEST_F(FeedbackCoordinatorTest, DetailsButtonOpensOneWindowThatClosesWithTheToas
     EXPECT_EQ(window->windowTitle(), QStringLiteral("图片置顶结果"));
     coordinator->remove(id);
     EXPECT_TRUE(runUntil([&] { return window.isNull(); }));
+}
+
+// A window manager's close only hides the details window: "详情" must show it again.
+TEST_F(FeedbackCoordinatorTest, DetailsOpenAgainAfterTheWindowWasClosed)
+{
+    const QUuid id = begin();
+    ASSERT_TRUE(coordinator->failure(id, QStringLiteral("2张图片未能置顶"), QStringLiteral("a.png：无法读取")));
+    renderer(id).invokeAction();
+    QPointer<QWidget> window = renderer(id).detailsWindow();
+    ASSERT_TRUE(window && window->isVisible());
+    window->close();
+    ASSERT_TRUE(window && !window->isVisible());
+    renderer(id).invokeAction();
+    EXPECT_EQ(renderer(id).detailsWindow(), window.data());
+    EXPECT_TRUE(window->isVisible()) << "shown again";
+}
+
+// The save failure's two lines and the queue suffix: every line laid out, the body as wide as
+// the widest line (not both end to end), the suffix at the end of the last line.
+TEST_F(FeedbackCoordinatorTest, AFailureOfTwoLinesShowsBothWithTheQueueSuffix)
+{
+    const QString message = QStringLiteral("保存失败：磁盘空间不足\n截图与保存设置已保留，可重试。");
+    const QUuid head = fail(message);
+    fail(QStringLiteral("复制失败"));
+    fail(QStringLiteral("复制失败"));
+    OutputToastRenderer& shown = renderer(head);
+    ASSERT_TRUE(shown.panel());
+    const QStringList lines = shown.label()->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << shown.label()->text().toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("保存失败：磁盘空间不足"));
+    EXPECT_EQ(lines[1], QStringLiteral("截图与保存设置已保留，可重试。（另有2项待处理，关闭后查看）"));
+
+    const QFontMetricsF metrics(shown.label()->font());
+    EXPECT_GE(shown.label()->height(), 2 * metrics.height() - 1) << "room for both lines";
+    const double body = shown.surface()->bodyRect().width();
+    // A failure without an action button: 94 beside its text.
+    EXPECT_NEAR(body, metrics.horizontalAdvance(lines[1]) + 94, 2) << "measured by its widest line";
+    EXPECT_GE(shown.surface()->bodyRect().height(), 40 + metrics.lineSpacing() - 1);
+    EXPECT_LE(shown.closeButton()->geometry().bottom(), shown.label()->geometry().top() + 24)
+        << "the close button beside the first line";
+
+    QImage image(shown.panel()->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    shown.panel()->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter.end();
+    saveTestImage(image, QStringLiteral("toast-two-lines-two-queued"));
+    // Ink in both halves of the label.
+    const QRect label = shown.label()->geometry();
+    EXPECT_TRUE(bothLinesInked(image, label));
+}
+
+// The panel never becomes active; its tool tips show all the same.
+TEST_F(FeedbackCoordinatorTest, ToolTipsShowOnTheNeverActivePanel)
+{
+    const QUuid id = fail(QStringLiteral("复制失败"));
+    QWidget* panel = renderer(id).panel();
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->testAttribute(Qt::WA_AlwaysShowToolTips));
+    ASSERT_TRUE(runUntil([&] { return panel->isVisible(); }));
+    EXPECT_FALSE(panel->isActiveWindow());
+    QWidget* close = renderer(id).closeButton();
+    QTest::mouseMove(close, close->rect().center());
+    EXPECT_TRUE(runUntil([] { return QToolTip::isVisible(); }, 3s));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("关闭提示"));
+    QToolTip::hideText();
 }
 
 TEST_F(FeedbackCoordinatorTest, WithoutACompositorThePanelIsMaskedToItsBody)

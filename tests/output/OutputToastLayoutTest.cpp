@@ -1,5 +1,9 @@
 #include "app/base/YUpSpace.h"
+#include "app/base/InterfaceFonts.h"
 #include "app/output/feedback/OutputToastLayout.h"
+#include "app/output/feedback/ToastText.h"
+
+#include <QFontMetricsF>
 
 #include <gtest/gtest.h>
 
@@ -80,4 +84,51 @@ TEST(OutputToastLayout, SubviewsOfAShortToast)
     const auto progress = OutputToastLayout::subviews(300, 88, true, false);
     EXPECT_EQ(progress.button, Rect(267, 31, 48, 26));
     EXPECT_EQ(progress.label, Rect(65, 35, 195, 17));
+}
+
+TEST(OutputToastLayout, SubviewsOfATwoLineToast)
+{
+    const OutputToastLayout::Content content{200, true, true, 2, 17};
+    EXPECT_EQ(OutputToastLayout::bodyHeightFor(content), 57);
+    // Panel 105 high: the symbol and the close button beside the first line, the label over
+    // both lines, the button centred on the body.
+    const auto views = OutputToastLayout::subviews(300, 105, true, true);
+    EXPECT_EQ(views.symbol, Rect(37, 35, 18, 18));
+    EXPECT_EQ(views.label, Rect(65, 35, 169, 34));
+    EXPECT_EQ(views.closeButton, Rect(295, 34, 20, 20));
+    EXPECT_EQ(views.button, Rect(241, 39.5, 48, 26));
+}
+
+TEST(ToastText, LinesAreFittedAndTheQueueSuffixStays)
+{
+    const QFont font = InterfaceFonts::system(OutputToastLayout::textPixelSize);
+    const QFontMetricsF metrics(font);
+    const QString queued = ToastText::queueSuffix(12);
+    const struct {
+        const char* name;
+        QString text;
+        double width;
+        QString first, last; // what the first and last fitted lines start and end with
+    } cases[] = {
+        {"two short lines", QStringLiteral("保存失败\n可重试。") + queued, 1000, QStringLiteral("保存失败"),
+         QStringLiteral("可重试。") + queued},
+        {"a long last line keeps its queue suffix", QStringLiteral("保存失败\n截图与保存设置已保留，可重试。") + queued, 260,
+         QStringLiteral("保存失败"), QStringLiteral("…") + queued},
+        {"a long last line keeps the cap suffix", QStringLiteral("截图与保存设置已保留，可重试。") + ToastText::capSuffix(), 230,
+         QStringLiteral("截图"), QStringLiteral("…") + ToastText::capSuffix()},
+        {"a long first line is cut at its end", QStringLiteral("保存失败：目标文件夹不可写入，请换一个文件夹\n可重试。"), 120,
+         QStringLiteral("保存失败"), QStringLiteral("可重试。")},
+        {"a long line without suffix is cut at its end", QStringLiteral("无法保存图片：目标文件夹不可写入"), 100,
+         QStringLiteral("无法保存"), QStringLiteral("…")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList lines = ToastText::fittedLines(c.text, metrics, c.width);
+        ASSERT_EQ(lines.size(), ToastText::lines(c.text).size());
+        EXPECT_TRUE(lines.first().startsWith(c.first)) << lines.first().toStdString();
+        EXPECT_TRUE(lines.last().endsWith(c.last)) << lines.last().toStdString();
+        for (const QString& line : lines)
+            EXPECT_LE(metrics.horizontalAdvance(line), c.width + 1) << line.toStdString();
+    }
+    EXPECT_EQ(ToastText::widestLine(QStringLiteral("ab\nabcd"), metrics), metrics.horizontalAdvance(QStringLiteral("abcd")));
 }

@@ -2,6 +2,8 @@
 #include "support/FakePasteboard.h"
 #include "support/TaskOutcome.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 using namespace vorlith;
@@ -155,4 +157,118 @@ TEST(PasteboardTransaction, WriterIsUsedForTheCopyAndTheRestore)
     ASSERT_EQ(seen.size(), 2);
     EXPECT_EQ(seen[1], QList<PasteboardItem>{plain({{"text/plain", "old"}})});
     EXPECT_EQ(pasteboard.readableItems(), seen[1]);
+}
+
+TEST(PasteboardSnapshot, TypesWorthRestoringKeepOneEncodingOfAPicture)
+{
+    const struct {
+        QStringList offered;
+        QStringList read;
+    } cases[] = {
+        // What a Qt program offers for a picture: its PNG and its text, not the other encodings.
+        {{"application/x-qt-image", "image/png", "image/bmp", "image/jpeg", "image/ppm", "text/plain"},
+         {"image/png", "text/plain"}},
+        {{"image/bmp", "image/jpeg"}, {"image/bmp"}},
+        {{"text/plain", "text/html", "text/uri-list", "application/x-private"},
+         {"text/plain", "text/html", "text/uri-list", "application/x-private"}},
+        {{"application/x-qt-image"}, {"application/x-qt-image"}},
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.offered.join(' ').toStdString());
+        EXPECT_EQ(PasteboardSnapshot::typesWorthRestoring(c.offered), c.read);
+    }
+}
+
+namespace {
+
+struct Timed {
+    OutputResult result;
+    qint64 ms = 0;
+};
+
+Timed commitTimed(const std::shared_ptr<FakePasteboard>& pasteboard, PasteboardSnapshot::Bounds bounds = {})
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const auto outcome =
+        test::finish(PasteboardTransaction::commit(pasteboard, PasteboardTransaction::defaultWriter, pngItem(), {}, {}, bounds));
+    EXPECT_TRUE(outcome.finished && !outcome.error);
+    return {outcome.value && *outcome.value ? **outcome.value : OutputResult::cancelled(), elapsed.elapsed()};
+}
+
+const QString restoredWhole = QStringLiteral("剪贴板写入失败，原剪贴板内容已保留。截图仍然保留，请重试。");
+const QString restoredPartly =
+    QStringLiteral("复制失败，可读取的原剪贴板内容已恢复；部分应用专用格式无法恢复。截图仍然保留，请重试或保存。");
+
+} // namespace
+
+// Where a failed write leaves the clipboard as it was, nothing of the previous owner is read:
+// an owner that never answers neither delays nor refuses the copy.
+TEST(PasteboardTransaction, OneStepWritesReadNothingOfThePreviousOwner)
+{
+    for (const int failingWrites : {0, 1}) {
+        SCOPED_TRACE(failingWrites ? "the write fails" : "the write succeeds");
+        auto pasteboard = std::make_shared<FakePasteboard>();
+        pasteboard->writesInOneStep = true;
+        pasteboard->items = {FakePasteboard::item({{"text/plain", "old"}})};
+        pasteboard->typesStall = true;
+        pasteboard->stallFor = 5s;
+        pasteboard->failingWrites = failingWrites;
+
+        const Timed copy = commitTimed(pasteboard);
+        EXPECT_EQ(copy.result, failingWrites ? OutputResult::failure(restoredWhole) : OutputResult::success());
+        EXPECT_LT(copy.ms, 200);
+        EXPECT_EQ(pasteboard->reads, 0);
+        EXPECT_EQ(pasteboard->writes.size(), 1) << "no restore write";
+        EXPECT_EQ(pasteboard->readableItems(),
+                  failingWrites ? QList<PasteboardItem>{plain({{"text/plain", "old"}})} : QList<PasteboardItem>{pngItem()});
+    }
+}
+
+// Where a snapshot is needed it is bounded: the types worth restoring, the bytes, a deadline.
+// What a bound leaves out counts as lost; a listing that does not come in time is unreadable.
+TEST(PasteboardTransaction, TheSnapshotIsBounded)
+{
+    FakePasteboard::Item qtPicture = FakePasteboard::item({{"application/x-qt-image", "qt"},
+                                                           {"image/png", "png"},
+                                                           {"image/bmp", "bmp"},
+                                                           {"image/jpeg", "jpeg"},
+                                                           {"text/plain", "caption"}});
+    FakePasteboard::Item slowType = FakePasteboard::item({{"text/plain", "old"}, {"image/png", "late"}});
+    slowType[1].stalls = true;
+    const QByteArray big(4096, 'x');
+    const struct {
+        const char* name;
+        QList<FakePasteboard::Item> before;
+        bool typesStall;
+        PasteboardSnapshot::Bounds bounds;
+        QString message;
+        QList<PasteboardItem> after;
+        int reads;
+    } cases[] = {
+        {"a picture in many encodings: its PNG and text read, restored whole", {qtPicture}, false, {}, restoredWhole,
+         {plain({{"image/png", "png"}, {"text/plain", "caption"}})}, 3},
+        {"an owner slow on one type: the rest restored after the deadline", {slowType}, false, {50ms, 1 << 20},
+         restoredPartly, {plain({{"text/plain", "old"}})}, 3},
+        {"a type past the byte bound is left out",
+         {FakePasteboard::item({{"text/plain", "old"}, {"image/png", big.constData()}})}, false, {300ms, 1024},
+         restoredPartly, {plain({{"text/plain", "old"}})}, 3},
+        {"types not listed in time: unreadable, nothing written", {slowType}, true, {50ms, 1 << 20},
+         QStringLiteral("当前剪贴板暂时无法读取，请稍后重试或先保存截图。"), {plain({{"text/plain", "old"}})}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto pasteboard = std::make_shared<FakePasteboard>();
+        pasteboard->items = c.before;
+        pasteboard->typesStall = c.typesStall;
+        pasteboard->stallFor = 5s;
+        pasteboard->failingWrites = 1;
+
+        const Timed copy = commitTimed(pasteboard, c.bounds);
+        EXPECT_EQ(copy.result, OutputResult::failure(c.message));
+        EXPECT_LT(copy.ms, c.bounds.deadline.count() + 200) << "never longer than the deadline";
+        EXPECT_EQ(pasteboard->reads, c.reads);
+        EXPECT_EQ(pasteboard->readableItems(), c.after);
+    }
 }

@@ -4,6 +4,9 @@
 #include "app/output/feedback/OutputToastRenderer.h"
 #include "support/FakeFloatingWindows.h"
 
+#include <QImage>
+#include <QRect>
+
 #include <memory>
 #include <vector>
 
@@ -35,5 +38,22 @@ struct ToastFixture {
         return std::make_shared<FeedbackCoordinator>(std::move(store), environment());
     }
 };
+
+// Whether any pixel of the area is dark: text drawn there.
+inline bool hasInk(const QImage& image, const QRect& area)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                return true;
+    return false;
+}
+
+// Both halves of a two-line label show text.
+inline bool bothLinesInked(const QImage& image, const QRect& label)
+{
+    return hasInk(image, QRect(label.left(), label.top(), label.width(), label.height() / 2))
+        && hasInk(image, QRect(label.left(), label.center().y(), label.width(), label.height() / 2));
+}
 
 } // namespace vorlith::test

@@ -33,6 +33,8 @@ const Look looks[] = {
 const QString shortMessage = QStringLiteral("已复制到剪贴板");
 const QString longMessage = QStringLiteral(
     "无法保存图片：目标文件夹“/home/user/图片/截图/2024 年 五月 项目 Vorlith 评审资料”不可写入。截图与保存设置已保留，可重试。");
+// A save failure as the coordinator shows it at the head of a queue of three.
+const QString twoLineMessage = QStringLiteral("保存失败：磁盘空间不足\n截图与保存设置已保留，可重试。（另有2项待处理，关闭后查看）");
 
 // A backdrop with stripes and squares of several colours, so that translucency and the shadow
 // show against both light and dark.
@@ -70,9 +72,9 @@ TEST(ToastGallery, FourLooksAtScaleOneAndTwo)
     ToastFixture fixture;
     for (double scale : {1.0, 2.0}) {
         std::vector<QImage> tiles;
-        for (const QString& message : {shortMessage, longMessage}) {
+        for (const QString& message : {shortMessage, longMessage, twoLineMessage}) {
             for (const Look& look : looks) {
-                SCOPED_TRACE(std::string(look.name) + (message == shortMessage ? " short" : " long"));
+                SCOPED_TRACE(std::string(look.name) + (message == shortMessage ? " short" : message == longMessage ? " long" : " two lines"));
                 OutputToastRenderer renderer(fixture.environment());
                 renderer.begin(QUuid::createUuid(), ToastFixture::left, message, [] {});
                 renderer.show(message, look.progress, look.title, [] {}, look.failed, look.notice);
@@ -138,4 +140,24 @@ TEST(ToastGallery, WithoutACompositorNoShadowIsDrawn)
     saveTestImage(image, QStringLiteral("toast-no-compositor"));
     const QRectF body = renderer.surface()->bodyRect();
     EXPECT_EQ(qAlpha(image.pixel(int(body.center().x()), int(body.bottom()) + 6)), 0) << "nothing drawn in the margin";
+
+    // The one-pixel ring is inside the mask, opaque and darker than white, on every side; the
+    // mask's cut corners are opaque too (no desktop shows through as black). The surface is
+    // drawn alone: a masked top-level's render() moves what it draws.
+    const QRegion mask = panel->mask();
+    image.fill(Qt::transparent);
+    renderer.surface()->render(&image);
+    const int x = int(body.center().x()), y = int(body.center().y());
+    const QPoint ring[] = {{x, int(body.top()) - 1}, {x, int(body.bottom())}, {int(body.left()) - 1, y}, {int(body.right()), y}};
+    for (const QPoint& p : ring) {
+        EXPECT_TRUE(mask.contains(p)) << p.x() << "," << p.y();
+        EXPECT_EQ(qAlpha(image.pixel(p)), 255) << p.x() << "," << p.y();
+        EXPECT_LT(qGray(image.pixel(p)), 245) << p.x() << "," << p.y();
+    }
+    EXPECT_FALSE(mask.contains(QPoint(x, int(body.top()) - 2)));
+    for (const QRect& r : mask) {
+        for (int py = r.top(); py <= r.bottom(); ++py)
+            for (int px = r.left(); px <= r.right(); ++px)
+                ASSERT_EQ(qAlpha(image.pixel(px, py)), 255) << px << "," << py;
+    }
 }

@@ -3,6 +3,7 @@
 #include "app/output/feedback/OutputToastRenderer.h"
 #include "platform/CapturePlatformFactory.h"
 #include "platform/x11/X11FloatingWindows.h"
+#include "output/ToastFixture.h"
 #include "support/TestSupport.h"
 #include "support/X11ClientStacking.h"
 #include "support/X11Environment.h"
@@ -14,7 +15,12 @@
 #include <QProcess>
 #include <QScreen>
 #include <QWidget>
+#include <QToolTip>
 #include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -241,4 +247,108 @@ TEST_F(ToastWindowsX11, CompositorThatComesAndGoesIsFollowed)
     compositor.waitForFinished(3000);
     EXPECT_TRUE(runUntil([&] { return !windows->hasCompositor(); }));
     EXPECT_EQ(changes, 2);
+}
+
+namespace {
+
+// What a window manager sends when the user closes a window: WM_DELETE_WINDOW.
+void closeAsTheWindowManagerDoes(QWidget* window)
+{
+    xcb_connection_t* c = xcb_connect(X11Environment::server()->display().toLatin1().constData(), nullptr);
+    const auto atom = [c](const char* name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
+        const xcb_atom_t out = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return out;
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = xcb_window_t(window->winId());
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_flush(c);
+    xcb_disconnect(c);
+}
+
+void pointAt(const QPoint& p, bool click)
+{
+    QStringList arguments{QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
+    if (click)
+        arguments << QStringLiteral("click") << QStringLiteral("1");
+    X11Environment::server()->run(QStringLiteral("xdotool"), arguments);
+}
+
+} // namespace
+
+// The save failure as a user meets it over white content, with two more failures queued:
+// both lines and the suffix on screen, an edge against the white (without a compositor the
+// ring inside the mask), tool tips on hover, and "详情" that opens again after the window
+// manager closed the details.
+TEST_F(ToastWindowsX11, ATwoLineFailureWithTwoQueuedOnWhite)
+{
+    Backdrop below(Qt::white);
+    below.setGeometry(screen->geometry());
+    below.show();
+    ASSERT_TRUE(runUntil([&] { return exposed(&below); }));
+    spin(100ms);
+
+    const Point anchor = toPoint(QPointF(screen->geometry().center()));
+    std::vector<QUuid> ids;
+    const QString messages[] = {QStringLiteral("保存失败：磁盘空间不足\n截图与保存设置已保留，可重试。"),
+                                QStringLiteral("复制失败"), QStringLiteral("复制失败")};
+    for (const QString& message : messages) {
+        ids.push_back(QUuid::createUuid());
+        ASSERT_TRUE(coordinator->begin(ids.back(), toast.owner, anchor, QStringLiteral("正在保存…"), [] {}));
+        ASSERT_TRUE(coordinator->failure(ids.back(), message, QStringLiteral("/home/user/图片/截图.png：磁盘空间不足")));
+    }
+    OutputToastRenderer& head = *coordinator->record(ids.front())->renderer;
+    QWidget* panel = head.panel();
+    ASSERT_TRUE(runUntil([&] { return exposed(panel); }));
+    spin(300ms);
+    const QString plain = windows->hasCompositor() ? QStringLiteral("composited") : QStringLiteral("plain");
+
+    QImage desktop = screen->grabWindow(0).toImage();
+    const QRect frame = panel->geometry();
+    saveTestImage(desktop.copy(frame.adjusted(-20, -20, 20, 20)), QStringLiteral("toast-two-lines-queued-%1").arg(plain));
+    EXPECT_TRUE(head.label()->text().endsWith(QStringLiteral("（另有2项待处理，关闭后查看）")));
+    // The body's top edge, its centre column: the pixel row above the body is the edge.
+    const int column = frame.center().x();
+    const int bodyTop = frame.top() + 24;
+    EXPECT_LT(qGray(desktop.pixel(column, bodyTop - 1)), 245) << "an edge against the white";
+    EXPECT_GT(qGray(desktop.pixel(column, bodyTop - 4)), 200) << "the margin is not black";
+    // Ink on both lines of the label.
+    const QRect label = head.label()->geometry().translated(frame.topLeft());
+    EXPECT_TRUE(bothLinesInked(desktop, label));
+
+    // The close button's tool tip, on a panel that never becomes active.
+    const QPoint close = head.closeButton()->mapToGlobal(head.closeButton()->rect().center());
+    pointAt(close + QPoint(1, 0), false);
+    pointAt(close, false);
+    ASSERT_TRUE(runUntil([] { return QToolTip::isVisible(); }, 5s));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("关闭提示"));
+    spin(200ms);
+    desktop = screen->grabWindow(0).toImage();
+    saveTestImage(desktop.copy(frame.adjusted(-20, -20, 160, 60)), QStringLiteral("toast-tooltip-%1").arg(plain));
+    QToolTip::hideText();
+
+    // "详情", closed by the window manager, then "详情" again.
+    const QPoint details = head.button()->mapToGlobal(head.button()->rect().center());
+    pointAt(details, true);
+    QPointer<QWidget> window;
+    ASSERT_TRUE(runUntil([&] {
+        window = head.detailsWindow();
+        return window && exposed(window);
+    }));
+    // A message sent while the window manager still settles the new window can be dropped.
+    bool hidden = false;
+    for (int attempt = 0; attempt < 5 && !hidden; ++attempt) {
+        closeAsTheWindowManagerDoes(window);
+        hidden = runUntil([&] { return !window->isVisible(); }, 1s);
+    }
+    ASSERT_TRUE(hidden);
+    pointAt(details, true);
+    EXPECT_TRUE(runUntil([&] { return window && exposed(window); })) << "shown again";
 }

@@ -17,6 +17,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <future>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vorlith;
 using namespace vorlith::test;
@@ -217,7 +221,7 @@ TEST(SettingsStore, FailedBackupWriteIsRepeatedOnTheNextSave)
         << "the identical old-bytes backup stays; the info is written again";
 }
 
-TEST(SettingsStore, UnreadableFileIsReplacedByTheFirstSaveWithoutBackup)
+TEST(SettingsStore, UnreadableFileIsReplacedByTheFirstSaveAndKeptBesideIt)
 {
     StoreFixture f;
     writeFile(f.path, "not json");
@@ -237,9 +241,20 @@ TEST(SettingsStore, UnreadableFileIsReplacedByTheFirstSaveWithoutBackup)
     EXPECT_FALSE(store->loadError());
     EXPECT_EQ(f.writes, QStringList{"settings.json"});
     EXPECT_EQ(settingsFile::read(f.path).outcome, SettingsFileRead::Outcome::current);
-    // Once a save has replaced the file, the answer is stored like any other.
+    const QString kept = f.dir.filePath(QStringLiteral("Tolvane/settings.unreadable.json"));
+    EXPECT_EQ(fileBytes(kept), "not json") << "the bytes the user may still need";
+
+    // Once a save has replaced the file, the answer is stored like any other, and later
+    // saves replace only the file they wrote; an unreadable file of a later run is kept under
+    // the next free name.
     store->setAutomaticUpdateChecks(true);
     EXPECT_EQ(store->current().automaticUpdateChecks, true);
+    EXPECT_EQ(fileBytes(kept), "not json");
+    writeFile(f.path, "still not json");
+    auto next = f.open();
+    next->commit(f.draft(*next), f.shortcuts, nullptr, false);
+    EXPECT_EQ(fileBytes(kept), "not json");
+    EXPECT_EQ(fileBytes(f.dir.filePath(QStringLiteral("Tolvane/settings.unreadable-2.json"))), "still not json");
 }
 
 TEST(SettingsStore, SuccessfulCommitTakesEverything)
@@ -468,4 +483,144 @@ TEST(SettingsStore, LinuxBookmarkNeverBlocksASave)
     draft.directoryBookmark = f.folder.toUtf8();
     store->commit(draft, f.shortcuts, nullptr, false);
     EXPECT_EQ(store->current().directory.toLocalFile(), f.folder);
+}
+
+namespace {
+
+// Runs `work` and fails instead of hanging when it blocks: after a few seconds a writer opens
+// the FIFO and goes, which ends any read waiting on it.
+template<class Work>
+void expectPrompt(Work work, const QString& fifo, const char* what)
+{
+    auto done = std::async(std::launch::async, work);
+    if (done.wait_for(std::chrono::seconds(3)) == std::future_status::ready) {
+        done.get();
+        return;
+    }
+    ADD_FAILURE() << what << " waited on the FIFO";
+    const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
+    if (fd >= 0)
+        ::close(fd);
+    done.wait();
+}
+
+bool isFifo(const QString& path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
+} // namespace
+
+TEST(SettingsStore, AFifoInPlaceOfTheFileIsUnreadableAndNeverWaitedOn)
+{
+    StoreFixture f;
+    QDir().mkpath(QFileInfo(f.path).absolutePath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(f.path).constData(), 0600), 0);
+    std::unique_ptr<SettingsStore> store;
+    expectPrompt([&] { store = f.open(); }, f.path, "start-up");
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->loadError(), QStringLiteral("设置读取失败，暂时使用默认值。原设置文件未被修改。"));
+    EXPECT_EQ(store->current(), AppSettings{});
+    EXPECT_TRUE(isFifo(f.path)) << "start-up leaves it alone";
+
+    store->commit(f.draft(*store), f.shortcuts, nullptr, false);
+    EXPECT_EQ(settingsFile::read(f.path).outcome, SettingsFileRead::Outcome::current);
+    EXPECT_TRUE(isFifo(f.dir.filePath(QStringLiteral("Tolvane/settings.unreadable.json"))));
+
+    // An older file whose backup name is taken by a FIFO: the save fails at once.
+    StoreFixture older;
+    writeFile(older.path, R"({"format":"JPEG"})");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(settingsFile::backupPath(older.path)).constData(), 0600), 0);
+    auto migrating = older.open();
+    expectPrompt(
+        [&] { EXPECT_THROW(migrating->commit(older.draft(*migrating), older.shortcuts, nullptr, false), FileWriteError); },
+        settingsFile::backupPath(older.path), "the backup check");
+    EXPECT_EQ(fileBytes(older.path), R"({"format":"JPEG"})");
+}
+
+TEST(SettingsStore, ANewerFileOfAnySizeStaysReadOnlyAndALargeUnreadableOneIsKept)
+{
+    const QByteArray filler = "\"padding\":\"" + QByteArray(int(settingsFile::maximumSize), 'a') + "\"";
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        bool newer;
+    } cases[] = {
+        {"schema first", "{\"schemaVersion\":4," + filler + "}", true},
+        {"schema last", "{" + filler + ",\"schemaVersion\":7}", true},
+        {"schema -1", "{\"schemaVersion\":-1," + filler + "}", true},
+        {"schema 3", "{\"schemaVersion\":3," + filler + "}", false},
+        {"schema only nested", "{\"x\":{\"schemaVersion\":4}," + filler + "}", false},
+        {"schema as text", "{\"schemaVersion\":\"4\"," + filler + "}", false},
+        {"an array", "[{\"schemaVersion\":4}," + filler.mid(10) + "]", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_GT(c.bytes.size(), settingsFile::maximumSize);
+        StoreFixture f;
+        writeFile(f.path, c.bytes);
+        auto store = f.open();
+        EXPECT_EQ(store->unsupportedSchema(), c.newer);
+        if (c.newer) {
+            const auto error = expectThrows<SettingsError>([&] { store->commit(f.draft(*store), f.shortcuts, nullptr, false); });
+            EXPECT_EQ(error.code(), SettingsError::readOnly);
+            EXPECT_EQ(error.description(), QStringLiteral("设置来自较新版本，当前版本无法修改。请使用较新版本打开，原设置文件已保留。"));
+            EXPECT_TRUE(f.writes.isEmpty());
+            EXPECT_EQ(fileBytes(f.path), c.bytes);
+        } else {
+            EXPECT_EQ(store->loadError(), QStringLiteral("设置读取失败，暂时使用默认值。原设置文件未被修改。"));
+            store->commit(f.draft(*store), f.shortcuts, nullptr, false);
+            EXPECT_EQ(fileBytes(f.dir.filePath(QStringLiteral("Tolvane/settings.unreadable.json"))), c.bytes);
+        }
+    }
+}
+
+TEST(SettingsStore, TheSavedFileIsTheOwnersToReadWhateverModeTheOldOneHad)
+{
+    for (const mode_t mode : {mode_t(0000), mode_t(0200), mode_t(0444), mode_t(0640)}) {
+        SCOPED_TRACE(mode);
+        StoreFixture f;
+        writeFile(f.path, R"({"schemaVersion":3,"format":"JPEG"})");
+        const QByteArray path = QFile::encodeName(f.path);
+        ASSERT_EQ(::chmod(path.constData(), mode), 0);
+        auto store = f.open();
+        AppSettings draft = f.draft(*store);
+        draft.pinShortcut = {99, 0, QStringLiteral("F3")};
+        store->commit(draft, f.shortcuts, nullptr, false);
+        struct stat status {};
+        ASSERT_EQ(::stat(path.constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0600, 0600u);
+        EXPECT_EQ(status.st_mode & 0177, mode & 0177) << "the other bits stay as they were";
+        ASSERT_EQ(::chmod(path.constData(), status.st_mode & 07777), 0);
+        EXPECT_EQ(settingsFile::read(f.path).settings.pinShortcut, draft.pinShortcut);
+    }
+}
+
+TEST(SettingsStore, AMissingDownloadFolderIsMadeWhenTheDefaultIsKept)
+{
+    StoreFixture f;
+    // A home of its own without a Downloads folder, and no user-dirs file to name another.
+    const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(f.dir.filePath(QStringLiteral("home"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(f.dir.filePath(QStringLiteral("config"))));
+    QDir().mkpath(f.dir.filePath(QStringLiteral("home")));
+    const QString downloads = QDir::cleanPath(AppSettings::defaultDirectory().toLocalFile());
+    EXPECT_EQ(downloads, f.dir.filePath(QStringLiteral("home/Downloads")));
+
+    auto store = f.open();
+    AppSettings draft = store->current(); // the default folder, untouched
+    draft.shortcut = {99, 0, QStringLiteral("F3")};
+    EXPECT_NO_THROW(store->commit(draft, f.shortcuts, nullptr, false));
+    EXPECT_TRUE(QFileInfo(downloads).isDir());
+    EXPECT_EQ(store->current().shortcut, draft.shortcut);
+
+    // A folder the user chose is never made: its loss is reported.
+    AppSettings chosen = store->current();
+    chosen.directory = QUrl::fromLocalFile(f.dir.filePath(QStringLiteral("home/gone/")));
+    EXPECT_EQ(expectThrows<SettingsError>([&] { store->commit(chosen, f.shortcuts, nullptr, false); }).code(),
+              SettingsError::folderUnavailable);
+    EXPECT_FALSE(QFileInfo::exists(f.dir.filePath(QStringLiteral("home/gone"))));
+    qputenv("HOME", home);
+    qputenv("XDG_CONFIG_HOME", config);
 }

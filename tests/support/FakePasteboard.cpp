@@ -78,6 +78,8 @@ qint64 FakePasteboard::clearContents()
     if (onClear)
         onClear(*this);
     ++clears;
+    if (writesInOneStep)
+        return m_changeCount;
     items.clear();
     return ++m_changeCount;
 }

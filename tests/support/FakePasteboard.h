@@ -36,6 +36,9 @@ public:
 
     // The next this many writes fail (the clipboard stays as the write found it).
     int failingWrites = 0;
+    // As on X11: the clear only counts (contents and change count stay) and a write replaces
+    // the contents in one step, so a failed write leaves them as they were.
+    bool writesInOneStep = false;
     // Called at the start of every data read, every write and every clear, before it acts.
     std::function<void(FakePasteboard&)> onRead;
     std::function<void(FakePasteboard&)> onWrite;
@@ -58,6 +61,7 @@ public:
     QCoro::Task<PasteboardRead> readData(int item, QString type, std::stop_token stop) override;
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& objects) override;
+    bool failedWriteKeepsContents() const override { return writesInOneStep; }
     void handOverToClipboardManager() override { ++handOvers; }
 
     // Shorthand for a readable item.

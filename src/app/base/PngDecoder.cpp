@@ -1,4 +1,5 @@
 #include "app/base/PngDecoder.h"
+#include "app/base/PngChunks.h"
 #include "app/base/PngFormat.h"
 
 #include <libdeflate.h>
@@ -36,61 +37,42 @@ struct Chunks {
     QByteArray data; // the IDAT chunks joined; may point into the file's bytes
 };
 
-quint32 readBigEndian(const Byte* p)
+// Only what our writer makes: 8-bit RGB or RGBA, not interlaced.
+std::optional<Header> supportedHeader(const png::Header& header)
 {
-    return qFromBigEndian<quint32>(p);
-}
-
-std::optional<Header> readHeader(const Byte* data, quint32 length)
-{
-    if (length != 13)
+    if (header.width > maximumSide || header.height > maximumSide || header.bitDepth != 8 || header.interlace != 0 ||
+        (header.colorType != colorTypeRgb && header.colorType != colorTypeRgba))
         return std::nullopt;
-    const quint32 width = readBigEndian(data);
-    const quint32 height = readBigEndian(data + 4);
-    const Byte depth = data[8], colorType = data[9], compression = data[10], filter = data[11], interlace = data[12];
-    if (width == 0 || height == 0 || width > maximumSide || height > maximumSide || depth != 8 ||
-        (colorType != colorTypeRgb && colorType != colorTypeRgba) || compression != 0 || filter != 0 || interlace != 0)
-        return std::nullopt;
-    return Header{int(width), int(height), colorType == colorTypeRgb ? 3 : 4};
+    return Header{int(header.width), int(header.height), header.colorType == colorTypeRgb ? 3 : 4};
 }
 
 std::optional<Chunks> readChunks(const QByteArray& png)
 {
-    const auto* p = reinterpret_cast<const Byte*>(png.constData());
-    const qsizetype size = png.size();
-    if (size < qsizetype(png::signature.size()) || std::memcmp(p, png::signature.data(), png::signature.size()) != 0)
-        return std::nullopt;
-    std::optional<Header> header;
     QByteArray data;
     bool joined = false;
-    for (qsizetype at = png::signature.size();;) {
-        if (size - at < 12)
-            return std::nullopt; // ended without IEND
-        const quint32 length = readBigEndian(p + at);
-        if (length > quint32(size - at - 12))
-            return std::nullopt;
-        const Byte* type = p + at + 4;
-        const Byte* body = type + 4;
-        if (libdeflate_crc32(0, type, 4 + length) != readBigEndian(body + length))
-            return std::nullopt;
-        if (!header) {
-            if (std::memcmp(type, "IHDR", 4) != 0 || !(header = readHeader(body, length)))
-                return std::nullopt;
-        } else if (std::memcmp(type, "IDAT", 4) == 0) {
+    const std::optional<png::Layout> layout = png::walkChunks(png, [&](const png::Chunk& chunk) {
+        const auto* type = reinterpret_cast<const Byte*>(chunk.type.data());
+        if (libdeflate_crc32(0, type, 4 + size_t(chunk.data.size())) != chunk.crc)
+            return false;
+        if (chunk.is("IDAT")) {
             // One chunk (what our writer makes) is read where it lies; more are joined.
             if (!joined) {
-                data = QByteArray::fromRawData(reinterpret_cast<const char*>(body), length);
+                data = QByteArray::fromRawData(chunk.data.data(), chunk.data.size());
                 joined = true;
             } else {
-                data.append(reinterpret_cast<const char*>(body), length);
+                data.append(chunk.data);
             }
-        } else if (std::memcmp(type, "IEND", 4) == 0) {
-            return Chunks{*header, std::move(data)};
-        } else if (!(type[0] & 0x20)) {
-            return std::nullopt; // a critical chunk we do not know (a palette among them)
+            return true;
         }
-        at += 12 + qsizetype(length);
-    }
+        // A critical chunk we do not know (a palette among them) is refused.
+        return chunk.ancillary() || chunk.is("IHDR") || chunk.is("IEND");
+    });
+    if (!layout)
+        return std::nullopt;
+    const std::optional<Header> header = supportedHeader(layout->header);
+    if (!header)
+        return std::nullopt;
+    return Chunks{*header, std::move(data)};
 }
 
 Byte paeth(int a, int b, int c)

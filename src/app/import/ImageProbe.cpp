@@ -1,8 +1,11 @@
 #include "app/import/ImageProbe.h"
 
 #include "app/base/ImageResourceStore.h"
+#include "app/base/PngChunks.h"
 #include "app/import/ImportError.h"
 #include "app/import/ImportItemName.h"
+#include "app/import/JpegStructure.h"
+#include "app/import/LongSidePngReader.h"
 #include "core/CancellationError.h"
 #include "core/Saturating.h"
 #include "rendering/Bitmap.h"
@@ -37,6 +40,18 @@ bool swapsSides(QImageIOHandler::Transformations transformation)
     return transformation.testFlag(QImageIOHandler::TransformationRotate90);
 }
 
+// A decoded image checked against the probed size and brought into the bitmap format.
+QImage conformed(QImage image, const ImageMetadata& metadata, const std::stop_token& stop)
+{
+    if (image.isNull() || image.width() != metadata.orientedWidth || image.height() != metadata.orientedHeight)
+        throw ImportError(ImportError::corrupt);
+    Bitmap::conform(image);
+    if (image.isNull())
+        throw ImportError(ImportError::corrupt);
+    throwIfStopped(stop);
+    return image;
+}
+
 } // namespace
 
 qint64 ImageProbe::metadataBytes(const QList<QUrl>& urls)
@@ -60,7 +75,7 @@ qint64 ImageProbe::metadataBytes(const QList<QUrl>& urls)
 
 bool ImageProbe::isPng(const QByteArray& bytes)
 {
-    return bytes.startsWith(QByteArrayLiteral("\x89PNG\r\n\x1a\n"));
+    return png::hasSignature(bytes);
 }
 
 bool ImageProbe::isJpeg(const QByteArray& bytes)
@@ -68,59 +83,63 @@ bool ImageProbe::isJpeg(const QByteArray& bytes)
     return bytes.startsWith(QByteArrayLiteral("\xFF\xD8\xFF"));
 }
 
-qint64 ImageProbe::pngFrameCount(const QByteArray& bytes)
+bool ImageProbe::isOtherImage(const QByteArray& bytes)
 {
-    if (!isPng(bytes))
-        return 0;
-    // Chunks: length (4, big-endian), type (4), data, CRC (4). Animation control must come
-    // before the first image data to count.
-    qsizetype at = 8;
-    while (at + 8 <= bytes.size()) {
-        const qint64 length = bigEndian32(bytes.constData() + at);
-        const QByteArray type = bytes.mid(at + 4, 4);
-        const qsizetype data = at + 8;
-        if (type == "IDAT" || type == "IEND")
-            return 1;
-        if (type == "acTL") {
-            if (length < 8 || data + 8 > bytes.size())
-                return 1;
-            return bigEndian32(bytes.constData() + data);
-        }
-        if (length > bytes.size() - data - 4)
-            return 1;
-        at = data + length + 4;
-    }
-    return 1;
+    static const QByteArray prefixes[] = {
+        QByteArrayLiteral("GIF87a"), QByteArrayLiteral("GIF89a"), QByteArrayLiteral("II*\0"),
+        QByteArrayLiteral("MM\0*"), QByteArrayLiteral("BM"), QByteArrayLiteral("\xFF\x0A"), // JPEG XL
+        QByteArrayLiteral("\0\0\0\x0CJXL \r\n\x87\n"), QByteArrayLiteral("8BPS"), QByteArrayLiteral("\0\0\1\0"), // ICO
+    };
+    for (const QByteArray& prefix : prefixes)
+        if (bytes.startsWith(prefix))
+            return true;
+    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP")
+        return true;
+    // ISO base media files (HEIF, AVIF): an "ftyp" box whose brands name a still-image kind.
+    if (bytes.mid(4, 4) != "ftyp")
+        return false;
+    const qsizetype boxSize = qMin<qsizetype>(bigEndian32(bytes.constData()), bytes.size());
+    static const QByteArray brands[] = {"heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs",
+                                        "mif1", "msf1", "avif", "avis", "avio"};
+    for (qsizetype at = 8; at + 4 <= boxSize; at += 4) // the major brand, a version, then the compatible brands
+        for (const QByteArray& brand : brands)
+            if (bytes.mid(at, 4) == brand)
+                return true;
+    return false;
 }
 
 ImageMetadata ImageProbe::metadata(const QByteArray& bytes, bool allowedFileTypesOnly, std::stop_token stop)
 {
     throwIfStopped(stop);
-    QByteArray view = QByteArray::fromRawData(bytes.constData(), bytes.size());
-
-    qint64 frames = 0;
-    {
-        QBuffer buffer(&view);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
-        if (!reader.canRead())
+    // A PNG is judged by its own chunks, never by a general reader: a chunk that claims more
+    // than the file holds would have the reader wait and allocate for it. PNGs carry no
+    // orientation the decoder applies.
+    if (isPng(bytes)) {
+        const std::optional<png::Layout> layout = png::walkChunks(bytes);
+        if (!layout)
             throw ImportError(ImportError::corrupt);
-        frames = reader.imageCount();
+        if (layout->frames > 1)
+            throw ImportError(ImportError::animated);
+        const qint64 width = layout->header.width, height = layout->header.height;
+        return ImageMetadata{width, height, width, height};
     }
-    if (isPng(bytes))
-        frames = std::max(frames, pngFrameCount(bytes));
-    if (frames < 1)
+    if (isJpeg(bytes) && !jpeg::reachesEndOfImage(bytes))
         throw ImportError(ImportError::corrupt);
-    if (frames > 1)
-        throw ImportError(ImportError::animated);
 
-    // The container found in the bytes decides, never the name they came under.
-    if (allowedFileTypesOnly && !isPng(bytes) && !isJpeg(bytes))
-        throw ImportError(ImportError::unsupported);
-
+    QByteArray view = QByteArray::fromRawData(bytes.constData(), bytes.size());
     QBuffer buffer(&view);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    const bool readable = reader.canRead();
+    const qint64 frames = readable ? reader.imageCount() : 0;
+    // Files must be JPEG by now. Another kind of image is unsupported whether or not a reader
+    // knows it, but its frames are counted first: an animation is `animated` from any source.
+    if (allowedFileTypesOnly && !isJpeg(bytes) && (readable || isOtherImage(bytes)))
+        throw ImportError(frames > 1 ? ImportError::animated : ImportError::unsupported);
+    if (!readable || frames < 1)
+        throw ImportError(ImportError::corrupt);
+    if (frames > 1)
+        throw ImportError(ImportError::animated);
     const QSize size = reader.size();
     if (!size.isValid() || size.width() < 1 || size.height() < 1)
         throw ImportError(ImportError::corrupt);
@@ -133,21 +152,21 @@ ImageMetadata ImageProbe::metadata(const QByteArray& bytes, bool allowedFileType
 QImage ImageProbe::decode(const QByteArray& bytes, const ImageMetadata& metadata, std::stop_token stop)
 {
     throwIfStopped(stop);
+    // The structure is checked again: decode may be given bytes no probe has seen.
+    std::optional<png::Layout> layout;
+    if ((isPng(bytes) && !(layout = png::walkChunks(bytes))) || (isJpeg(bytes) && !jpeg::reachesEndOfImage(bytes)))
+        throw ImportError(ImportError::corrupt);
+    if (layout && LongSidePngReader::needed(layout->header.width, layout->header.height))
+        return conformed(LongSidePngReader::read(bytes).value_or(QImage()), metadata, stop);
     QByteArray view = QByteArray::fromRawData(bytes.constData(), bytes.size());
     QBuffer buffer(&view);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    if (!reader.read(&image))
         throw ImportError(ImportError::corrupt);
-    if (image.width() != metadata.orientedWidth || image.height() != metadata.orientedHeight)
-        throw ImportError(ImportError::corrupt);
-    Bitmap::conform(image);
-    if (image.isNull())
-        throw ImportError(ImportError::corrupt);
-    throwIfStopped(stop);
-    return image;
+    return conformed(std::move(image), metadata, stop);
 }
 
 int ImageProbe::decoderAllocationLimitMegabytes()

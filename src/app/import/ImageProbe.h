@@ -43,11 +43,11 @@ struct ImageProbe {
     static void applyDecoderAllocationLimit();
     static int decoderAllocationLimitMegabytes();
 
-    // The number of frames an animated PNG announces (its acTL chunk before the first IDAT),
-    // 1 for a still PNG, 0 when the bytes are not a PNG. Qt decodes only the default image.
-    static qint64 pngFrameCount(const QByteArray& bytes);
     static bool isPng(const QByteArray& bytes);
     static bool isJpeg(const QByteArray& bytes);
+    // Another still or animated image container known by its first bytes (GIF, TIFF, BMP,
+    // WebP, HEIF, AVIF, JPEG XL, PSD, ICO): a file of it is unsupported, not damaged.
+    static bool isOtherImage(const QByteArray& bytes);
 };
 
 } // namespace vorlith

@@ -4,6 +4,7 @@
 #include "app/output/EncodingJob.h"
 #include "app/output/FileDialogSavePanel.h"
 #include "app/output/ImageEncoder.h"
+#include "core/Async.h"
 #include "core/Saturating.h"
 #include "platform/Pasteboard.h"
 
@@ -170,6 +171,11 @@ void OutputService::copy(const QString& text, Completion completion)
     }
     const QUuid token = *m_operation;
     m_work = TaskHandle::spawn([self = QPointer(this), item, token](std::stop_token stop) -> QCoro::Task<> {
+        // The transaction may finish without suspending: let the handle be stored first.
+        auto turn = nextTurn();
+        co_await turn;
+        if (stop.stop_requested() || !self || self->m_operation != token)
+            co_return;
         auto committing = self->commitToPasteboard(item, token, stop);
         co_await committing;
     });

@@ -17,9 +17,10 @@ OutputResult failure(const char* message)
     return OutputResult::failure(QString::fromUtf8(message));
 }
 
-// The write and, when it fails, the restore: no suspension from here to the result.
+// The write and, when it fails, the restore: no suspension from here to the result. Without a
+// snapshot the pasteboard keeps its contents through a failed write: nothing to put back.
 OutputResult writeReplacing(Pasteboard& pasteboard, const PasteboardWriter& writer, const PasteboardItem& item,
-                            const PasteboardTransaction::Snapshot& previous)
+                            const std::optional<PasteboardSnapshot>& previous)
 {
     const qint64 cleared = pasteboard.clearContents();
     if (writer(pasteboard, {item}))
@@ -28,10 +29,12 @@ OutputResult writeReplacing(Pasteboard& pasteboard, const PasteboardWriter& writ
     // The write failed. Another application's contents, written since the clear, win.
     if (pasteboard.changeCount() != cleared)
         return failure(changedAfterClearMessage);
+    if (!previous)
+        return failure(restoredMessage);
     pasteboard.clearContents();
-    if (!previous.items.isEmpty() && !writer(pasteboard, previous.items))
+    if (!previous->items.isEmpty() && !writer(pasteboard, previous->items))
         return failure(restoreFailedMessage);
-    return failure(previous.complete ? restoredMessage : partlyRestoredMessage);
+    return failure(previous->complete ? restoredMessage : partlyRestoredMessage);
 }
 
 } // namespace
@@ -41,44 +44,27 @@ bool PasteboardTransaction::defaultWriter(Pasteboard& pasteboard, const QList<Pa
     return pasteboard.writeObjects(items);
 }
 
-QCoro::Task<std::optional<PasteboardTransaction::Snapshot>>
-PasteboardTransaction::snapshot(std::shared_ptr<Pasteboard> pasteboard, std::stop_token stop)
-{
-    auto listing = pasteboard->readItems(stop);
-    const std::optional<QList<QStringList>> items = co_await listing;
-    if (!items)
-        co_return std::nullopt; // the owner does not say what it holds
-    Snapshot snapshot;
-    for (int index = 0; index < items->size(); ++index) {
-        PasteboardItem copy;
-        for (const QString& type : items->at(index)) {
-            auto reading = pasteboard->readData(index, type, stop);
-            const PasteboardRead read = co_await reading;
-            if (!read.isRead() || !copy.setData(type, read.data))
-                snapshot.complete = false;
-        }
-        if (copy.isEmpty())
-            co_return std::nullopt;
-        snapshot.items.append(std::move(copy));
-    }
-    co_return snapshot;
-}
-
 QCoro::Task<std::optional<OutputResult>> PasteboardTransaction::commit(std::shared_ptr<Pasteboard> pasteboard,
                                                                        PasteboardWriter writer, PasteboardItem item,
                                                                        std::function<bool()> isCurrent,
-                                                                       std::stop_token stop)
+                                                                       std::stop_token stop,
+                                                                       PasteboardSnapshot::Bounds bounds)
 {
     const qint64 start = pasteboard->changeCount();
-    auto reading = snapshot(pasteboard, stop);
-    const std::optional<Snapshot> previous = co_await reading;
+    if (pasteboard->failedWriteKeepsContents()) {
+        if (isCurrent && !isCurrent())
+            co_return std::nullopt;
+        co_return writeReplacing(*pasteboard, writer, item, std::nullopt);
+    }
+    auto reading = PasteboardSnapshot::take(pasteboard, bounds, stop);
+    const std::optional<PasteboardSnapshot> previous = co_await reading;
     if (stop.stop_requested() || (isCurrent && !isCurrent()))
         co_return std::nullopt; // given up while the owner answered: the clipboard stays as it is
     if (!previous)
         co_return failure(unreadableMessage);
     if (pasteboard->changeCount() != start)
         co_return failure(changedDuringSnapshotMessage);
-    co_return writeReplacing(*pasteboard, writer, item, *previous);
+    co_return writeReplacing(*pasteboard, writer, item, previous);
 }
 
 } // namespace vorlith

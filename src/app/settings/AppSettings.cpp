@@ -84,7 +84,7 @@ QUrl AppSettings::defaultDirectory()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::HomeLocation) + QStringLiteral("/Downloads");
+        folder = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     return QUrl::fromLocalFile(folder);

@@ -1,6 +1,8 @@
 #include "app/settings/SettingsFile.h"
 
 #include "app/output/FileWriteError.h"
+#include "app/settings/SettingsFileHandle.h"
+#include "app/settings/SettingsSchemaScan.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -8,14 +10,15 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <fcntl.h>
+#include <istream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vorlith::settingsFile {
 
 namespace {
 
-QString withBackupExtension(const QString& settingsPath, const char* extension)
+QString withBackupExtension(const QString& settingsPath, const QByteArray& extension)
 {
     const QFileInfo info(settingsPath);
     QString stem = info.fileName();
@@ -38,63 +41,37 @@ std::int64_t sourceSchemaOf(const PlainJson& object)
     }
 }
 
+// How far into a file over the size limit its schema is looked for.
+constexpr qint64 largeFileScanLimit = qint64(16) << 20;
+
 } // namespace
 
 std::optional<QByteArray> readBytes(const QString& path, qint64 limit)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return std::nullopt;
-        throw FileWriteError::fromErrno(errno);
-    }
-    QByteArray bytes;
-    char buffer[64 * 1024];
-    while (bytes.size() <= limit) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            ::close(fd);
-            throw FileWriteError::fromErrno(error);
-        }
-        if (got == 0)
-            break;
-        bytes.append(buffer, qsizetype(qMin<qint64>(got, limit + 1 - bytes.size())));
-    }
-    ::close(fd);
-    return bytes;
+    SettingsFileHandle file(path);
+    if (!file.exists())
+        return std::nullopt;
+    return file.read(limit);
 }
 
-SettingsFileRead read(const QString& path)
+SettingsFileRead decode(const QByteArray& bytes)
 {
     SettingsFileRead result;
-    std::optional<QByteArray> bytes;
-    try {
-        bytes = readBytes(path);
-    } catch (const FileWriteError&) {
-        result.outcome = SettingsFileRead::Outcome::unreadable;
-        return result;
-    }
-    if (!bytes)
-        return result; // no file
     // JSON text holds no raw NUL, and the parser would take one for the end of the input.
-    if (bytes->size() > maximumSize || bytes->contains('\0')) {
+    if (bytes.size() > maximumSize || bytes.contains('\0')) {
         result.outcome = SettingsFileRead::Outcome::unreadable;
         return result;
     }
     try {
         // Parsed once and read twice: the typed record, then the schema it came from.
-        const PlainJson object = json::parsePlain(bytes->toStdString());
+        const PlainJson object = json::parsePlain(bytes.toStdString());
         result.settings = AppSettings::fromJson(object);
         const std::int64_t source = sourceSchemaOf(object);
         if (source == AppSettings::schemaVersion) {
             result.outcome = SettingsFileRead::Outcome::current;
         } else {
             result.outcome = SettingsFileRead::Outcome::older;
-            result.bytes = *bytes;
+            result.bytes = bytes;
             result.sourceSchema = source;
         }
     } catch (const AppSettings::MigrationError&) {
@@ -107,14 +84,67 @@ SettingsFileRead read(const QString& path)
     return result;
 }
 
+SettingsFileRead read(const QString& path)
+{
+    SettingsFileRead result;
+    try {
+        SettingsFileHandle file(path);
+        if (!file.exists())
+            return result; // no file
+        const QByteArray bytes = file.read(maximumSize);
+        if (bytes.size() <= maximumSize)
+            return decode(bytes);
+        // Too large to read, yet a newer version's file must still be left alone: its schema
+        // is looked for without reading it whole.
+        std::istream text(&file.stream(largeFileScanLimit));
+        if (declaresNewerSchema(text, AppSettings::schemaVersion))
+            result.outcome = SettingsFileRead::Outcome::newer;
+        else
+            result.outcome = SettingsFileRead::Outcome::unreadable;
+    } catch (const FileWriteError&) {
+        result.outcome = SettingsFileRead::Outcome::unreadable;
+    }
+    return result;
+}
+
+QString keepUnreadableCopy(const QString& settingsPath)
+{
+    const QByteArray source = QFile::encodeName(settingsPath);
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        const QString copy = unreadableCopyPath(settingsPath, attempt);
+        const QByteArray target = QFile::encodeName(copy);
+        // A second name for the same file: nothing is read, so it works for a file we may not
+        // read or a FIFO, and the settings file itself stays until the new one replaces it.
+        if (::link(source.constData(), target.constData()) == 0)
+            return copy;
+        const int error = errno;
+        if (error == ENOENT)
+            return {}; // gone meanwhile: nothing left to keep
+        if (error == EEXIST)
+            continue;
+        // No hard links on this file system: move it aside instead.
+        struct stat existing {};
+        if (::lstat(target.constData(), &existing) != 0 && ::rename(source.constData(), target.constData()) == 0)
+            return copy;
+        throw FileWriteError::fromErrno(error);
+    }
+    throw FileWriteError::fromErrno(EEXIST);
+}
+
+QString unreadableCopyPath(const QString& settingsPath, int number)
+{
+    return withBackupExtension(settingsPath, number == 1 ? QByteArray("unreadable.json")
+                                                        : "unreadable-" + QByteArray::number(number) + ".json");
+}
+
 QString backupPath(const QString& settingsPath)
 {
-    return withBackupExtension(settingsPath, "pre-schema3.json");
+    return withBackupExtension(settingsPath, QByteArrayLiteral("pre-schema3.json"));
 }
 
 QString backupInfoPath(const QString& settingsPath)
 {
-    return withBackupExtension(settingsPath, "pre-schema3-info.json");
+    return withBackupExtension(settingsPath, QByteArrayLiteral("pre-schema3-info.json"));
 }
 
 QString sha256Hex(const QByteArray& bytes)

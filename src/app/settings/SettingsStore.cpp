@@ -6,9 +6,12 @@
 #include "app/settings/SettingsFile.h"
 #include "platform/LocalFolderAccess.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <system_error>
@@ -65,6 +68,7 @@ SettingsStore::SettingsStore(std::optional<QString> fileURL, WriteData writeData
     case SettingsFileRead::Outcome::unreadable:
         m_unreadable = true;
         m_loadError = QString::fromUtf8(unreadableMessage);
+        m_unreadableFileToKeep = true;
         break;
     }
 }
@@ -83,6 +87,12 @@ void SettingsStore::defaultWriteData(const QByteArray& bytes, const QString& pat
     if (error)
         throw FileWriteError::fromErrno(error.value());
     PreparedFile staged(bytes, path, nullptr);
+    // The file is ours whatever mode an earlier one had: the next start must be able to read
+    // it (a file left at 000 would be "saved" and unreadable again).
+    const QByteArray temporary = QFile::encodeName(staged.temporary());
+    struct stat status {};
+    if (::stat(temporary.constData(), &status) != 0 || ::chmod(temporary.constData(), (status.st_mode & 07777) | S_IRUSR | S_IWUSR) != 0)
+        throw FileWriteError::fromErrno(errno);
     staged.place();
 }
 
@@ -111,7 +121,24 @@ void SettingsStore::persist(const AppSettings& settings)
     // What is written must read back: a record that would not is never put on disk.
     (void)AppSettings::decoded(bytes);
     preserveLegacySettingsIfNeeded();
+    // A file that could not be read is replaced by a save, but its bytes stay beside it.
+    if (m_unreadableFileToKeep) {
+        settingsFile::keepUnreadableCopy(m_fileURL);
+        m_unreadableFileToKeep = false;
+    }
     m_writeData(bytes, m_fileURL);
+}
+
+void SettingsStore::makeDefaultFolderIfMissing(const AppSettings& draft)
+{
+    // The download folder is where saves go unless the user chose otherwise; a user who has
+    // none gets one at the first save that needs it, rather than a refusal of a choice never made.
+    const QString path = draft.directory.toLocalFile();
+    if (!draft.directory.isLocalFile() || draft.directoryBookmark ||
+        QDir::cleanPath(path) != QDir::cleanPath(AppSettings::defaultDirectory().toLocalFile()))
+        return;
+    if (!QFileInfo::exists(path))
+        QDir().mkpath(path); // a failure leaves the folder missing: the check below refuses then
 }
 
 void SettingsStore::commit(const AppSettings& draft, ShortcutRegistration& shortcutService,
@@ -129,6 +156,7 @@ void SettingsStore::commit(const AppSettings& draft, ShortcutRegistration& short
         copy.directory = QUrl::fromLocalFile(*resolved);
         access.start(*resolved);
     }
+    makeDefaultFolderIfMissing(copy);
     const QFileInfo folder(copy.directory.toLocalFile());
     if (!copy.directory.isLocalFile() || !folder.isDir())
         throw SettingsError::folderUnavailableError();

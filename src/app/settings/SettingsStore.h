@@ -67,6 +67,7 @@ public:
 private:
     void persist(const AppSettings& settings);
     void preserveLegacySettingsIfNeeded();
+    static void makeDefaultFolderIfMissing(const AppSettings& draft);
     // The login item after a failed save; rethrows the first error or a code 3 error.
     [[noreturn]] void failAfterLoginItemChange(std::exception_ptr first, LoginItemManaging* service, bool touched,
                                                std::optional<LoginItemStatus> snapshot);
@@ -79,6 +80,8 @@ private:
     std::optional<QByteArray> m_legacyBytes;
     std::int64_t m_legacySchema = 0;
     bool m_legacyBackupWritten = false;
+    // The file was there but unreadable at start, and no copy of it has been kept yet.
+    bool m_unreadableFileToKeep = false;
     WriteData m_writeData;
     std::shared_ptr<FolderAccess> m_folderAccess;
 };

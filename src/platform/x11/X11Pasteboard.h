@@ -41,6 +41,9 @@ public:
     QCoro::Task<PasteboardRead> readData(int item, QString type, std::stop_token stop) override;
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;
+    // On the X server: the clear leaves the owner in place and the write takes the selection
+    // in one step or not at all. Qt's in-process clipboard is emptied by the clear.
+    bool failedWriteKeepsContents() const override { return m_connection != nullptr; }
     void handOverToClipboardManager() override;
     // How the last hand-over ended; nothing before the first one, or without an X server.
     std::optional<X11SelectionOwner::HandOver> lastHandOver() const { return m_lastHandOver; }

@@ -2,6 +2,7 @@
 
 #include "app/output/feedback/OutputToastLayout.h"
 #include "app/output/feedback/OutputToastRenderer.h"
+#include "app/output/feedback/ToastText.h"
 #include "core/Async.h"
 
 #include <QGuiApplication>
@@ -307,9 +308,9 @@ bool FeedbackCoordinator::sameDisplay(const Record& a, const Record& b) const
 QString FeedbackCoordinator::headText(const Record& head) const
 {
     if (pendingCount() >= pendingCap)
-        return head.message + QStringLiteral("（请先处理或关闭已有提示）");
+        return head.message + ToastText::capSuffix();
     if (m_failures.size() >= 2)
-        return head.message + QStringLiteral("（另有%1项待处理，关闭后查看）").arg(m_failures.size() - 1);
+        return head.message + ToastText::queueSuffix(m_failures.size() - 1);
     return head.message;
 }
 

@@ -20,10 +20,15 @@ constexpr double buttonPixelSize = 11;
 constexpr double minimumBodyWidth = 150;
 
 struct Content {
-    double textWidth = 0;
+    double textWidth = 0; // of the widest line
     bool hasButton = false;
     bool failed = false;
+    int lines = 1;
+    double lineHeight = 17; // from one line's top to the next's
 };
+
+// 40 for one line; every further line adds its height.
+[[nodiscard]] double bodyHeightFor(const Content& content);
 
 // Text width + 144 (a button on a failure), + 118 (a button), + 94 (a failure's close button
 // alone), + 68 (nothing); at least 150, at most the visible frame's width - 16, never below 0.
@@ -40,7 +45,9 @@ struct Content {
     return body.insetBy(-shadowMargin, -shadowMargin);
 }
 
-// Subview frames inside a panel of the given body width and panel height, y down.
+// Subview frames inside a panel of the given body width and panel height, y down. In a panel
+// taller than one line's, the label grows downward from the first line, the symbol and the
+// close button stay beside the first line and the button is centred on the body.
 struct Subviews {
     Rect symbol; // the spinner takes the same frame
     Rect label;

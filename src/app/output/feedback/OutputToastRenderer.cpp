@@ -6,6 +6,7 @@
 #include "app/output/feedback/OutputToastLayout.h"
 #include "app/output/feedback/OutputToastSurface.h"
 #include "app/output/feedback/ToastSymbolView.h"
+#include "app/output/feedback/ToastText.h"
 #include "core/Async.h"
 #include "platform/FloatingWindows.h"
 
@@ -242,6 +243,9 @@ void OutputToastRenderer::makePanel()
     else
         panel->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
     panel->setAttribute(Qt::WA_ShowWithoutActivating);
+    // The panel never becomes active, and Qt shows tool tips only in active windows: without
+    // this a cut message could not be read whole and the close button's "关闭提示" never shows.
+    panel->setAttribute(Qt::WA_AlwaysShowToolTips);
 
     auto* surface = new OutputToastSurface(m_environment.shadows, panel);
     auto* symbol = new ToastSymbolView(surface);
@@ -280,10 +284,9 @@ void OutputToastRenderer::applyCompositing()
         m_panel->clearMask();
         return;
     }
-    // No compositor: the transparent margin would be black, so the window is cut to the body.
-    QPainterPath body;
-    body.addRoundedRect(m_surface->bodyRect(), OutputToastLayout::cornerRadius, OutputToastLayout::cornerRadius);
-    m_panel->setMask(QRegion(body.toFillPolygon().toPolygon()));
+    // No compositor: the transparent margin would be black, so the window is cut to the body
+    // and the one-pixel ring around it, which the surface then draws inside the cut.
+    m_panel->setMask(OutputToastSurface::maskOutline(m_surface->bodyRect()));
 }
 
 void OutputToastRenderer::show(const QString& message, bool progress, const std::optional<QString>& buttonTitle,
@@ -301,7 +304,9 @@ void OutputToastRenderer::layOut(const DisplayScreen& screen)
 {
     const Presentation p = *m_presentation;
     const QFont font = InterfaceFonts::system(OutputToastLayout::textPixelSize);
-    const OutputToastLayout::Content content{QFontMetricsF(font).horizontalAdvance(p.message), p.title.has_value(), p.failed};
+    const QFontMetricsF metrics(font);
+    const OutputToastLayout::Content content{ToastText::widestLine(p.message, metrics), p.title.has_value(), p.failed,
+                                             int(ToastText::lines(p.message).size()), std::ceil(metrics.lineSpacing())};
     const std::vector<DisplayScreen> screens = m_environment.screens.screens();
     const YUpSpace space = YUpSpace::ofScreens(screens.empty() ? std::nullopt : std::optional<Rect>(screens.front().frame));
     const Rect body = OutputToastLayout::bodyFrame(content, screen.visibleFrame, verticalOffset, space);
@@ -324,7 +329,7 @@ void OutputToastRenderer::layOut(const DisplayScreen& screen)
     const OutputToastLayout::Subviews views =
         OutputToastLayout::subviews(bodyWidth, frame.height(), p.title.has_value(), p.failed);
     const QRect labelFrame = toPixels(views.label);
-    m_label->setText(QFontMetricsF(font).elidedText(p.message, Qt::ElideRight, labelFrame.width()));
+    m_label->setText(ToastText::fittedLines(p.message, metrics, labelFrame.width()).join(QLatin1Char('\n')));
     m_label->setToolTip(p.message);
     m_label->setGeometry(labelFrame);
 
@@ -398,6 +403,8 @@ void OutputToastRenderer::showDetails()
     if (!detailsText)
         return;
     if (m_detailsWindow) {
+        // Closed by the window manager it is only hidden: show it again.
+        m_detailsWindow->show();
         m_detailsWindow->raise();
         m_detailsWindow->activateWindow();
         return;

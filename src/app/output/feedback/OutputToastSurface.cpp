@@ -24,7 +24,39 @@ QPainterPath rounded(const QRectF& rect, double radius)
     return path;
 }
 
+// What a translucent colour looks like over an opaque one.
+QColor over(const QColor& top, const QColor& below)
+{
+    const double a = top.alphaF();
+    return QColor::fromRgbF(float(top.redF() * a + below.redF() * (1 - a)), float(top.greenF() * a + below.greenF() * (1 - a)),
+                            float(top.blueF() * a + below.blueF() * (1 - a)));
+}
+
 } // namespace
+
+QRegion OutputToastSurface::maskOutline(const QRectF& body)
+{
+    const double radius = OutputToastLayout::cornerRadius + 1;
+    return QRegion(rounded(body.adjusted(-1, -1, 1, 1), radius).toFillPolygon().toPolygon());
+}
+
+void OutputToastSurface::paintWithoutCompositor(QPainter& painter)
+{
+    // Everything the mask keeps is opaque: the ring's colour first (as the ring looks over
+    // white; a failure's edge is its border), then the body inside it.
+    const QRectF body = bodyRect();
+    const double radius = OutputToastLayout::cornerRadius;
+    painter.fillRect(rect(), failed ? InterfaceColors::toastErrorBorder()
+                                    : over(InterfaceColors::toastOuter(), InterfaceColors::white()));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(rounded(body, radius), InterfaceColors::toastBody());
+    if (!failed) {
+        // The white border inside the body, so the ring's pixels stay the ring's.
+        painter.setPen(QPen(InterfaceColors::white(), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(rounded(body.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5));
+    }
+}
 
 OutputToastSurface::OutputToastSurface(std::shared_ptr<ShadowPainter> shadows, QWidget* parent)
     : QWidget(parent), m_shadows(std::move(shadows))
@@ -42,6 +74,10 @@ QRectF OutputToastSurface::bodyRect() const
 void OutputToastSurface::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    if (!drawsShadows) {
+        paintWithoutCompositor(painter);
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF body = bodyRect();
     const double radius = OutputToastLayout::cornerRadius;
@@ -54,7 +90,7 @@ void OutputToastSurface::paintEvent(QPaintEvent*)
         {QPointF(0, 1), 2, withAlpha(shadow, 0.07)},
     };
     for (const ShadowPainter::Shadow& cast : casts) {
-        if (drawsShadows && m_shadows)
+        if (m_shadows)
             m_shadows->paint(painter, body, radius, cast);
         painter.fillPath(outline, InterfaceColors::toastBody());
     }
