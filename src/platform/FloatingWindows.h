@@ -4,7 +4,10 @@
 
 #include <QObject>
 
+#include <vector>
+
 class QRect;
+class QString;
 class QWidget;
 
 namespace vorlith {
@@ -56,6 +59,26 @@ public:
     virtual void releaseKeyboard(QWidget* window) = 0;
     // The window the keyboard is grabbed for now; none while no grab is held (or retried).
     virtual QWidget* keyboardGrabWindow() const = 0;
+    // Makes `window` a satellite of `owner` (a pin's ring, strip or resize panel beside its
+    // image): it bypasses the window manager, is never focused, and stands directly above the
+    // owner's window-manager frame, below the owner's dialogs. Satellites of one owner stand in
+    // the order they were attached, bottom first. Showing or raising the owner or one of its
+    // satellites restacks only that group; when the window manager restacks the owner (a click
+    // raises it), the group follows on the next turn of the event loop. Call before the first
+    // show; `show` and `raise` work on satellites as on any window.
+    virtual void attachSatellite(QWidget* window, QWidget* owner) = 0;
+    // Puts the owner's visible satellites back directly above it, in their order.
+    virtual void restackSatellites(QWidget* owner) = 0;
+    // Our visible top-levels as they stand on the screen, front first (satellites included).
+    [[nodiscard]] virtual std::vector<QWidget*> frontToBack() const = 0;
+    // Sends what was asked of the window system and waits until it has been done.
+    virtual void flush() = 0;
+    // On every desktop, out of the task bar and the pager: a pinned image. Call before the
+    // first show.
+    virtual void keepOnAllDesktops(QWidget* window) = 0;
+    // The role the window manager and tests know the window by (WM_WINDOW_ROLE on X11); the
+    // title stays the user's. Call before the first show.
+    virtual void setRole(QWidget* window, const QString& role) = 0;
     // True while a compositing manager runs, so that translucent pixels blend with what is
     // below. Without one, translucent margins would show black: mask the window to its body.
     virtual bool hasCompositor() const = 0;

@@ -17,10 +17,14 @@ namespace vorlith::test {
 
 class HarnessProcess {
 public:
-    HarnessProcess()
+#ifdef VORLITH_OVERLAY_HARNESS
+    HarnessProcess() : HarnessProcess(QStringLiteral(VORLITH_OVERLAY_HARNESS)) {}
+#endif
+    // Another harness program that speaks the same way (pin_harness).
+    explicit HarnessProcess(const QString& program)
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VORLITH_OVERLAY_HARNESS), {});
+        m_process.start(program, {});
     }
     ~HarnessProcess()
     {

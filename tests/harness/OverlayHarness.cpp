@@ -42,6 +42,7 @@
 // editor asks to leave the capture (the capture then ends).
 // Errors: "error MESSAGE".
 #include "app/base/InterfaceColors.h"
+#include "harness/HarnessLines.h"
 #include "app/capture/CaptureService.h"
 #include "app/editor/CaptureOverlaySet.h"
 #include "app/editor/EditorDocument.h"
@@ -87,12 +88,9 @@
 namespace vorlith {
 namespace {
 
-void say(const QString& line)
-{
-    std::fputs(line.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using harness::option;
+using harness::say;
+
 
 QString rectText(const std::optional<Rect>& r)
 {
@@ -116,16 +114,6 @@ std::optional<Rect> parseRect(const QString& text)
     return Rect(values[0], values[1], values[2], values[3]);
 }
 
-// The value of `name=` among a command's words; empty when absent.
-QString option(const QStringList& words, const QString& name)
-{
-    const QString prefix = name + QLatin1Char('=');
-    for (const QString& word : words) {
-        if (word.startsWith(prefix))
-            return word.mid(prefix.size());
-    }
-    return {};
-}
 
 // A widget's rectangle in the server's pixels: Qt keeps each screen's native corner and
 // divides the rest by the screen's scale.
@@ -172,9 +160,8 @@ public:
           m_outputs(std::make_shared<OutputCoordinator>()),
           m_feedback(std::make_shared<FeedbackCoordinator>(nullptr)),
           m_set(m_floating),
-          m_input(STDIN_FILENO, QSocketNotifier::Read)
+          m_input([this](const QString& line) { perform(line); })
     {
-        connect(&m_input, &QSocketNotifier::activated, this, [this] { readInput(); });
         // The application's panel, stacked and given the keyboard by the overlays' own service.
         m_output->setSavePanelFactory([this] {
             auto* panel = new FileDialogSavePanel(nullptr, m_floating);
@@ -198,25 +185,6 @@ protected:
     }
 
 private:
-    void readInput()
-    {
-        char chunk[4096];
-        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (got <= 0) {
-            m_input.setEnabled(false);
-            QCoreApplication::quit();
-            return;
-        }
-        m_pending.append(chunk, int(got));
-        qsizetype end;
-        while ((end = m_pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromLocal8Bit(m_pending.left(end)).trimmed();
-            m_pending.remove(0, end + 1);
-            if (!line.isEmpty())
-                perform(line);
-        }
-    }
-
     void perform(const QString& line)
     {
         const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -461,8 +429,7 @@ private:
     CaptureOverlaySet m_set;
     std::vector<std::unique_ptr<PlainOverlay>> m_plain;
     QPointer<FileDialogSavePanel> m_panel;
-    QSocketNotifier m_input;
-    QByteArray m_pending;
+    harness::InputLines m_input;
 };
 
 } // namespace
@@ -473,6 +440,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     vorlith::Harness harness;
-    vorlith::say(QStringLiteral("ready"));
+    vorlith::harness::say(QStringLiteral("ready"));
     return app.exec();
 }

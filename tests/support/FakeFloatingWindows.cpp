@@ -88,6 +88,56 @@ QWidget* FakeFloatingWindows::keyboardGrabWindow() const
     return nullptr;
 }
 
+void FakeFloatingWindows::attachSatellite(QWidget* window, QWidget* owner)
+{
+    window->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    window->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_placed.push_back({window, WindowLevel::pin, false, false, owner});
+    for (Satellites& group : m_satellites)
+        if (group.owner == owner) {
+            group.windows.emplace_back(window);
+            return;
+        }
+    m_satellites.push_back({owner, {window}});
+}
+
+void FakeFloatingWindows::restackSatellites(QWidget*)
+{
+    ++satelliteRestacks;
+}
+
+QWidget* FakeFloatingWindows::satelliteOwner(const QWidget* window) const
+{
+    for (const Satellites& group : m_satellites)
+        for (const QPointer<QWidget>& each : group.windows)
+            if (each == window)
+                return group.owner;
+    return nullptr;
+}
+
+std::vector<QWidget*> FakeFloatingWindows::stacking() const
+{
+    std::vector<QWidget*> result;
+    for (QWidget* window : m_order.ordered()) {
+        result.push_back(window);
+        for (const Satellites& group : m_satellites)
+            if (group.owner == window)
+                for (const QPointer<QWidget>& each : group.windows)
+                    if (each)
+                        result.push_back(each);
+    }
+    return result;
+}
+
+std::vector<QWidget*> FakeFloatingWindows::frontToBack() const
+{
+    std::vector<QWidget*> result;
+    for (QWidget* window : stacking())
+        if (window->isVisible())
+            result.insert(result.begin(), window);
+    return result;
+}
+
 void FakeFloatingWindows::setCompositor(bool running)
 {
     if (running == m_compositor)

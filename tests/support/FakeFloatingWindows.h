@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
 #include <utility>
@@ -36,6 +37,19 @@ public:
     void releaseKeyboard(QWidget* window) override;
     // The latest visible holder, as the X11 service grabs for it (unless `grabRefused`).
     QWidget* keyboardGrabWindow() const override;
+    void attachSatellite(QWidget* window, QWidget* owner) override;
+    void restackSatellites(QWidget* owner) override;
+    // Our visible windows front first: the stacking below, reversed.
+    std::vector<QWidget*> frontToBack() const override;
+    void flush() override { ++flushCount; }
+    void keepOnAllDesktops(QWidget* window) override { onAllDesktops.emplace_back(window); }
+    void setRole(QWidget* window, const QString& role) override { roles.emplace_back(window, role); }
+    int flushCount = 0;
+    int satelliteRestacks = 0;
+    std::vector<QPointer<QWidget>> onAllDesktops;
+    std::vector<std::pair<QPointer<QWidget>, QString>> roles;
+    // The owner of a satellite; none for other windows.
+    QWidget* satelliteOwner(const QWidget* window) const;
     bool hasCompositor() const override { return m_compositor; }
     bool reducesMotion() const override { return reduceMotion; }
     bool reduceMotion = false;
@@ -44,8 +58,9 @@ public:
     void setCompositor(bool running);
 
     const Placed* placed(const QWidget* window) const;
-    // Our windows bottom first, as the last restack left them.
-    std::vector<QWidget*> stacking() const { return m_order.ordered(); }
+    // Our windows bottom first, as the last restack left them: each owner's satellites
+    // directly above it, in the order they were attached.
+    std::vector<QWidget*> stacking() const;
     int showCount = 0;
     int raiseCount = 0;
     // Every window activated, in order, and every pixel geometry set.
@@ -62,6 +77,11 @@ private:
     WindowStackOrder m_order;
     bool m_compositor = true;
     std::vector<QPointer<QWidget>> m_holders;
+    struct Satellites {
+        QPointer<QWidget> owner;
+        std::vector<QPointer<QWidget>> windows;
+    };
+    std::vector<Satellites> m_satellites;
 };
 
 } // namespace vorlith::test

@@ -118,4 +118,45 @@ void ShadowPainter::paint(QPainter& painter, const QRectF& rect, double radius, 
     painter.drawImage(rect.topLeft() + shadow.offset - QPointF(pad, pad), shadowImage);
 }
 
+double ShadowPainter::stretchedReach(double radius, double blur)
+{
+    return std::ceil(radius + margin(blur));
+}
+
+void ShadowPainter::paintStretched(QPainter& painter, const QRectF& rect, double radius, const Shadow& shadow,
+                                   bool hollow)
+{
+    if (rect.isEmpty() || shadow.color.alpha() == 0)
+        return;
+    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const double pad = margin(shadow.blur);
+    // The corner reaches the radius plus the blur's spread inward: beyond it every row of the
+    // blurred square is the same, so the middle can be stretched.
+    const double corner = stretchedReach(radius, shadow.blur);
+    const double side = 2 * corner + 2;
+    const QImage square = image(QSizeF(side, side), radius, shadow, ratio);
+    const double c = pad + corner; // a corner slice, logical
+    const double whole = side + 2 * pad;
+    const QRectF target = rect.translated(shadow.offset).adjusted(-pad, -pad, pad, pad);
+    // A shape smaller than two corners shares its middle between them.
+    const double cx = std::min(c, target.width() / 2);
+    const double cy = std::min(c, target.height() / 2);
+    const double xs[] = {0, cx, whole - cx, whole};
+    const double ys[] = {0, cy, whole - cy, whole};
+    const double txs[] = {target.left(), target.left() + cx, target.right() - cx, target.right()};
+    const double tys[] = {target.top(), target.top() + cy, target.bottom() - cy, target.bottom()};
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column) {
+            const QRectF to(QPointF(txs[column], tys[row]), QPointF(txs[column + 1], tys[row + 1]));
+            if (to.width() <= 0 || to.height() <= 0 || (hollow && row == 1 && column == 1))
+                continue;
+            const QRectF from(QPointF(xs[column] * ratio, ys[row] * ratio),
+                              QPointF(xs[column + 1] * ratio, ys[row + 1] * ratio));
+            painter.drawImage(to, square, from);
+        }
+    painter.restore();
+}
+
 } // namespace vorlith

@@ -28,6 +28,14 @@ public:
     // coordinates. The shape itself is not drawn.
     void paint(QPainter& painter, const QRectF& rect, double radius, const Shadow& shadow);
 
+    // The same shadow for a shape of any size, stretched from the blurred image of one small
+    // rounded square: its corners are drawn as they are and its middle rows and columns are
+    // stretched. A shape that changes size (a pin being zoomed) is never blurred again.
+    // A hollow shadow leaves out its middle (a shape that is opaque, or cleared afterwards,
+    // covers it): only a band reaching `stretchedReach` inside the shape's edge is drawn.
+    void paintStretched(QPainter& painter, const QRectF& rect, double radius, const Shadow& shadow,
+                        bool hollow = false);
+    [[nodiscard]] static double stretchedReach(double radius, double blur);
     // The blurred, tinted image for one shadow, `margin` logical pixels larger than the shape
     // on every side, at the given device pixel ratio. Cached.
     [[nodiscard]] QImage image(const QSizeF& size, double radius, const Shadow& shadow, double pixelRatio);

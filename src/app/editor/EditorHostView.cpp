@@ -350,10 +350,26 @@ void EditorHostView::setViewScale(double scale)
     if (!(std::isfinite(scale) && scale > 0))
         return;
     m_viewScale = std::max(scale, 0.001);
+    m_shown.reset();
     const Size size = m_record->source().geometry.size;
     resize(std::max(1, clampToInt(std::round(size.width * m_viewScale))),
            std::max(1, clampToInt(std::round(size.height * m_viewScale))));
     setNeedsDisplay();
+}
+
+bool EditorHostView::setViewport(const Rect& shown, double scale)
+{
+    const Rect r = shown.standardized();
+    const double width = r.width() * scale;
+    const double height = r.height() * scale;
+    if (!r.isFinite() || r.isEmpty() || !std::isfinite(scale) || !(scale > 0) || !std::isfinite(width)
+        || !std::isfinite(height))
+        return false;
+    m_viewScale = scale;
+    m_shown = r;
+    resize(std::max(1, clampToInt(std::round(width))), std::max(1, clampToInt(std::round(height))));
+    setNeedsDisplay();
+    return true;
 }
 
 double EditorHostView::viewScale() const
@@ -363,11 +379,16 @@ double EditorHostView::viewScale() const
 
 QTransform EditorHostView::documentToView() const
 {
-    return QTransform::fromScale(m_viewScale, m_viewScale);
+    QTransform transform = QTransform::fromScale(m_viewScale, m_viewScale);
+    if (m_shown) // the shown rectangle's corner at the widget's corner, then scaled
+        transform.translate(-m_shown->minX(), -m_shown->minY());
+    return transform;
 }
 
 Rect EditorHostView::bounds() const
 {
+    if (m_shown)
+        return *m_shown;
     const Size size = m_record->source().geometry.size;
     return Rect(0, 0, size.width, size.height);
 }

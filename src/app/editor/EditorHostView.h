@@ -153,6 +153,11 @@ public:
     // --- Transform between the document and the widget ---
     // Magnifies the view (a pin's zoom): the widget becomes the document's size times scale.
     void setViewScale(double scale);
+    // Shows only `shown` of the document (a pin of a capture shows its selection, a part of a
+    // whole-display document) at scale: the widget is shown × scale and `bounds()` is shown,
+    // so clamping, the loupe and text layout stay inside the pin. A rectangle or scale that is
+    // not finite and positive is refused (nothing changes) and answers false.
+    bool setViewport(const Rect& shown, double scale);
     double viewScale() const;
     // One unit: a length that keeps its size on screen at any zoom.
     double unit() const { return 1 / viewScale(); }
@@ -476,6 +481,7 @@ private:
     QPointer<QWidget> m_observedWindow;
     QRect m_paintedDamage;
     double m_viewScale = 1;
+    std::optional<Rect> m_shown; // the whole document when absent
 };
 
 template <typename Callback, typename... Args>

@@ -3,6 +3,7 @@
 #include "platform/x11/X11MapExposeFilter.h"
 #include "platform/x11/XcbConnection.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QHash>
 #include <QRect>
@@ -13,6 +14,7 @@
 #include <xcb/xfixes.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace vorlith {
 
@@ -34,6 +36,13 @@ xcb_connection_t* qtConnection()
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name)
+{
+    XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 } // namespace
@@ -120,6 +129,10 @@ void X11FloatingWindows::show(QWidget* window)
     if (!window)
         return;
     window->show();
+    if (QWidget* owner = satelliteOwner(window)) {
+        restackSatellites(owner);
+        return;
+    }
     m_order.raised(window);
     restack(window);
 }
@@ -128,6 +141,10 @@ void X11FloatingWindows::raise(QWidget* window)
 {
     if (!window)
         return;
+    if (QWidget* owner = satelliteOwner(window)) {
+        restackSatellites(owner);
+        return;
+    }
     m_order.raised(window);
     restack(window);
 }
@@ -144,6 +161,11 @@ void X11FloatingWindows::restack(QWidget* subject)
             continue;
         window->raise();
     }
+    // The satellites of the owners just raised; the window manager may restack the owners'
+    // frames later, which the root's events report.
+    for (const Satellites& group : m_satellites)
+        if (group.owner && group.owner->isVisible())
+            restackSatellites(group.owner);
 }
 
 void X11FloatingWindows::activate(QWidget* window)
@@ -318,20 +340,34 @@ void X11FloatingWindows::drainEvents()
         return;
     bool changed = false;
     bool foreignRestack = false;
+    bool ownerMoved = false; // a frame that satellites follow may have been restacked
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_xcb->get())) {
         const uint8_t type = event->response_type & 0x7F;
         if (m_xfixesEventBase >= 0 && type == m_xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY)
             changed = true;
-        else if (type == XCB_MAP_NOTIFY)
-            foreignRestack |= !ownsWindow(reinterpret_cast<xcb_map_notify_event_t*>(event)->window);
-        else if (type == XCB_CONFIGURE_NOTIFY)
-            foreignRestack |= !ownsWindow(reinterpret_cast<xcb_configure_notify_event_t*>(event)->window);
+        else if (type == XCB_MAP_NOTIFY) {
+            const xcb_window_t window = reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
+            foreignRestack |= !ownsWindow(window);
+            ownerMoved |= !isSatellite(window);
+        } else if (type == XCB_CONFIGURE_NOTIFY) {
+            const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+            foreignRestack |= !ownsWindow(configure->window);
+            // Satellites follow a restack, not a move or a resize (a pin being zoomed).
+            auto [above, added] = m_aboveSibling.try_emplace(configure->window, configure->above_sibling);
+            const bool restacked = added || above->second != configure->above_sibling;
+            above->second = configure->above_sibling;
+            ownerMoved |= restacked && !isSatellite(configure->window);
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            m_aboveSibling.erase(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
+        }
         std::free(event);
     }
     if (changed)
         refreshCompositor();
     if (foreignRestack)
         keepAbove();
+    if (ownerMoved)
+        followOwners();
 }
 
 bool X11FloatingWindows::ownsWindow(uint32_t window) const
@@ -406,6 +442,160 @@ void X11FloatingWindows::refreshCompositor()
         return;
     m_compositor = running;
     emit compositorChanged(running);
+}
+
+// --- Satellites ---
+
+void X11FloatingWindows::attachSatellite(QWidget* window, QWidget* owner)
+{
+    Q_ASSERT(window && window->isWindow() && owner);
+    if (!window || !owner)
+        return;
+    // Bypassing the window manager: a managed frame would take the clicks meant for the
+    // window beneath a click-through ring, and would be stacked as the manager likes.
+    window->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint
+                           | Qt::WindowDoesNotAcceptFocus);
+    window->setAttribute(Qt::WA_ShowWithoutActivating);
+    auto group = std::find_if(m_satellites.begin(), m_satellites.end(),
+                              [owner](const Satellites& each) { return each.owner == owner; });
+    if (group == m_satellites.end()) {
+        m_satellites.push_back({owner, {}});
+        group = std::prev(m_satellites.end());
+    }
+    group->windows.emplace_back(window);
+}
+
+QWidget* X11FloatingWindows::satelliteOwner(const QWidget* window) const
+{
+    for (const Satellites& group : m_satellites)
+        for (const QPointer<QWidget>& each : group.windows)
+            if (each == window)
+                return group.owner;
+    return nullptr;
+}
+
+bool X11FloatingWindows::isSatellite(uint32_t window) const
+{
+    for (const Satellites& group : m_satellites)
+        for (const QPointer<QWidget>& each : group.windows)
+            if (each && each->testAttribute(Qt::WA_WState_Created) && each->winId() == WId(window))
+                return true;
+    return false;
+}
+
+uint32_t X11FloatingWindows::topLevelOf(uint32_t window) const
+{
+    xcb_connection_t* c = qtConnection();
+    if (!c)
+        return XCB_WINDOW_NONE;
+    for (int depth = 0; depth < 16; ++depth) {
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        if (!tree)
+            return XCB_WINDOW_NONE;
+        if (tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE)
+            return window;
+        window = tree->parent;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+void X11FloatingWindows::restackSatellites(QWidget* owner)
+{
+    xcb_connection_t* c = qtConnection();
+    if (!c || !owner || !owner->isVisible() || !owner->testAttribute(Qt::WA_WState_Created))
+        return;
+    auto group = std::find_if(m_satellites.begin(), m_satellites.end(),
+                              [owner](const Satellites& each) { return each.owner == owner; });
+    if (group == m_satellites.end())
+        return;
+    std::erase_if(group->windows, [](const QPointer<QWidget>& each) { return !each; });
+    // Each directly above the one before it, the first directly above the owner's frame:
+    // nothing else of ours moves, and the owner's dialogs (above its frame) stay above.
+    xcb_window_t sibling = topLevelOf(uint32_t(owner->winId()));
+    if (sibling == XCB_WINDOW_NONE)
+        return;
+    for (const QPointer<QWidget>& satellite : group->windows) {
+        if (!satellite->isVisible())
+            continue;
+        const xcb_window_t window = xcb_window_t(satellite->winId());
+        const uint32_t values[] = {sibling, XCB_STACK_MODE_ABOVE};
+        xcb_configure_window(c, window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+        sibling = window;
+    }
+    xcb_flush(c);
+}
+
+void X11FloatingWindows::followOwners()
+{
+    if (m_followQueued || m_satellites.empty())
+        return;
+    m_followQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_followQueued = false;
+        restackGroups();
+    });
+}
+
+void X11FloatingWindows::restackGroups()
+{
+    std::erase_if(m_satellites, [](const Satellites& each) { return !each.owner; });
+    for (const Satellites& group : m_satellites)
+        if (group.owner->isVisible())
+            restackSatellites(group.owner);
+}
+
+std::vector<QWidget*> X11FloatingWindows::frontToBack() const
+{
+    std::vector<QWidget*> result;
+    xcb_connection_t* c = qtConnection();
+    if (!c || !m_xcb)
+        return result;
+    // A managed window stands where its frame stands.
+    QHash<uint32_t, QWidget*> byTopLevel;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isVisible() && widget->testAttribute(Qt::WA_WState_Created))
+            if (const uint32_t top = topLevelOf(uint32_t(widget->winId())); top != XCB_WINDOW_NONE)
+                byTopLevel.insert(top, widget);
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, m_xcb->root()), nullptr));
+    if (!tree)
+        return result;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = xcb_query_tree_children_length(tree.get()) - 1; i >= 0; --i) // top first
+        if (QWidget* widget = byTopLevel.value(children[i]))
+            result.push_back(widget);
+    return result;
+}
+
+void X11FloatingWindows::flush()
+{
+    QGuiApplication::sync();
+}
+
+void X11FloatingWindows::keepOnAllDesktops(QWidget* window)
+{
+    xcb_connection_t* c = qtConnection();
+    if (!window || !c)
+        return;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    const uint32_t allDesktops = 0xFFFFFFFF;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, internAtom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
+                        &allDesktops);
+    // Qt merges its own states into the ones it finds when it maps the window.
+    const xcb_atom_t states[] = {internAtom(c, "_NET_WM_STATE_STICKY"), internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, id, internAtom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 3, states);
+    xcb_flush(c);
+}
+
+void X11FloatingWindows::setRole(QWidget* window, const QString& role)
+{
+    xcb_connection_t* c = qtConnection();
+    if (!window || !c)
+        return;
+    const QByteArray bytes = role.toUtf8();
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), internAtom(c, "WM_WINDOW_ROLE"),
+                        XCB_ATOM_STRING, 8, uint32_t(bytes.size()), bytes.constData());
+    xcb_flush(c);
 }
 
 } // namespace vorlith

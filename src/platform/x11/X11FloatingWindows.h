@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 class QSocketNotifier;
@@ -57,6 +58,12 @@ public:
     void holdKeyboard(QWidget* window) override;
     void releaseKeyboard(QWidget* window) override;
     QWidget* keyboardGrabWindow() const override { return m_grabbed; }
+    void attachSatellite(QWidget* window, QWidget* owner) override;
+    void restackSatellites(QWidget* owner) override;
+    std::vector<QWidget*> frontToBack() const override;
+    void flush() override;
+    void keepOnAllDesktops(QWidget* window) override;
+    void setRole(QWidget* window, const QString& role) override;
     bool hasCompositor() const override { return m_compositor; }
     bool reducesMotion() const override { return false; }
 
@@ -81,6 +88,12 @@ private:
     void ungrabKeyboard();
     void forgetActivation();
     bool bypassesWindowManager(uint32_t window) const;
+    // The owner's child of the root: its window manager's frame, or itself without one.
+    uint32_t topLevelOf(uint32_t window) const;
+    void followOwners();
+    QWidget* satelliteOwner(const QWidget* window) const;
+    bool isSatellite(uint32_t window) const;
+    void restackGroups();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -102,6 +115,14 @@ private:
     QPointer<QWidget> m_activating;
     QElapsedTimer m_activationAge;
     std::unique_ptr<X11MapExposeFilter> m_exposeFilter;
+    struct Satellites {
+        QPointer<QWidget> owner;
+        std::vector<QPointer<QWidget>> windows; // bottom first
+    };
+    std::vector<Satellites> m_satellites;
+    bool m_followQueued = false;
+    // What each child of the root was last stacked above, to tell a restack from a move.
+    std::unordered_map<uint32_t, uint32_t> m_aboveSibling;
 };
 
 } // namespace vorlith

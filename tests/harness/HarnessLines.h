@@ -1,0 +1,68 @@
+#pragma once
+
+// What the harness programs share: answers written a line at a time to standard output, and
+// commands read a line at a time from standard input (the end of input quits).
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+namespace vorlith::harness {
+
+inline void say(const QString& line)
+{
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// The value of `name=` among a command's words; empty when absent.
+inline QString option(const QStringList& words, const QString& name)
+{
+    const QString prefix = name + QLatin1Char('=');
+    for (const QString& word : words)
+        if (word.startsWith(prefix))
+            return word.mid(prefix.size());
+    return {};
+}
+
+// Calls `perform` with every non-empty line of standard input, trimmed.
+class InputLines {
+public:
+    explicit InputLines(std::function<void(const QString&)> perform)
+        : m_perform(std::move(perform)), m_input(STDIN_FILENO, QSocketNotifier::Read)
+    {
+        QObject::connect(&m_input, &QSocketNotifier::activated, [this] { read(); });
+    }
+
+private:
+    void read()
+    {
+        char chunk[4096];
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            m_input.setEnabled(false);
+            QCoreApplication::quit();
+            return;
+        }
+        m_pending.append(chunk, int(got));
+        qsizetype end;
+        while ((end = m_pending.indexOf('\n')) >= 0) {
+            const QString line = QString::fromLocal8Bit(m_pending.left(end)).trimmed();
+            m_pending.remove(0, end + 1);
+            if (!line.isEmpty())
+                m_perform(line);
+        }
+    }
+
+    std::function<void(const QString&)> m_perform;
+    QSocketNotifier m_input;
+    QByteArray m_pending;
+};
+
+} // namespace vorlith::harness
