@@ -159,6 +159,21 @@ TEST(CoordinatorLaunch, RefreshMenuTable)
         EXPECT_EQ(f.suspended(ShortcutAction::pin), row.busy);
     }
 
+    // A kept capture shows its item.
+    {
+        CoordinatorFixture g;
+        g.writeSettings(letterChordFile(true));
+        AppCoordinator& c = g.launch();
+        c.recoveryStore().setCurrent(RecoveredCapture{.frames = {},
+                                                      .displayID = 1,
+                                                      .document = CaptureDocument(QUuid::createUuid(), Rect{0, 0, 10, 10},
+                                                                                  DocumentOrigin::screenCapture,
+                                                                                  {50, qint64(64) << 20})});
+        c.refreshMenu();
+        EXPECT_TRUE(c.recoveryMenuItem()->isVisible());
+        EXPECT_TRUE(c.recoveryMenuItem()->isEnabled());
+    }
+
     // An alert up: the menu refreshed meanwhile shows everything off.
     CoordinatorFixture f;
     f.writeSettings(letterChordFile(true));

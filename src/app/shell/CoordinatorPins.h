@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Geometry.h"
+
 #include <QString>
 #include <QUuid>
 
@@ -41,6 +43,11 @@ public:
     };
 
     virtual void connect(Callbacks callbacks) = 0;
+    // Pins a registered document's image near a global point; false when refused (the limit,
+    // a display failure).
+    virtual bool add(std::shared_ptr<EditorDocument> document, const Point& near) = 0;
+    // How many pins may exist at once.
+    virtual int limit() const = 0;
     virtual std::vector<PinState> pins() const = 0;
     // The pin being edited in place.
     virtual std::optional<QUuid> activeEditor() const = 0;
