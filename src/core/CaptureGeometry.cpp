@@ -1,5 +1,6 @@
 #include "core/CaptureGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorlith {
@@ -68,10 +69,18 @@ std::optional<Rect> CaptureGeometry::pixels(const Rect& rect) const
         return std::nullopt;
     const double sx = pixelSize.width / size.width;
     const double sy = pixelSize.height / size.height;
-    const double x0 = std::floor(sx * m->minX());
-    const double x1 = std::min(std::ceil(sx * m->maxX()), pixelSize.width);
-    const double y0 = std::floor(sy * m->minY());
-    const double y1 = std::min(std::ceil(sy * m->maxY()), pixelSize.height);
+    // A rectangle made from whole pixels (a window's frame divided by 1.5) comes back a hair
+    // off its pixel edges; those edges are its own, not one more pixel on either side.
+    const auto edge = [](double scaled, bool up) {
+        const double nearest = std::round(scaled);
+        if (std::abs(scaled - nearest) <= pixelEdgeTolerance * std::max(1.0, std::abs(nearest)))
+            return nearest;
+        return up ? std::ceil(scaled) : std::floor(scaled);
+    };
+    const double x0 = edge(sx * m->minX(), false);
+    const double x1 = std::min(edge(sx * m->maxX(), true), pixelSize.width);
+    const double y0 = edge(sy * m->minY(), false);
+    const double y1 = std::min(edge(sy * m->maxY(), true), pixelSize.height);
     return Rect(x0, y0, x1 - x0, y1 - y0);
 }
 

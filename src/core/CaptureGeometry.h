@@ -21,6 +21,9 @@ struct CaptureGeometry {
     [[nodiscard]] Rect selection(const Point& from, const Point& to) const;
     [[nodiscard]] Rect moving(const Rect& rect, const Size& delta) const;
     std::optional<Rect> pixels(const Rect& rect) const;
+    // How far (relative) a scaled edge may miss a whole pixel and still count as on it:
+    // far above double rounding, far below any real fraction of a pixel.
+    static constexpr double pixelEdgeTolerance = 1e-9;
     std::optional<Rect> localRect(const Rect& globalTopLeft, const Point& displayOrigin) const;
 };
 

@@ -89,3 +89,27 @@ TEST(SelectionHandle, ResizingMovesItsEdgesFlipsAndClamps)
     for (const Case& c : cases)
         EXPECT_EQ(resizing(c.handle, c.rect, c.to, retina), c.expected) << int(c.handle);
 }
+
+// A window's frame arrives in pixels and becomes points by dividing by the screen's scale; its
+// pixel rectangle (the size label, the crop) must be those very pixels, at every position.
+TEST(CaptureGeometry, AWindowsSnappedRectangleGivesExactlyItsPixels)
+{
+    for (const double scale : {1.25, 1.5, 1.75, 2.0}) {
+        const CaptureGeometry display{{1366 / scale, 768 / scale}, {1366, 768}};
+        int wrong = 0;
+        for (int x = 0; x + 160 <= 1366; ++x) {
+            for (const auto& [w, h] : {std::pair{160, 100}, std::pair{159, 99}, std::pair{1, 1}}) {
+                const int y = (x * 7) % (768 - h);
+                const Rect window(x / scale, y / scale, w / scale, h / scale);
+                if (display.pixels(window) != Rect(x, y, w, h) && ++wrong <= 3)
+                    ADD_FAILURE() << "scale " << scale << ": " << w << " pixels at " << x << "," << y << " gave "
+                                  << display.pixels(window)->width() << " × " << display.pixels(window)->height();
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "scale " << scale;
+        EXPECT_EQ(display.pixels(Rect(0, 0, 1366 / scale, 768 / scale)), Rect(0, 0, 1366, 768));
+    }
+    // A real fraction of a pixel still covers the pixel it touches.
+    const CaptureGeometry display{{1366 / 1.5, 768 / 1.5}, {1366, 768}};
+    EXPECT_EQ(display.pixels(Rect(100.01 / 1.5, 0, 160 / 1.5, 10)), Rect(100, 0, 161, 15));
+}

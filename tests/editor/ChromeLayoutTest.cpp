@@ -105,8 +105,8 @@ TEST(CaptureToolbar, ToolTipsAndAccessibleNames)
     CaptureToolbar bar;
     EXPECT_EQ(bar.button("select")->toolTip(), "选择（Q）");
     EXPECT_EQ(bar.button("number")->toolTip(), "数字（F）");
-    EXPECT_EQ(bar.button("undo")->toolTip(), "撤销（⌘Z）");
-    EXPECT_EQ(bar.button("redo")->toolTip(), "重做（⇧⌘Z）");
+    EXPECT_EQ(bar.button("undo")->toolTip(), "撤销（Ctrl+Z）");
+    EXPECT_EQ(bar.button("redo")->toolTip(), "重做（Ctrl+Shift+Z）");
     EXPECT_EQ(bar.button("pin")->toolTip(), "将当前截图置顶悬浮显示");
     EXPECT_EQ(bar.button("copy")->toolTip(), "复制图片（Enter）");
     EXPECT_EQ(bar.button("exit")->toolTip(), "退出截图（Esc）");

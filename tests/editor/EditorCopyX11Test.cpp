@@ -1,6 +1,7 @@
 // The editor's keys and copy under a real X server: keys typed with xdotool reach the view by
 // key code, and Ctrl+C puts a PNG on the real clipboard that another program (xclip) reads.
 #include "editor/HostViewFixture.h"
+#include "editor/X11EditorWindow.h"
 #include "editor/Xdotool.h"
 #include "support/X11Environment.h"
 
@@ -38,12 +39,7 @@ struct CopyStage {
         EditorHostEnvironment environment; // the real clock and pointer
         // No output service given: the view makes its own on the X clipboard.
         view = std::make_unique<EditorHostView>(f.document, false, nullptr, f.outputs, f.feedback, environment);
-        view->setWindowTitle(QStringLiteral("editor"));
-        view->move(10, 10);
-        view->show();
-        view->activateWindow();
-        EXPECT_TRUE(runUntil([&] { return QGuiApplication::focusWindow() == view->windowHandle(); }));
-        view->setFocus();
+        showWithKeyboard(*view, QPoint(10, 10));
         view->renderMarks();
         EXPECT_TRUE(runUntil([&] { return f.document->compositor().cachedMarks().size() == 2; }));
         spin(100ms);

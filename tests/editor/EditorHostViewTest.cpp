@@ -862,3 +862,21 @@ TEST(EditorHostViewState, DeletingTheViewDuringAToolbarDragIsSafe)
     // The bar, hidden as the view goes, ends its drag once; the view must not hear of it.
     delete view;
 }
+
+// At scale 1.5 a window of 160 × 100 pixels is a fractional rectangle of points; picked, its
+// label reads its own pixels, as the copy crops them (it read "161 × 101").
+TEST(EditorHostView, AWindowPickedAtScaleOneAndAHalfIsLabelledWithItsOwnPixels)
+{
+    HostViewFixture f{solidImage(QSize(1366, 768), HostViewFixture::pictureColor), Size{1366 / 1.5, 768 / 1.5}};
+    const Rect window(301 / 1.5, 151 / 1.5, 160 / 1.5, 100 / 1.5);
+    f.commitSelection(window);
+    std::unique_ptr<EditorHostView> view(f.make());
+    view->show();
+    ASSERT_TRUE(view->refresh());
+    EXPECT_EQ(f.document->source().geometry.pixels(window), Rect(301, 151, 160, 100));
+    const QImage shown = renderedView(*view, 1.5);
+    saveTestImage(shown.copy(QRect(250, 80, 320, 200)), QStringLiteral("editor-host-size-label-scale-1.5"));
+    const Rect label = view->sizeLabelFrame(window, 80);
+    const QColor body = pixelAt(shown, QPointF(label.minX() + 3, label.midY()));
+    EXPECT_LT(body.red() + body.green() + body.blue(), 120) << "the label is drawn where its frame says";
+}

@@ -5,11 +5,13 @@
 #include "app/editor/DiscoveryHintPanel.h"
 #include "app/editor/EditorLayout.h"
 #include "editor/HostViewFixture.h"
+#include "platform/FloatingWindowsFactory.h"
 #include "editor/Xdotool.h"
 #include "support/X11Environment.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
 
 using namespace vorlith;
@@ -21,10 +23,11 @@ struct RealStage {
     HostViewFixture f{solidImage(QSize(1000, 700), HostViewFixture::pictureColor), Size{1000, 700}};
     std::unique_ptr<EditorHostView> view;
 
-    RealStage()
+    explicit RealStage(std::shared_ptr<FloatingWindows> windows = nullptr)
     {
         f.commitSelection(Rect(150, 100, 700, 420));
         EditorHostEnvironment environment; // the real clock and pointer
+        environment.windows = std::move(windows);
         view = std::make_unique<EditorHostView>(f.document, false, f.output, f.outputs, f.feedback, environment);
         view->setWindowTitle(QStringLiteral("editor"));
         view->move(20, 20);
@@ -62,7 +65,10 @@ TEST(EditorHostViewX11, ASecondaryClickSummonsTheToolbarWhichReturnsOnceThePoint
 
 TEST(EditorHostViewX11, HoveringTheToolbarAfterASummonShowsTheDiscoveryHint)
 {
-    RealStage stage;
+    // The application's window service: openbox runs without a compositor here.
+    std::shared_ptr<FloatingWindows> windows = FloatingWindowsFactory::make();
+    ASSERT_FALSE(windows->hasCompositor());
+    RealStage stage(windows);
     ASSERT_TRUE(stage.view->discoveryPanel());
     EXPECT_TRUE(runUntil([&] { return stage.view->discoveryPanel()->isVisible(); }));
     xdotool(at(stage.global(QPoint(300, 200))) << QStringLiteral("click") << "3");
@@ -81,11 +87,20 @@ TEST(EditorHostViewX11, HoveringTheToolbarAfterASummonShowsTheDiscoveryHint)
     const QRect bar(toolbar->mapToGlobal(QPoint(0, 0)), toolbar->size());
     EXPECT_TRUE(panel.top() == bar.bottom() + 1 + 8 || panel.bottom() + 1 == bar.top() - 8)
         << panel.top() << " " << bar.top() << " " << bar.bottom();
-    // Leaving the toolbar hides it at the next placement.
+    // Without a compositor the panel is cut to its rounded body: its corner shows the editor
+    // beneath, not black.
+    spin(150ms);
+    const QImage shown = stage.view->screen()->grabWindow(0).toImage();
+    saveTestImage(shown.copy(panel.adjusted(-40, -40, 40, 40)), QStringLiteral("editor-hint-x11-no-compositor"));
+    EXPECT_NE(shown.pixelColor(panel.topLeft()), QColor(Qt::black));
+    EXPECT_NE(shown.pixelColor(panel.bottomRight()), QColor(Qt::black));
+    // Leaving the toolbar hides it, with nothing else happening.
     xdotool(at(stage.global(QPoint(500, 300))));
-    ASSERT_TRUE(runUntil([&] { return !toolbar->geometry().contains(toolbar->parentWidget()->mapFromGlobal(QCursor::pos())); }));
-    stage.view->refresh();
+    EXPECT_TRUE(runUntil([&] { return !stage.view->discoveryPanel()->isVisible(); }, 2s));
     EXPECT_FALSE(stage.view->hoverHintVisible());
+    spin(150ms);
+    saveTestImage(stage.view->screen()->grabWindow(0).toImage().copy(panel.adjusted(-200, -120, 200, 40)),
+                  QStringLiteral("editor-hint-x11-after-leaving"));
 }
 
 TEST(EditorHostViewX11, DraggingTheToolbarDocksIt)

@@ -25,6 +25,21 @@ QImage stripes(QSize pixels)
     return image;
 }
 
+// The editor shown at (40, 40) without a window manager's frame, the pointer far away (no
+// loupe); none when it never became exposed.
+std::unique_ptr<EditorHostView> showOnScreen(HostViewFixture& f)
+{
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("1900"), QStringLiteral("1000")});
+    std::unique_ptr<EditorHostView> view(f.make());
+    view->setWindowFlag(Qt::BypassWindowManagerHint);
+    view->move(40, 40);
+    view->show();
+    if (!QTest::qWaitForWindowExposed(view.get()))
+        return nullptr;
+    view->refresh();
+    return view;
+}
+
 } // namespace
 
 TEST(EditorPictureOnScreen, TheFrozenImageArrivesPixelForPixel)
@@ -37,13 +52,8 @@ TEST(EditorPictureOnScreen, TheFrozenImageArrivesPixelForPixel)
     const QImage frozen = stripes(pixels);
     HostViewFixture f(frozen, logical);
     f.document->session.setSelection(Rect(100, 100, 300, 200));
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("1900"), QStringLiteral("1000")}); // no loupe
-    std::unique_ptr<EditorHostView> view(f.make());
-    view->setWindowFlag(Qt::BypassWindowManagerHint);
-    view->move(40, 40);
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    view->refresh();
+    std::unique_ptr<EditorHostView> view = showOnScreen(f);
+    ASSERT_TRUE(view);
 
     QImage shot;
     ASSERT_TRUE(runUntil([&] {
@@ -64,4 +74,24 @@ TEST(EditorPictureOnScreen, TheFrozenImageArrivesPixelForPixel)
     EXPECT_EQ(wrongInside, 0) << "at device scale " << ratio;
     EXPECT_EQ(wrongOutside, 0) << "at device scale " << ratio;
     saveTestImage(shot, QStringLiteral("editor-on-screen-%1x").arg(ratio));
+}
+
+// A window of 160 × 100 device pixels, picked as the selection: the label on screen reads its
+// own pixel size at the screen's density, the size a copy crops.
+TEST(EditorPictureOnScreen, AWindowsSelectionIsLabelledWithItsOwnPixels)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(screen);
+    const double ratio = screen->devicePixelRatio();
+    const QSize pixels(900, 600);
+    HostViewFixture f(solidImage(pixels, HostViewFixture::pictureColor),
+                      Size{pixels.width() / ratio, pixels.height() / ratio});
+    const Rect window(301 / ratio, 151 / ratio, 160 / ratio, 100 / ratio);
+    f.commitSelection(window);
+    EXPECT_EQ(f.document->source().geometry.pixels(window), Rect(301, 151, 160, 100)) << "at device scale " << ratio;
+    std::unique_ptr<EditorHostView> view = showOnScreen(f);
+    ASSERT_TRUE(view);
+    spin(std::chrono::milliseconds(200));
+    const QImage shot = screen->grabWindow(view->winId()).toImage();
+    saveTestImage(shot.copy(QRect(120, 60, 420, 220)), QStringLiteral("editor-on-screen-size-label-%1x").arg(ratio));
 }

@@ -39,6 +39,8 @@ struct EditorHostViewProbe {
     // The return monitor has seen the pointer away (its away time is counted from then).
     static bool returnMonitorSawPointerAway(const EditorHostView& view) { return view.m_chrome.returnOutsideSince.has_value(); }
     static void resizeTextMark(EditorHostView& view, size_t index) { view.resizeTextMark(index); }
+    // The user has summoned the toolbar once: the hint shows only on hover from then on.
+    static void setDiscoverySeen(EditorHostView& view) { view.m_chrome.discoverySeen = true; }
 };
 
 namespace test {

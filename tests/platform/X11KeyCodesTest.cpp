@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <xkbcommon/xkbcommon.h>
+
 #include <gtest/gtest.h>
 
 using namespace vorlith;
@@ -115,4 +117,44 @@ TEST(X11KeyCodes, TypedKeysMapToTheLettersWhateverCtrlOrShiftDoToTheText)
     ASSERT_EQ(server->run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+z")}), 0);
     ASSERT_TRUE(runUntil([&] { return window.presses.size() >= 2; }));
     EXPECT_NE(window.presses.last().text, QStringLiteral("z"));
+}
+
+// Keys as a layout types them: the key's symbol decides, its position only where the layout
+// has no Latin letter there.
+TEST(X11KeyCodes, LettersComeFromTheLayoutWithTheUsPositionForOtherScripts)
+{
+    const struct {
+        const char* layout;
+        quint16 code;
+        const char* keysym; // the key's symbol in that layout (as xkb names it)
+        const char* characters;
+    } rows[] = {
+        {"fr", X11KeyCodes::q, "a", "a"},          // AZERTY: the key at Q types a
+        {"fr", X11KeyCodes::a, "q", "q"},
+        {"fr", X11KeyCodes::w, "z", "z"},          // Ctrl+Z is where the Z is printed
+        {"fr", X11KeyCodes::z, "w", "w"},
+        {"fr", X11KeyCodes::q, "A", "a"},          // caps lock or Shift
+        {"fr", 10, "ampersand", ""},               // no letter, no fallback to "1"
+        {"de", 29, "z", "z"},                      // QWERTZ: Z at the US Y place
+        {"de", X11KeyCodes::z, "y", "y"},          // and Y at the US Z place
+        {"de", 47, "odiaeresis", "\xc3\xb6"},      // a Latin letter stays itself
+        {"ru", X11KeyCodes::z, "Cyrillic_ya", "z"}, // no Latin letter: the US position
+        {"ru", X11KeyCodes::a, "Cyrillic_ef", "a"},
+        {"ru", X11KeyCodes::q, "Cyrillic_SHORTI", "q"},
+        {"ru", 34, "Cyrillic_ha", ""},             // a Cyrillic key off the table acts as nothing
+        {"gr", X11KeyCodes::c, "Greek_psi", "c"},
+        {"us", X11KeyCodes::returnKey, "Return", "\r"},
+        {"us", X11KeyCodes::keypadEnter, "KP_Enter", "\r"},
+        {"us", X11KeyCodes::backSpace, "BackSpace", "\x7f"},
+        {"us", X11KeyCodes::deleteKey, "Delete", "\x7f"},
+        {"us", X11KeyCodes::escape, "Escape", ""},
+    };
+    for (const auto& row : rows) {
+        const quint32 keysym = xkb_keysym_from_name(row.keysym, XKB_KEYSYM_NO_FLAGS);
+        ASSERT_NE(keysym, 0u) << row.keysym;
+        EXPECT_EQ(X11KeyCodes::editorCharacters(row.code, keysym), QString::fromUtf8(row.characters))
+            << row.layout << " " << row.keysym;
+    }
+    // Without a symbol (a synthesized event) the key is read by its position.
+    EXPECT_EQ(X11KeyCodes::editorCharacters(X11KeyCodes::w, 0), QStringLiteral("w"));
 }

@@ -1,8 +1,10 @@
 #include "app/base/InterfaceFonts.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -38,6 +40,16 @@ QFont InterfaceFonts::system(double pixelSize, Weight weight)
     font.setPixelSize(std::max(1, int(pixelSize + 0.5)));
     font.setWeight(qtWeight(weight));
     return font;
+}
+
+void InterfaceFonts::applyToApplication()
+{
+    static bool applied = false;
+    if (applied || !qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    applied = true;
+    QApplication::setFont(system(applicationPixelSize));
+    QToolTip::setFont(system(toolTipPixelSize));
 }
 
 double InterfaceFonts::digitAdvance(const QFont& font)

@@ -29,6 +29,14 @@ public:
     static void drawMonospacedDigits(QPainter& painter, const QPointF& baselineOrigin, const QString& text,
                                      const QFont& font);
 
+    // Makes the interface fonts the application's and the tool tips' fonts (Qt's own controls
+    // and tool tips would otherwise fall back by locale: under C.UTF-8 to Japanese glyph
+    // forms of the hanzi). Once per process; every window that shows Qt's controls calls it.
+    static void applyToApplication();
+    // The fonts it gives: Qt's controls at system 13, tool tips at system 12.
+    static constexpr double applicationPixelSize = 13;
+    static constexpr double toolTipPixelSize = 12;
+
     // True when both families are installed.
     [[nodiscard]] static bool available();
 };

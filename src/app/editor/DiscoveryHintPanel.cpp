@@ -2,6 +2,7 @@
 
 #include "app/base/InterfaceColors.h"
 #include "app/base/InterfaceFonts.h"
+#include "app/base/RoundedWindowMask.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -35,6 +36,28 @@ DiscoveryHintPanel::DiscoveryHintPanel(QString text, QWidget* parent)
 double DiscoveryHintPanel::preferredWidth() const
 {
     return QFontMetricsF(hintFont()).horizontalAdvance(m_text) + 20;
+}
+
+void DiscoveryHintPanel::setComposited(bool composited)
+{
+    if (composited == m_composited)
+        return;
+    m_composited = composited;
+    applyMask();
+}
+
+void DiscoveryHintPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    applyMask();
+}
+
+void DiscoveryHintPanel::applyMask()
+{
+    if (m_composited)
+        clearMask();
+    else
+        setMask(roundedWindowMask(QRectF(rect()), cornerRadius));
 }
 
 void DiscoveryHintPanel::paintEvent(QPaintEvent*)

@@ -19,12 +19,18 @@ public:
     const QString& text() const { return m_text; }
     // The text's width plus 10 on each side.
     [[nodiscard]] double preferredWidth() const;
+    // Without a compositor the window is cut to its rounded body (the corners would be black).
+    void setComposited(bool composited);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void applyMask();
+
     QString m_text;
+    bool m_composited = true;
 };
 
 } // namespace vorlith

@@ -9,6 +9,7 @@
 
 #include "app/base/InterfaceColors.h"
 #include "app/base/InterfaceFonts.h"
+#include "app/base/LightPalette.h"
 #include "app/editor/DiscoveryHintPanel.h"
 #include "app/editor/EditorDocument.h"
 #include "app/editor/chrome/CaptureHint.h"
@@ -135,6 +136,10 @@ EditorHostView::EditorHostView(std::shared_ptr<EditorDocument> record, bool isPi
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(accessibilityLabel);
+    // The chrome is light whatever the desktop theme: Qt's own controls in it (the strip's
+    // fields, the output buttons, the text box, tool tips) take the light palette from here.
+    applyLightPalette(*this);
+    InterfaceFonts::applyToApplication();
 
     // Back to front: shadows, pill, toolbar, feedback, output buttons, loupe.
     m_chrome.chromeShadows = new OverlayChromeShadows(this);
@@ -202,6 +207,7 @@ void EditorHostView::wireToolbar()
     toolbar->onDragged = whileAlive(this, [](EditorHostView& v, const QMouseEvent&) { v.dragToolbar(); });
     toolbar->onDragEnded = whileAlive(this, [](EditorHostView& v, const QMouseEvent&) { v.endToolbarDrag(); });
     toolbar->onHover = whileAlive(this, [](EditorHostView& v) { v.hoverToolbar(); });
+    toolbar->onHoverEnded = whileAlive(this, [](EditorHostView& v) { v.toolbarHoverEnded(); });
     if (toolbar->isPinnedEditing != m_isPinned) {
         toolbar->isPinnedEditing = m_isPinned;
         toolbar->rebuildButtons();
@@ -234,6 +240,7 @@ void EditorHostView::unwireChrome()
     toolbar->onDragged = {};
     toolbar->onDragEnded = {};
     toolbar->onHover = {};
+    toolbar->onHoverEnded = {};
     ToolProperties* strip = m_chrome.properties;
     strip->onChange = {};
     strip->onPreview = {};

@@ -194,6 +194,8 @@ public:
     [[nodiscard]] ToolbarPlacementModel::Frame editorPlacementFrame() const;
     void restoreToolbarTemporary();
     void hoverToolbar();
+    // The toolbar's onHoverEnded: a hint shown by hovering goes with the pointer.
+    void toolbarHoverEnded();
     void startToolbarReturnMonitor();
     [[nodiscard]] bool nearTemporaryToolbar(const Point& pointer, const ToolbarPlacementModel::Temporary& temporary) const;
     void positionDiscoveryHint(bool force);
@@ -371,6 +373,8 @@ private:
     void mouseMoved(const PointerEvent& event);
     void mouseEntered(const PointerEvent& event);
     void mouseExited();
+    // The pointer went from the canvas onto the chrome: no mark stays hovered.
+    void pointerLeftCanvas();
     void mouseDown(const PointerEvent& event);
     void mouseDragged(const PointerEvent& event);
     void mouseUp(const PointerEvent& event);

@@ -246,8 +246,16 @@ void EditorHostView::hoverToolbar()
         return;
     m_record->toolbarPlacement.setReturnReady(true);
     m_chrome.returnOutsideSince.reset();
+    pointerLeftCanvas();
     if (m_chrome.discoverySeen && !m_chrome.hoverHintTimer.isActive())
         m_chrome.hoverHintTimer.start();
+}
+
+void EditorHostView::toolbarHoverEnded()
+{
+    // Qt tells the canvas nothing while the pointer is over its child: the bar reports it.
+    if (m_chrome.hoverHintVisible)
+        positionDiscoveryHint(false);
 }
 
 void EditorHostView::hoverHintFired()
@@ -306,6 +314,7 @@ void EditorHostView::positionDiscoveryHint(bool force)
         orderOutDiscoveryPanel();
         return;
     }
+    panel->setComposited(!m_environment.windows || m_environment.windows->hasCompositor());
     panel->setGeometry(toQRectF(frame).toAlignedRect());
     if (panel->isVisible()) {
         panel->update();

@@ -1,8 +1,10 @@
 // EditorHostView: keys, scrolling and leaving the editor.
 //
-// Keys are read by X key code, not by text: Ctrl turns "z" into a control character and caps
-// lock or a layout change the text, while the editor's shortcuts mean keys. Modifiers map
-// onto the key policy's as Ctrl → command, Super → control, Alt → option, Shift → shift.
+// Keys are read by the symbol the active layout gives the key, not by text: Ctrl turns "z"
+// into a control character and caps lock changes the text, while the editor's shortcuts mean
+// the letters printed on the keys. A layout without Latin letters reads the US position.
+// Modifiers map onto the key policy's as Ctrl → command, Super → control, Alt → option,
+// Shift → shift.
 #include "app/editor/EditorHostView.h"
 
 #include "app/editor/CaptureTextView.h"
@@ -49,10 +51,10 @@ bool isEscape(const QKeyEvent* event)
         || (event->nativeScanCode() == 0 && event->key() == Qt::Key_Escape);
 }
 
-// The letter of the key itself, lower case, whatever the modifiers and caps lock.
+// The letter of the key in the active layout, lower case, whatever the modifiers and caps lock.
 QString keyLetter(const QKeyEvent* event)
 {
-    return X11KeyCodes::editorCharacters(keyID(event));
+    return X11KeyCodes::editorCharacters(keyID(event), event->nativeVirtualKey());
 }
 
 // A text view with input-method text not yet committed.

@@ -262,7 +262,22 @@ void EditorHostView::mouseExited()
         m_loupe.sampledHex.reset();
         m_loupe.pointerPoint.reset();
     }
+    if (pointerOverToolbar()) {
+        // A pin's toolbar stands in a window of its own: leaving for it is leaving for the chrome.
+        m_pointer.hoveredEndpoint = endpoint;
+        pointerLeftCanvas();
+        return;
+    }
     hoverChanged(m_pointer.hoveredID, endpoint);
+}
+
+void EditorHostView::pointerLeftCanvas()
+{
+    // The canvas gets no leave event when the pointer moves onto one of its children, so the
+    // chrome reports it; a mark left hovered would keep its frame and handles.
+    const std::optional<QUuid> hovered = std::exchange(m_pointer.hoveredID, std::nullopt);
+    const std::optional<std::pair<QUuid, int>> endpoint = std::exchange(m_pointer.hoveredEndpoint, std::nullopt);
+    hoverChanged(hovered, endpoint);
 }
 
 void EditorHostView::mouseMoved(const PointerEvent& event)
@@ -273,17 +288,21 @@ void EditorHostView::mouseMoved(const PointerEvent& event)
     const std::optional<QUuid> hoveredBefore = m_pointer.hoveredID;
     const std::optional<std::pair<QUuid, int>> endpointBefore = std::exchange(m_pointer.hoveredEndpoint, std::nullopt);
     const auto redraw = [&] { hoverChanged(hoveredBefore, endpointBefore); };
+    const auto onChrome = [&] {
+        m_pointer.hoveredEndpoint = endpointBefore;
+        pointerLeftCanvas();
+    };
     const Point p = pointerPoint(event);
 
     if (m_isPinned && !m_chrome.toolbar->isHidden() && m_chrome.toolbar->window()->isVisible()
         && toolbarGlobalFrame().contains(toPoint(event.globalPosition)))
-        return redraw();
+        return onChrome();
     const Point inView = toPoint(event.position);
     const bool overPill = m_chrome.captureHint->isVisible() && toRect(QRectF(m_chrome.captureHint->geometry())).contains(inView);
     const bool overToolbar = !m_isPinned && m_chrome.toolbar->isVisible() && toolbarFrameInView().contains(inView);
     if (overPill || overToolbar) {
         setCursor(Qt::ArrowCursor);
-        return redraw();
+        return onChrome();
     }
     if (m_text.textEditor)
         return redraw();

@@ -8,9 +8,10 @@ namespace vorlith {
 // X key codes (the evdev keymap every current X server uses) of the keys the capture editor
 // acts on by key rather than by text. Qt reports them as QKeyEvent::nativeScanCode().
 //
-// The editor reads letters from the key, not from the event's text: Ctrl turns the text of
-// "z" into a control character, and a layout or caps lock changes it too. The letter keys
-// here are the positions of the QWERTY letters.
+// The editor reads letters from the key's symbol in the active layout, not from the event's
+// text: Ctrl turns the text of "z" into a control character. A French keyboard's A is "a"
+// wherever it sits. The letter keys here are the positions of the US letters, the fallback
+// for layouts whose keys type no Latin letter (Cyrillic, Greek), so shortcuts work there too.
 struct X11KeyCodes {
     static constexpr quint16 escape = 9;
     static constexpr quint16 backSpace = 22;
@@ -32,6 +33,13 @@ struct X11KeyCodes {
     // the lower-case letter of a letter key above, a carriage return for Return and keypad
     // Enter, a delete character (U+007F) for BackSpace and Delete; empty for any other key.
     static QString editorCharacters(quint16 keyCode);
+
+    // The same for a key as the layout types it: `keysym` is the key's symbol in the active
+    // layout (QKeyEvent::nativeVirtualKey() on X11). A Latin letter gives itself in lower case
+    // (caps lock and Shift change nothing); a letter of another script gives the US letter of
+    // the key's position; Return, keypad Enter, BackSpace and Delete give their characters.
+    // Any other symbol gives nothing; no symbol at all (0) reads the key by position.
+    static QString editorCharacters(quint16 keyCode, quint32 keysym);
 };
 
 } // namespace vorlith

@@ -6,6 +6,8 @@
 #include "app/editor/chrome/ToolButton.h"
 #include "app/editor/chrome/ToolProperties.h"
 #include "app/base/UnflippedFrame.h"
+#include "core/ChordLabel.h"
+#include "core/ShortcutSpec.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -25,24 +27,32 @@ struct Entry {
     QString toolTip;
 };
 
+// A button's tool tip with the chord that does the same: "撤销（Ctrl+Z）".
+QString withChord(const QString& text, quint32 modifiers, const QString& keyName)
+{
+    return text + QStringLiteral("（") + chordLabel(modifiers, keyName) + QStringLiteral("）");
+}
+
 std::vector<Entry> entries(bool pinnedEditing)
 {
     std::vector<Entry> list;
     for (CaptureTool tool : captureTool::allCases) {
         const QString title = captureTool::title(tool);
         list.push_back({captureTool::rawValue(tool), title, tool == CaptureTool::shape ? 62.0 : 44.0,
-                        title + QStringLiteral("（") + captureTool::shortcutLetter(tool) + QStringLiteral("）")});
+                        withChord(title, 0, captureTool::shortcutLetter(tool))});
     }
-    list.push_back({QStringLiteral("undo"), QStringLiteral("撤销"), 44, QStringLiteral("撤销（⌘Z）")});
-    list.push_back({QStringLiteral("redo"), QStringLiteral("重做"), 44, QStringLiteral("重做（⇧⌘Z）")});
+    list.push_back({QStringLiteral("undo"), QStringLiteral("撤销"), 44,
+                    withChord(QStringLiteral("撤销"), ShortcutSpec::command, QStringLiteral("Z"))});
+    list.push_back({QStringLiteral("redo"), QStringLiteral("重做"), 44,
+                    withChord(QStringLiteral("重做"), ShortcutSpec::command | ShortcutSpec::shift, QStringLiteral("Z"))});
     if (!pinnedEditing)
         list.push_back({QStringLiteral("pin"), QStringLiteral("贴图"), 44, QStringLiteral("将当前截图置顶悬浮显示")});
     list.push_back({QStringLiteral("save"), QStringLiteral("保存"), 44, QStringLiteral("保存")});
-    list.push_back({QStringLiteral("copy"), QStringLiteral("复制"), 57, QStringLiteral("复制图片（Enter）")});
+    list.push_back({QStringLiteral("copy"), QStringLiteral("复制"), 57, withChord(QStringLiteral("复制图片"), 0, QStringLiteral("Enter"))});
     if (pinnedEditing)
         list.push_back({QStringLiteral("done"), QStringLiteral("Done"), 44, QStringLiteral("Done")});
     else
-        list.push_back({QStringLiteral("exit"), QStringLiteral("退出"), 44, QStringLiteral("退出截图（Esc）")});
+        list.push_back({QStringLiteral("exit"), QStringLiteral("退出"), 44, withChord(QStringLiteral("退出截图"), 0, QStringLiteral("Esc"))});
     return list;
 }
 
@@ -295,6 +305,10 @@ bool CaptureToolbar::event(QEvent* event)
             onHover();
         if (event->type() == QEvent::HoverEnter && !m_dragging)
             setCursor(Qt::OpenHandCursor);
+        break;
+    case QEvent::HoverLeave:
+        if (onHoverEnded)
+            onHoverEnded();
         break;
     case QEvent::UngrabMouse:
         endLostDrag();

@@ -47,6 +47,8 @@ public:
     std::function<void(const QMouseEvent& event)> onDragEnded;
     // The pointer entered or moved over the bar.
     std::function<void()> onHover;
+    // The pointer left the bar (its strip included).
+    std::function<void()> onHoverEnded;
 
     // Selects the pinned-editing button set; call rebuildButtons() after changing it.
     bool isPinnedEditing = false;

@@ -2,6 +2,7 @@
 
 #include "app/base/InterfaceFonts.h"
 #include "app/editor/chrome/CaptureHint.h"
+#include "core/ChordLabel.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -25,7 +26,7 @@ HintExitButton::HintExitButton(QWidget* parent) : HoverButton(parent)
 {
     setText(QStringLiteral("退出截图"));
     setAccessibleName(QStringLiteral("退出截图"));
-    setToolTip(QStringLiteral("退出截图（Esc）"));
+    setToolTip(QStringLiteral("退出截图（") + chordLabel(0, QStringLiteral("Esc")) + QStringLiteral("）"));
     setCursor(Qt::ArrowCursor);
 }
 

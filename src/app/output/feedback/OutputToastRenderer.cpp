@@ -2,6 +2,7 @@
 
 #include "app/base/InterfaceColors.h"
 #include "app/base/InterfaceFonts.h"
+#include "app/base/LightPalette.h"
 #include "app/base/YUpSpace.h"
 #include "app/output/feedback/OutputToastLayout.h"
 #include "app/output/feedback/OutputToastSurface.h"
@@ -236,6 +237,7 @@ void OutputToastRenderer::makePanel()
     auto* panel = new QWidget(nullptr);
     panel->setObjectName(QStringLiteral("output-feedback"));
     panel->setAccessibleName(QStringLiteral("output-feedback"));
+    applyLightPalette(*panel);
     panel->setAttribute(Qt::WA_TranslucentBackground);
     panel->setAttribute(Qt::WA_NoSystemBackground);
     if (m_environment.windows)
