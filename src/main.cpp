@@ -21,7 +21,6 @@
 #include "platform/xdg/LoginItemService.h"
 
 #include <QTimer>
-#include <QToolTip>
 
 #include <memory>
 
@@ -53,9 +52,7 @@ int main(int argc, char** argv)
     VorlithApplication application(argc, argv);
     ImageProbe::applyDecoderAllocationLimit();
     installQtChineseTranslations();
-    // The interface's fonts, whatever the locale (fallback under C.UTF-8 picks Japanese forms).
-    QApplication::setFont(InterfaceFonts::system(13));
-    QToolTip::setFont(InterfaceFonts::system(12));
+    InterfaceFonts::applyToApplication();
     Diagnostics::setSink(std::make_shared<JournalSink>());
 
     auto pasteboard = std::make_shared<X11Pasteboard>();
