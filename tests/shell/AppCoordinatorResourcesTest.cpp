@@ -1,4 +1,5 @@
 #include "CoordinatorFixture.h"
+#include "FrameFixtures.h"
 
 #include "app/base/ImageResourceStore.h"
 #include "app/editor/EditorDocument.h"
@@ -37,15 +38,7 @@ void renderPreview(EditorDocument& document)
 
 FrozenDisplay frame(quint32 id, QSize pixels)
 {
-    QImage image = solidImage(pixels);
-    Bitmap::tag(image);
-    FrozenDisplay frame;
-    frame.sourceID = QUuid::createUuid();
-    frame.id = id;
-    frame.geometry.size = Size{double(pixels.width()), double(pixels.height())};
-    frame.geometry.pixelSize = frame.geometry.size;
-    frame.image = std::move(image);
-    return frame;
+    return frozenFrame(id, solidImage(pixels));
 }
 
 } // namespace

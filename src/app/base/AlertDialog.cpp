@@ -6,6 +6,7 @@
 #include "app/base/LightPalette.h"
 #include "app/base/panel/PanelPrimaryButton.h"
 #include "app/base/panel/PanelSecondaryButton.h"
+#include "app/base/panel/PanelWindow.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,13 +19,8 @@ namespace {
 
 QLabel* makeText(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = makePanelLabel(parent, text, font, color);
     label->setWordWrap(true);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
     return label;
 }
 

@@ -5,6 +5,7 @@
 #include "app/base/InterfaceFonts.h"
 #include "app/base/LightPalette.h"
 #include "app/base/YUpSpace.h"
+#include "app/base/panel/PanelWindow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -15,14 +16,10 @@
 
 namespace vorlith {
 
-// The window: Escape closes it like the close button; closing only hides it.
-class AboutWindowController::Window : public QWidget {
+// The window: Escape closes it like the close button does; closing only hides it.
+class AboutWindowController::Window : public PanelWindow {
 public:
-    explicit Window(AboutWindowController& owner)
-        : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-          m_owner(owner)
-    {
-    }
+    explicit Window(AboutWindowController& owner) : m_owner(owner) {}
 
 protected:
     void closeEvent(QCloseEvent* event) override
@@ -30,21 +27,6 @@ protected:
         event->accept();
         if (m_owner.onClosed)
             m_owner.onClosed();
-    }
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-            close();
-            return;
-        }
-        QWidget::keyPressEvent(event);
-    }
-
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), InterfaceColors::panelBody());
     }
 
 private:
@@ -55,13 +37,8 @@ namespace {
 
 QLabel* makeLabel(QWidget* parent, const QString& text, const QFont& font, const QColor& color, const Rect& yUp)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = makePanelLabel(parent, text, font, color);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
     label->setGeometry(toQRectF(YUpSpace::ofView(AboutWindowController::height).toYDown(yUp)).toRect());
     return label;
 }
