@@ -12,12 +12,8 @@
 // it), shadow_renders_added (blurs made by the ring's shadow painter during the run: a zoom
 // must reuse the blurred square, so 0). Starts its own Xvfb (VORLITH_XVFB adds to its
 // configuration: "wm=openbox,compositor=1").
-#include "EditorFixtures.h"
+#include "PinBench.h"
 #include "X11Bench.h"
-#include "harness/HarnessProcess.h"
-
-#include "core/Annotation.h"
-#include "core/Json.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,24 +50,9 @@ std::optional<Step> answer(test::HarnessProcess& harness, const QString& prefix)
 void BM_PinZoomVsPlainScaledDraw(benchmark::State& state)
 {
     QTemporaryDir folder;
-    const QString png = folder.filePath(QStringLiteral("display.png"));
-    if (!bench::frozenDisplay().save(png)) {
-        state.SkipWithError("cannot write the document");
-        return;
-    }
-    Json marks = Json::array();
-    for (const Annotation& mark : bench::markGrid([](int i) {
-             return i % 2 ? Annotation::Kind::arrow : Annotation::Kind::roundedRectangle;
-         }))
-        marks.push_back(mark.toJson());
     test::HarnessProcess harness(QStringLiteral(VORLITH_PIN_HARNESS));
-    if (!harness.line(QStringLiteral("ready"))) {
-        state.SkipWithError("pin_harness did not start");
-        return;
-    }
-    harness.send(QStringLiteral("open %1 %2").arg(png, QString::fromStdString(marks.dump())).toUtf8());
-    if (!harness.line(QStringLiteral("opened"), std::chrono::seconds(30))) {
-        state.SkipWithError("the pin did not show");
+    if (const std::optional<const char*> failed = bench::pinDisplay(harness, folder)) {
+        state.SkipWithError(*failed);
         return;
     }
     harness.send("renders");

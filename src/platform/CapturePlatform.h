@@ -77,6 +77,9 @@ struct ScreenshotRequest {
     int width = 0;
     int height = 0;
     bool showsCursor = false;
+    // The caller has just hidden windows of ours (a pin's panels): the screen is given time to
+    // redraw before the grab, as for windows the platform hides itself.
+    bool ownWindowsJustHidden = false;
 };
 
 // What the capture service needs of the window system. Display bounds and window bounds share

@@ -235,6 +235,18 @@ TEST(CaptureService, KeepsOwnWindowsOutExceptTheIncludedOnes)
     }
 }
 
+TEST(CaptureService, WindowsHiddenJustBeforeMakeTheFirstGrabWaitOnce)
+{
+    Fixture f;
+    f.service.setOwnWindowsJustHidden(true);
+    ASSERT_TRUE(f.capture().value);
+    ASSERT_EQ(f.platform->requests.size(), 2u);
+    EXPECT_TRUE(f.platform->requests[0].ownWindowsJustHidden);
+    EXPECT_FALSE(f.platform->requests[1].ownWindowsJustHidden);
+    // Spent: the next capture does not wait.
+    EXPECT_FALSE(f.service.ownWindowsJustHidden());
+}
+
 TEST(CaptureService, CaptureOperationReplacesTheRealCapture)
 {
     auto platform = std::make_shared<FakeCapturePlatform>();

@@ -5,6 +5,7 @@
 // chosen in the panel. Every step is saved as a screenshot of the server's root in
 // build/test-output/copy-road-x11-<configuration>-*.png.
 #include "editor/Xdotool.h"
+#include "harness/ClipboardImage.h"
 #include "harness/HarnessProcess.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
@@ -156,19 +157,6 @@ public:
     }
 };
 
-std::optional<QImage> clipboardPng()
-{
-    QByteArray png;
-    const int status = X11Environment::server()->run(
-        QStringLiteral("xclip"),
-        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
-         QStringLiteral("-o")},
-        &png);
-    QImage image;
-    if (status != 0 || !png.startsWith("\x89PNG") || !image.loadFromData(png, "PNG"))
-        return std::nullopt;
-    return image;
-}
 
 } // namespace
 

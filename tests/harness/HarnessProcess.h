@@ -13,6 +13,11 @@
 #include <chrono>
 #include <optional>
 
+// The overlay harness is the default program; targets that drive only another name none.
+#ifndef VORLITH_OVERLAY_HARNESS
+#define VORLITH_OVERLAY_HARNESS ""
+#endif
+
 namespace vorlith::test {
 
 class HarnessProcess {
@@ -20,11 +25,14 @@ public:
 #ifdef VORLITH_OVERLAY_HARNESS
     HarnessProcess() : HarnessProcess(QStringLiteral(VORLITH_OVERLAY_HARNESS)) {}
 #endif
-    // Another harness program that speaks the same way (pin_harness).
-    explicit HarnessProcess(const QString& program)
+    // Another harness program that speaks the same way (pin_harness, pin_request_harness),
+    // with its arguments and environment.
+    explicit HarnessProcess(const QString& program, const QStringList& arguments = {},
+                            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, {});
+        m_process.setProcessEnvironment(environment);
+        m_process.start(program, arguments);
     }
     ~HarnessProcess()
     {

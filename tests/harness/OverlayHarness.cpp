@@ -89,6 +89,7 @@ namespace vorlith {
 namespace {
 
 using harness::option;
+using harness::nativeRectText;
 using harness::say;
 
 
@@ -114,23 +115,6 @@ std::optional<Rect> parseRect(const QString& text)
     return Rect(values[0], values[1], values[2], values[3]);
 }
 
-
-// A widget's rectangle in the server's pixels: Qt keeps each screen's native corner and
-// divides the rest by the screen's scale.
-QString nativeRectText(const QWidget* widget)
-{
-    if (!widget)
-        return QStringLiteral("none");
-    const QScreen* screen = widget->screen();
-    const QPoint corner = screen ? screen->geometry().topLeft() : QPoint();
-    const double scale = widget->devicePixelRatioF();
-    const QPointF topLeft = QPointF(corner) + QPointF(widget->mapToGlobal(QPoint(0, 0)) - corner) * scale;
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(qRound(topLeft.x()))
-        .arg(qRound(topLeft.y()))
-        .arg(qRound(widget->width() * scale))
-        .arg(qRound(widget->height() * scale));
-}
 
 // The baseline: a new top-level per screen that draws its grabbed image and the same dimming.
 class PlainOverlay final : public QWidget {

@@ -27,6 +27,24 @@
 //                            the document's composite scaled, timed the same way; the pin
 //                            itself does not change
 //   edit pin=N            -> "editing pin=N": the pin in edit mode, its toolbar in the chrome
+//                            (as its edit button asks; a double click on the image does too)
+//   tool pin=N key=K      -> "tool pin=N": the editor's command K ("arrow", "pen", "undo", …)
+//   toolbar pin=N         -> "toolbar pin=N KEY=RECT …": each toolbar button in server pixels
+//   copy pin=N            -> "copying pin=N"; later, unasked, "output pin=N message=M" when a
+//                            copy or save of the pin succeeded
+//   menu pin=N at=X,Y     -> "menu pin=N item0=RECT … item5=RECT": the context menu popped up at
+//                            a point (logical), its items in server pixels
+//   freeze pin=N on|off   -> "frozen pin=N on|off": the quit review's freeze
+//   strip pin=N           -> "strip pin=N field=RECT text=T focused=0|1 readonly=0|1 width=W":
+//                            the first field of the editor's property strip and the pen's width
+//   viewport pin=N        -> "viewport pin=N origin=X,Y scale=S" (logical, unrounded)
+//   (unasked) "closed pin=N" when a pin's own close button or menu closed it
+//   visible pin=N on|off  -> "visible pin=N on|off": shown or hidden as its hide button does
+//   paints pin=N          -> "paints pin=N host=K": paint events of the pin's editor view so far
+//   plain-window pin=N    -> "plain-window xid=XID frame=RECT": the drag baseline, one plain
+//                            top-level QWidget of the pin's size at its place, drawing the
+//                            document's composite scaled and moving itself in its own mouse
+//                            move handler while the left button is held
 //   close pin=N           -> "closed pin=N": disposed and deleted
 //   renders               -> "renders N": blurs the ring's shadow painter has made
 //   quit                  -> exits
@@ -43,6 +61,10 @@
 #include "app/pins/PinEnvironment.h"
 #include "app/pins/PinScaleView.h"
 #include "app/pins/PinWindowController.h"
+#include "app/editor/chrome/CaptureToolbar.h"
+#include "app/editor/chrome/StripField.h"
+#include "app/editor/chrome/ToolButton.h"
+#include "app/editor/chrome/ToolProperties.h"
 #include "core/Annotation.h"
 #include "core/Json.h"
 #include "platform/x11/X11FloatingWindows.h"
@@ -52,6 +74,9 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QImageReader>
+#include <QCursor>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
@@ -119,6 +144,35 @@ private:
     QImage m_image;
 };
 
+// The baseline of a drag: a plain window that follows the pointer from its own mouse handler.
+class PlainDrag final : public QWidget {
+public:
+    explicit PlainDrag(QImage image) : QWidget(nullptr, Qt::FramelessWindowHint), m_image(std::move(image)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(rect()), m_image);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        m_press = event->globalPosition().toPoint();
+        m_start = pos();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (event->buttons() & Qt::LeftButton)
+            move(m_start + event->globalPosition().toPoint() - m_press);
+    }
+
+private:
+    QImage m_image;
+    QPoint m_press;
+    QPoint m_start;
+};
+
 class Harness final : public QObject {
 public:
     Harness()
@@ -131,6 +185,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (event->type() == QEvent::Paint)
+            if (const auto counted = m_paintCounted.find(watched); counted != m_paintCounted.end())
+                ++counted->second;
         if (event->type() == QEvent::Paint && m_waiting.erase(watched) && m_waiting.empty())
             QMetaObject::invokeMethod(this, [this] { finishTiming(); }, Qt::QueuedConnection);
         return QObject::eventFilter(watched, event);
@@ -174,12 +231,10 @@ private:
                 zoom(words, command == QLatin1String("plain-zoom"));
             else if (command == QLatin1String("edit")) {
                 if (PinWindowController* pin = pinAt(words)) {
-                    pin->isEditing = true;
-                    pin->host()->setEditingEnabled(true);
-                    pin->activateControls();
-                    pin->positionChrome();
+                    pin->beginEditing();
                     say(QStringLiteral("editing pin=%1").arg(option(words, QStringLiteral("pin"))));
                 }
+            } else if (interaction(command, words)) {
             } else if (command == QLatin1String("close")) {
                 if (PinWindowController* pin = pinAt(words)) {
                     pin->dispose();
@@ -252,6 +307,7 @@ private:
                 say(QStringLiteral("opened pin=%1 content=%2").arg(index).arg(xid(m_pins[size_t(index)]->contentWindow())));
         };
         m_announce.insert(index);
+        wireInteraction(shown, index);
         makeActive(shown);
         shown->show();
     }
@@ -372,6 +428,127 @@ private:
         m_answer.clear();
     }
 
+    // --- Interaction commands ---
+
+    void wireInteraction(PinWindowController* pin, int index)
+    {
+        const QPointer<PinWindowController> weak(pin);
+        pin->onRequestEdit = [weak](const QUuid&) {
+            if (weak)
+                weak->beginEditing();
+            return bool(weak);
+        };
+        pin->onClose = [this, index](const QUuid&) {
+            PinWindowController* closing = m_pins[size_t(index)].get();
+            closing->dispose();
+            m_pins[size_t(index)].release()->deleteLater();
+            say(QStringLiteral("closed pin=%1").arg(index));
+        };
+        pin->host()->onOutputSuccess = [index](const QString& message) {
+            say(QStringLiteral("output pin=%1 message=%2").arg(index).arg(message));
+        };
+    }
+
+    bool interaction(const QString& command, const QStringList& words)
+    {
+        static const QStringList commands{"tool",     "toolbar", "copy",   "menu",        "freeze",
+                                          "strip",    "viewport", "visible", "paints",     "plain-window"};
+        if (!commands.contains(command))
+            return false;
+        PinWindowController* pin = pinAt(words);
+        if (!pin)
+            return true;
+        const QString index = option(words, QStringLiteral("pin"));
+        if (command == QLatin1String("tool")) {
+            pin->host()->performTool(option(words, QStringLiteral("key")));
+            say(QStringLiteral("tool pin=%1").arg(index));
+        } else if (command == QLatin1String("toolbar")) {
+            QString line = QStringLiteral("toolbar pin=%1").arg(index);
+            if (const CaptureToolbar* bar = pin->host()->toolbar())
+                for (const QString& key : bar->buttonKeys()) {
+                    const ToolButton* button = bar->button(key);
+                    line += QStringLiteral(" %1=%2").arg(key, button && button->isVisible() ? harness::nativeRectText(button)
+                                                                                            : QStringLiteral("none"));
+                }
+            say(line);
+        } else if (command == QLatin1String("copy")) {
+            pin->copyPin();
+            say(QStringLiteral("copying pin=%1").arg(index));
+        } else if (command == QLatin1String("menu")) {
+            const std::vector<double> p = numbers(option(words, QStringLiteral("at")));
+            pin->showContextMenu(p.size() == 2 ? QPoint(qRound(p[0]), qRound(p[1])) : QCursor::pos());
+            QMenu* menu = pin->contextMenu();
+            if (!menu) {
+                say(QStringLiteral("menu pin=%1 none").arg(index));
+                return true;
+            }
+            // Answered once the menu is on screen, where its items can be clicked.
+            QTimer::singleShot(300, this, [menu = QPointer<QMenu>(menu), index] {
+                if (!menu) {
+                    say(QStringLiteral("menu pin=%1 none").arg(index));
+                    return;
+                }
+                QString line = QStringLiteral("menu pin=%1").arg(index);
+                const QList<QAction*> actions = menu->actions();
+                for (int i = 0; i < actions.size(); ++i) {
+                    const QRect item = menu->actionGeometry(actions[i]);
+                    const double scale = menu->devicePixelRatioF();
+                    const QPoint global = menu->mapToGlobal(item.topLeft());
+                    const QPoint corner = menu->screen() ? menu->screen()->geometry().topLeft() : QPoint();
+                    const QPointF native = QPointF(corner) + QPointF(global - corner) * scale;
+                    line += QStringLiteral(" item%1=%2,%3,%4,%5")
+                                .arg(i)
+                                .arg(qRound(native.x()))
+                                .arg(qRound(native.y()))
+                                .arg(qRound(item.width() * scale))
+                                .arg(qRound(item.height() * scale));
+                }
+                say(line);
+            });
+        } else if (command == QLatin1String("freeze")) {
+            const bool on = words.contains(QStringLiteral("on"));
+            pin->setTerminationSuspended(on);
+            say(QStringLiteral("frozen pin=%1 %2").arg(index, on ? QStringLiteral("on") : QStringLiteral("off")));
+        } else if (command == QLatin1String("strip")) {
+            const StripField* field = pin->host()->properties()->findChild<StripField*>();
+            const AnnotationStyle pen = pin->document().styles.value(CaptureTool::pen,
+                                                                     EditorDocument::defaultStyle(CaptureTool::pen));
+            say(QStringLiteral("strip pin=%1 field=%2 text=%3 focused=%4 readonly=%5 width=%6")
+                    .arg(index, field && field->isVisible() ? harness::nativeRectText(field) : QStringLiteral("none"),
+                         field ? field->text() : QString())
+                    .arg(int(field && field->window()->focusWidget() == field))
+                    .arg(int(field && field->isReadOnly()))
+                    .arg(pen.width));
+        } else if (command == QLatin1String("visible")) {
+            const bool on = words.contains(QStringLiteral("on"));
+            pin->setVisible(on);
+            say(QStringLiteral("visible pin=%1 %2").arg(index, on ? QStringLiteral("on") : QStringLiteral("off")));
+        } else if (command == QLatin1String("paints")) {
+            if (!m_paintCounted.count(pin->host())) {
+                m_paintCounted[pin->host()] = 0;
+                pin->host()->installEventFilter(this);
+            }
+            say(QStringLiteral("paints pin=%1 host=%2").arg(index).arg(m_paintCounted[pin->host()]));
+        } else if (command == QLatin1String("plain-window")) {
+            if (!m_plainDrag) {
+                m_plainDrag = std::make_unique<PlainDrag>(pin->document().compositor().cachedImage());
+                m_plainDrag->setGeometry(pin->contentWindow()->geometry());
+                m_plainDrag->show();
+            }
+            say(QStringLiteral("plain-window xid=%1 frame=%2").arg(xid(m_plainDrag.get()), nativeRect(m_plainDrag.get())));
+        } else if (command == QLatin1String("viewport")) {
+            const DocumentViewport& v = pin->viewport();
+            say(QStringLiteral("viewport pin=%1 origin=%2,%3 scale=%4")
+                    .arg(index)
+                    .arg(v.screenOrigin().x, 0, 'g', 12)
+                    .arg(v.screenOrigin().y, 0, 'g', 12)
+                    .arg(v.scale(), 0, 'g', 12));
+        }
+        return true;
+    }
+
+    std::map<QObject*, int> m_paintCounted;
+    std::unique_ptr<PlainDrag> m_plainDrag;
     std::shared_ptr<X11FloatingWindows> m_floating = std::make_shared<X11FloatingWindows>();
     std::shared_ptr<OutputService> m_output;
     std::shared_ptr<OutputCoordinator> m_outputs;

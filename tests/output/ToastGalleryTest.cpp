@@ -103,22 +103,7 @@ TEST(ToastGallery, FourLooksAtScaleOneAndTwo)
             }
         }
         // One sheet per scale: the looks down, short then long.
-        int width = 0, height = 0;
-        for (const QImage& tile : tiles) {
-            width = std::max(width, tile.width());
-            height += tile.height();
-        }
-        QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
-        sheet.fill(QColor(236, 240, 232));
-        QPainter painter(&sheet);
-        int y = 0;
-        for (QImage tile : tiles) {
-            tile.setDevicePixelRatio(1);
-            painter.drawImage(0, y, tile);
-            y += tile.height();
-        }
-        painter.end();
-        saveTestImage(sheet, QStringLiteral("toast-gallery-scale%1").arg(int(scale)));
+        saveTestImage(stackedSheet(tiles, QColor(236, 240, 232)), QStringLiteral("toast-gallery-scale%1").arg(int(scale)));
     }
 }
 

@@ -295,23 +295,25 @@ TEST(PinWindowController, ResizePanelsForwardToTheContentView)
     PinFixture f;
     auto pin = f.pin(Rect(0, 0, 400, 300));
     pin->show();
-    std::vector<std::pair<QString, PinPointer>> seen;
-    pin->content()->onMouseMoved = [&](const PinPointer& p) { seen.push_back({"moved", p}); };
-    pin->content()->onMouseDown = [&](const PinPointer& p) { seen.push_back({"down", p}); };
-    pin->content()->setCursor(Qt::SizeFDiagCursor);
+    pin->isActive = false;
+    pin->activateControls();
     PinResizeView* panel = pin->resizeView(0);
-    QEnterEvent enter(QPointF(3, 4), QPointF(3, 4), QPointF(503, 254));
+    // 9 and 8 points outside the image's top-left corner: the corner's handle.
+    const QPointF global = QPointF(pin->contentWindow()->geometry().topLeft()) - QPointF(9, 8);
+    const QPointF local = panel->mapFromGlobal(global);
+    QEnterEvent enter(local, local, global);
     QApplication::sendEvent(panel, &enter);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].first, "moved");
-    EXPECT_EQ(seen[0].second.global, QPointF(503, 254));
-    EXPECT_EQ(panel->cursor().shape(), Qt::SizeFDiagCursor);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 4), QPointF(3, 4), QPointF(503, 254), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    EXPECT_TRUE(pin->isHovered);
+    EXPECT_EQ(panel->cursor().shape(), pin->content()->cursor().shape());
+    EXPECT_EQ(pin->content()->cursor().shape(), Qt::BitmapCursor); // the diagonal arrows
+    QMouseEvent press(QEvent::MouseButtonPress, local, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(panel, &press);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].first, "down");
-    EXPECT_EQ(seen[1].second.clickCount, 1);
+    EXPECT_EQ(pin->content()->resizeHandle(), SelectionHandle::topLeft);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(panel, &release);
+    EXPECT_FALSE(pin->content()->hasGesture());
 }
 
 TEST(PinWindowController, DeletingAnEditedPinIsClean)

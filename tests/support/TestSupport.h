@@ -3,8 +3,11 @@
 #include <QImage>
 #include <QString>
 
+#include <QColor>
+
 #include <chrono>
 #include <functional>
+#include <vector>
 
 namespace vorlith::test {
 
@@ -21,5 +24,11 @@ void spin(std::chrono::milliseconds duration);
 QString testOutputDir();
 // Writes the image as <dir>/<name>.png and returns the path.
 QString saveTestImage(const QImage& image, const QString& name);
+// One sheet of renders, each below the one before, at their pixel sizes, on `background`.
+QImage stackedSheet(const std::vector<QImage>& tiles, const QColor& background);
+
+// Leaves a socket file at `path` the way a program that died leaves it: bound, never
+// listened on, closed. False when it could not be made.
+bool leaveStaleSocket(const QString& path);
 
 } // namespace vorlith::test

@@ -87,6 +87,7 @@ QCoro::Task<std::vector<FrozenDisplay>> CaptureService::captureAuthorized()
     // included windows are held by the task itself.
     const std::shared_ptr<CapturePlatform> platform = m_platform;
     const QSet<quint32> included = m_includedOwnWindowIDs;
+    bool settleFirst = std::exchange(m_ownWindowsJustHidden, false);
 
     Diagnostics::event(QStringLiteral("permission.preflight=") +
                        (platform->preflightScreenCaptureAccess() ? QStringLiteral("true") : QStringLiteral("false")));
@@ -127,6 +128,8 @@ QCoro::Task<std::vector<FrozenDisplay>> CaptureService::captureAuthorized()
         request.width = clampToInt(screen.frame.size.width * screen.scale);
         request.height = clampToInt(screen.frame.size.height * screen.scale);
         request.showsCursor = false;
+        // Once: the time the first grab waits serves every display.
+        request.ownWindowsJustHidden = std::exchange(settleFirst, false);
         QCoro::Task<QImage> shot = platform->screenshot(std::move(request));
         QImage image = co_await shot;
         if (image.isNull())

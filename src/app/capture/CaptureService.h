@@ -34,6 +34,10 @@ public:
     // Our own windows that stay in the images and may be picked (the visible pins).
     const QSet<quint32>& includedOwnWindowIDs() const { return m_includedOwnWindowIDs; }
     void setIncludedOwnWindowIDs(QSet<quint32> ids) { m_includedOwnWindowIDs = std::move(ids); }
+    // Windows of ours were hidden just before this capture (the pins' panels, by the capture
+    // lease): the next capture lets the screen redraw before its first grab.
+    void setOwnWindowsJustHidden(bool hidden) { m_ownWindowsJustHidden = hidden; }
+    bool ownWindowsJustHidden() const { return m_ownWindowsJustHidden; }
 
     // The process of the application in front (the owner of the active window), asked when a
     // capture begins; the editors preselect its first window.
@@ -65,6 +69,7 @@ private:
 
     std::shared_ptr<CapturePlatform> m_platform;
     QSet<quint32> m_includedOwnWindowIDs;
+    bool m_ownWindowsJustHidden = false;
     CaptureOperation m_captureOperation;
 };
 

@@ -9,6 +9,7 @@
 
 #include "app/editor/CaptureTextView.h"
 #include "app/editor/EditorDocument.h"
+#include "app/editor/WheelZoom.h"
 #include "app/editor/chrome/ToolProperties.h"
 #include "app/output/OutputService.h"
 #include "platform/x11/X11KeyCodes.h"
@@ -248,13 +249,9 @@ void EditorHostView::scrollWheel(QWheelEvent* event)
         return;
     }
     event->accept();
-    // Qt counts 120 per wheel notch and gives pixel deltas only for precise devices. A
-    // touchpad's fractions of a notch multiply up to the notch's factor.
-    const bool precise = !event->pixelDelta().isNull();
-    const double delta = precise ? event->pixelDelta().y() : event->angleDelta().y() / 120.0;
-    const double factor = std::exp(delta / (precise ? 150.0 : 20.0));
-    if (onScaleRequest && delta != 0)
-        notify(onScaleRequest, factor, toPoint(m_environment.globalPointer()));
+    const std::optional<double> factor = wheelZoom::factor(event->pixelDelta(), event->angleDelta());
+    if (onScaleRequest && factor)
+        notify(onScaleRequest, *factor, toPoint(m_environment.globalPointer()));
 }
 
 void EditorHostView::exitCapture()

@@ -14,6 +14,8 @@
 #include "core/Uuid.h"
 #include "platform/FloatingWindows.h"
 
+#include <QMenu>
+
 namespace vorlith {
 
 const QString PinWindowController::displayFailureMessage =
@@ -122,7 +124,10 @@ void PinWindowController::makeWindows()
     m_content->controller = this;
     m_host->setParent(m_content);
     m_host->setEditingEnabled(false);
+    // Outside edit mode the content view takes the pointer.
+    m_host->setAttribute(Qt::WA_TransparentForMouseEvents, true);
     m_host->show();
+    m_contentWindow->installEventFilter(this);
     m_decoration = fill(m_borderWindow.get(), new PinDecorationView);
     m_scaleLabel = new PinScaleView(m_scaleWindow.get());
     for (int i = 0; i < 8; ++i) {
@@ -159,6 +164,10 @@ void PinWindowController::configureControls()
         m_buttons[size_t(i)] = button;
     }
     m_editButton = m_buttons[0];
+    void (PinWindowController::*actions[])() = {&PinWindowController::toggleEdit, &PinWindowController::resetScale,
+                                                &PinWindowController::hidePin, &PinWindowController::closePin};
+    for (int i = 0; i < 4; ++i)
+        connect(m_buttons[size_t(i)], &QAbstractButton::clicked, this, actions[i]);
 }
 
 void PinWindowController::wireHost()
@@ -169,6 +178,23 @@ void PinWindowController::wireHost()
             self->positionChrome();
     };
     m_host->canInteract = [self] { return self && !self->isBlocked(); };
+    m_host->onExit = [self] {
+        if (self)
+            self->leaveEditing();
+    };
+    m_host->onScaleRequest = [self](double factor, Point anchor) {
+        if (self)
+            self->scale(factor, anchor);
+    };
+    m_host->onPinMoveBegan = [self] { return self && self->beginMovingImage(); };
+    m_host->onPinMoved = [self](Size offset) {
+        if (self)
+            self->pinMoved(offset);
+    };
+    m_host->onPinMoveEnded = [self](bool cancelled) {
+        if (self)
+            self->pinMoveEnded(cancelled);
+    };
     m_host->toolbarPlacementContext = [self]() -> EditorHostView::PlacementContext {
         if (!self)
             return {};
@@ -230,24 +256,32 @@ void PinWindowController::apply(const DocumentViewport& viewport)
 {
     if (m_isDisposed)
         return;
+    // A move (same rectangle, scale and window size) only moves windows: nothing is painted
+    // again, so a drag costs what moving a plain window costs.
+    const bool moveOnly = viewport.documentRect() == m_viewport.documentRect()
+        && viewport.scale() == m_viewport.scale() && m_host->size() == m_content->size()
+        && pinGeometry::windowRect(viewport.screenRect()).size() == m_contentWindow->size();
     m_viewport = viewport;
     const Rect F = contentFrame();
     const QRect content = pinGeometry::windowRect(F);
     m_contentWindow->setGeometry(content);
-    m_content->setGeometry(m_contentWindow->rect());
-    m_host->setViewport(viewport.documentRect(), viewport.scale());
-    m_host->setGeometry(m_content->rect());
-    m_host->setMask(PinContentView::roundedRegion(m_host->size()));
     m_borderWindow->setGeometry(pinGeometry::windowRect(pinGeometry::ringFrame(F)));
-    m_decoration->setGeometry(m_borderWindow->rect());
-    m_decoration->update();
+    if (!moveOnly) {
+        m_content->setGeometry(m_contentWindow->rect());
+        m_host->setViewport(viewport.documentRect(), viewport.scale());
+        m_host->setGeometry(m_content->rect());
+        m_host->setMask(PinContentView::roundedRegion(m_host->size()));
+        m_decoration->setGeometry(m_borderWindow->rect());
+        m_decoration->update();
+    }
     positionControls();
     const std::array<Rect, 8> panels = pinGeometry::resizePanelFrames(F);
     for (int i = 0; i < 8; ++i) {
         m_resizeWindows[size_t(i)]->setGeometry(pinGeometry::windowRect(panels[size_t(i)]));
         m_resizeViews[size_t(i)]->setGeometry(m_resizeWindows[size_t(i)]->rect());
     }
-    showCompositedLook();
+    if (!moveOnly)
+        showCompositedLook();
     if (isEditing)
         positionChrome();
 }
@@ -383,8 +417,15 @@ void PinWindowController::updateHover()
     if (m_isDisposed)
         return;
     const Point p = m_environment.pointer ? m_environment.pointer() : Point{-1e9, -1e9};
-    isHovered = contentFrame().contains(p);
-    m_decoration->hovered = isHovered;
+    setHovered(contentFrame().contains(p));
+}
+
+void PinWindowController::setHovered(bool hovered)
+{
+    if (m_isDisposed)
+        return;
+    isHovered = hovered;
+    m_decoration->hovered = hovered;
     m_decoration->update();
     activateControls();
 }
@@ -520,6 +561,11 @@ void PinWindowController::dispose()
         m_host->cancelOutput();
     }
     m_document->compositor().cancelPreview();
+    m_moveStart.reset();
+    m_suspendedChrome = {};
+    m_content->cancelGesture(); // gives the pointer's shape back; the pin itself stays put
+    if (m_menu)
+        m_menu->close();
     orderOutAll(true);
 }
 

@@ -3,6 +3,7 @@
 #include "app/pins/PinEnvironment.h"
 #include "core/DocumentViewport.h"
 #include "core/Geometry.h"
+#include "core/ToolbarPlacementModel.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,6 +15,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QLineEdit;
+class QMenu;
 
 namespace vorlith {
 
@@ -81,10 +85,57 @@ public:
     void dispose();
     // Asks again whether the pointer is over the image (after it left a panel).
     void updateHover();
+    // The pointer is over the image: the strip and badge come up.
+    void setHovered(bool hovered);
+    // The image window takes the keyboard, and its content view the focus.
+    void makeKey();
+    // The host's output service runs, or the session holds the output lock.
+    bool outputBusy() const;
+
+    // --- Interaction (PinWindowControllerInteraction.cpp) ---
+    // Zooms by factor about a global point (y down), between min(m, scale) and 4.
+    void scale(double factor, const Point& around);
+    void resetScale();
+    // The six-item menu at a global point; it never blocks (a nested loop could see the pin
+    // closed by its own "关闭").
+    void showContextMenu(const QPoint& global);
+    QMenu* contextMenu() const;
+    // The image window stopped being the active window: drags are put back.
+    void windowDidResignKey();
+
+    // --- Editing and suspension (PinWindowControllerEditing.cpp) ---
+    static const QString closeDuringOutputMessage;
+    void beginEditing();
+    void endEditingPresentation();
+    bool finishEditing();
+    bool finishEditingForSwitch();
+    bool beginMovingImage();
+    void setTerminationSuspended(bool suspended);
+    void toggleEdit();
+    void copyPin();
+    void savePin();
+    void hidePin();
+    void closePin();
+    struct MoveStart {
+        DocumentViewport viewport;
+        ToolbarPlacementModel placement;
+    };
+    const std::optional<MoveStart>& moveStart() const { return m_moveStart; }
+    // The quit review's saved text editing of the chrome panel.
+    struct SuspendedChrome {
+        QPointer<QWidget> responder;
+        QPointer<QLineEdit> editor;
+        bool editable = false;
+        QPointer<QLineEdit> field;
+        std::optional<QString> text;
+        std::pair<int, int> selection{0, 0}; // start, length
+    };
+    const SuspendedChrome& suspendedChrome() const { return m_suspendedChrome; }
 
     // --- Parts ---
     const DocumentViewport& viewport() const { return m_viewport; }
     EditorDocument& document() const { return *m_document; }
+    const std::shared_ptr<EditorDocument>& sharedDocument() const { return m_document; }
     EditorHostView* host() const;
     QWidget* contentWindow() const { return m_contentWindow.get(); }
     PinContentView* content() const { return m_content; }
@@ -113,6 +164,17 @@ private:
     void orderOutAll(bool close);
     void showWindow(QWidget* window);
     void startRestoringRender();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Leaving edit mode at the user's request (the edit button, the menu, the editor's exit).
+    void leaveEditing();
+    // Copy or save through the editor, once the workspace lets this pin act.
+    void performOutput(const QString& command);
+    void pinMoved(const Size& offset);
+    void pinMoveEnded(bool cancelled);
+    void setEditButton(bool editing);
+    void freezeChrome();
+    void thawChrome();
+    void updateMouseTransparency();
 
     std::shared_ptr<EditorDocument> m_document;
     QPointer<EditorHostView> m_host;
@@ -137,6 +199,10 @@ private:
     PinActionButton* m_editButton = nullptr;
     std::array<PinActionButton*, 4> m_buttons{};
     std::array<PinResizeView*, 8> m_resizeViews{};
+
+    std::optional<MoveStart> m_moveStart;
+    SuspendedChrome m_suspendedChrome;
+    QPointer<QMenu> m_menu;
 
     bool m_requestedVisible = true;
     bool m_placingChrome = false;

@@ -181,7 +181,7 @@ QCoro::Task<QImage> X11CapturePlatform::screenshot(ScreenshotRequest request)
         // every mapped window, so they are taken off the screen until the grab is done.
         const std::optional<QRect> area = screen ? std::optional<QRect>(screen->geometry()) : std::nullopt;
         OwnWindowConcealment concealment(area, request.exceptedWindowIDs);
-        if (!concealment.isEmpty()) {
+        if (!concealment.isEmpty() || request.ownWindowsJustHidden) {
             syncQtConnection();
             QCoro::Task<> settle = m_sleeper(hasCompositor() ? compositorSettle : exposeSettle);
             co_await settle;

@@ -432,7 +432,7 @@ std::optional<qint32> X11WindowList::ownerOf(XcbConnection& connection, uint32_t
     return vorlith::ownerOf(readClient(c, askClient(c, atoms, window, clientIds)));
 }
 
-std::optional<qint32> X11WindowList::activeOwner(XcbConnection& connection)
+std::optional<uint32_t> X11WindowList::activeWindow(XcbConnection& connection)
 {
     xcb_connection_t* c = connection.get();
     const xcb_atom_t active = connection.atom("_NET_ACTIVE_WINDOW");
@@ -442,7 +442,10 @@ std::optional<qint32> X11WindowList::activeOwner(XcbConnection& connection)
         // A window manager runs: its word is final, also when no window is active.
         if (property->format != 32 || xcb_get_property_value_length(property.get()) < 4)
             return std::nullopt;
-        return ownerOf(connection, *static_cast<const uint32_t*>(xcb_get_property_value(property.get())));
+        const uint32_t window = *static_cast<const uint32_t*>(xcb_get_property_value(property.get()));
+        if (window == XCB_WINDOW_NONE)
+            return std::nullopt;
+        return window;
     }
     XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT
@@ -456,7 +459,15 @@ std::optional<qint32> X11WindowList::activeOwner(XcbConnection& connection)
             break;
         window = tree->parent;
     }
-    return ownerOf(connection, window);
+    return window;
+}
+
+std::optional<qint32> X11WindowList::activeOwner(XcbConnection& connection)
+{
+    const std::optional<uint32_t> window = activeWindow(connection);
+    if (!window)
+        return std::nullopt;
+    return ownerOf(connection, *window);
 }
 
 } // namespace vorlith

@@ -25,6 +25,9 @@ public:
     // The process that owns a client window, by the same rule as the list's owners: the
     // server's own record through XRes (which a property cannot fake), else _NET_WM_PID.
     static std::optional<qint32> ownerOf(XcbConnection& connection, uint32_t window);
+    // The window the window manager calls active (_NET_ACTIVE_WINDOW); without a window
+    // manager, the top-level window that holds the input focus.
+    static std::optional<uint32_t> activeWindow(XcbConnection& connection);
     // The owner of the window the window manager calls active (_NET_ACTIVE_WINDOW); without a
     // window manager, of the top-level window that holds the input focus.
     static std::optional<qint32> activeOwner(XcbConnection& connection);

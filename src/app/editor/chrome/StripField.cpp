@@ -59,6 +59,10 @@ void StripField::focusInEvent(QFocusEvent* event)
 void StripField::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
+    // A frozen field (read-only while a review holds the application) keeps what was typed
+    // for later: losing the keyboard to the review neither applies it nor resets it.
+    if (isReadOnly())
+        return;
     const Qt::FocusReason reason = event->reason();
     // Losing the window (another window activated, a menu opened) is not the user moving on.
     const bool moved = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
