@@ -16,6 +16,8 @@
 #include "platform/FloatingWindowsFactory.h"
 #include "platform/HotKeyRegistrarFactory.h"
 #include "platform/LocalFolderAccess.h"
+#include "platform/x11/X11ApplicationFocus.h"
+#include "platform/x11/X11FileManagerEndpoint.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11StatusItemHost.h"
 #include "platform/xdg/LoginItemService.h"
@@ -39,6 +41,9 @@ CoordinatorServices systemServices(const std::shared_ptr<X11Pasteboard>& pastebo
     services.folderAccess = std::make_shared<LocalFolderAccess>();
     services.pasteboard = pasteboard;
     services.floatingWindows = FloatingWindowsFactory::make();
+    services.applicationFocus = std::make_shared<X11ApplicationFocus>();
+    services.fileManager = std::make_shared<X11FileManagerEndpoint>();
+    services.pinEnvironment = PinEnvironment::system(services.floatingWindows);
     services.statusItem = std::make_shared<X11StatusItemHost>();
     services.alerts = std::make_shared<DialogAlertPresenter>(services.floatingWindows);
     services.bundle = BundleInfo::main();

@@ -3,6 +3,8 @@
 #include "app/settings/SettingsWindowController.h"
 #include "app/settings/ShortcutRecorder.h"
 #include "app/shell/AboutWindowController.h"
+#include "app/shell/PinRequestRoad.h"
+#include "import/ImportFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -119,7 +121,8 @@ TEST(CoordinatorLaunch, StatusMenuHoldsItsItemsInOrder)
     EXPECT_ANY_THROW(c.shortcut().registerActions({{ShortcutAction::capture, c.settings().current().shortcut},
                                                    {ShortcutAction::pin, c.settings().current().pinShortcut}}));
     f.statusItem->click();
-    EXPECT_EQ(f.statusItem->menusRun, 1);
+    // The road prepares its request first: the menu opens on a later turn.
+    ASSERT_TRUE(runUntil([&] { return f.statusItem->menusRun == 1; }));
     EXPECT_EQ(c.pinMenuItems()[0]->text(), QStringLiteral("置顶图片    F2（快捷键不可用）"));
 }
 
@@ -347,4 +350,25 @@ TEST(CoordinatorLaunch, SmallActionsAreRefusedWhileBusy)
     c.openSettings();
     c.settingsWindow().close();
     EXPECT_EQ(f.restored.size(), 1u);
+}
+
+TEST(CoordinatorLaunch, PinItemOfTheMenuPinsTheClipboardImage)
+{
+    CoordinatorFixture f;
+    f.writeSettings(R"({"schemaVersion":3,"automaticUpdateChecks":true,"loginItemInitialized":true})");
+    AppCoordinator& c = f.launch();
+    QImage image(QSize(20, 10), QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    f.pasteboard->items = {{{QStringLiteral("image/png"), pngBytes(image)}}};
+    f.statusItem->whileMenuOpen = [&](QMenu&) { c.pinMenuItems()[0]->trigger(); };
+    f.statusItem->click();
+    ASSERT_TRUE(runUntil([&] { return f.pins->added.size() == 1; }));
+    // The pinned image's document is registered and counted.
+    const QUuid id = f.pins->added[0].first->id();
+    EXPECT_TRUE(c.documents().contains(id));
+    ASSERT_TRUE(runUntil([&] { return !c.pinRoad().hasImportTask(); }));
+    EXPECT_EQ(c.resources()->pinCount(), 1);
+    // While pins exist, the toggle item is on.
+    c.refreshMenu();
+    EXPECT_TRUE(c.pinMenuItems().back()->isEnabled());
 }

@@ -5,6 +5,8 @@
 #include "app/shell/AppCoordinator.h"
 #include "output/ToastFixture.h"
 #include "support/FakeAlertPresenter.h"
+#include "support/FakeApplicationFocus.h"
+#include "support/FakeFileManagerEndpoint.h"
 #include "support/FakeCapturePlatform.h"
 #include "support/FakeCoordinatorPins.h"
 #include "support/FakeFolderAccess.h"
@@ -31,6 +33,9 @@ struct CoordinatorFixture {
     std::shared_ptr<FakeStatusItemHost> statusItem = std::make_shared<FakeStatusItemHost>();
     std::shared_ptr<FakeAlertPresenter> alerts = std::make_shared<FakeAlertPresenter>();
     std::shared_ptr<FakeCoordinatorPins> pins = std::make_shared<FakeCoordinatorPins>();
+    std::shared_ptr<FakeFileManagerEndpoint> fileManager = std::make_shared<FakeFileManagerEndpoint>();
+    std::shared_ptr<FakeApplicationFocus> focus = std::make_shared<FakeApplicationFocus>();
+    std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
     bool active = false;
     bool withEngine = true;
     std::optional<qint64> memoryLimit;
@@ -55,11 +60,13 @@ struct CoordinatorFixture {
         services.settingsFile = settingsPath();
         services.loginItem = loginItem;
         services.folderAccess = std::make_shared<FakeFolderAccess>();
-        services.pasteboard = std::make_shared<FakePasteboard>();
+        services.pasteboard = pasteboard;
         services.floatingWindows = toastScreens.windows;
         services.statusItem = statusItem;
         services.alerts = alerts;
         services.pins = pins;
+        services.fileManager = fileManager;
+        services.applicationFocus = focus;
         services.memoryLimit = memoryLimit;
         services.toasts = toastScreens.environment();
         services.pointer = [] { return ToastFixture::left; };

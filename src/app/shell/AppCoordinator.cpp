@@ -11,6 +11,14 @@
 #include "app/output/feedback/OutputToast.h"
 #include "app/settings/SettingsWindowController.h"
 #include "app/shell/AboutWindowController.h"
+#include "app/shell/FinderSelectionReader.h"
+#include "app/shell/ImageOpenPanel.h"
+#include "app/shell/PinRequestCoordinator.h"
+#include "app/shell/PinRequestRoad.h"
+#include "app/shell/WorkspacePins.h"
+#include "app/editor/EditorHostView.h"
+#include "app/import/ImageImportService.h"
+#include "app/pins/PinWorkspace.h"
 #include "app/updates/UpdateService.h"
 #include "platform/AlertPresenter.h"
 #include "platform/ApplicationFocus.h"
@@ -19,6 +27,7 @@
 #include "platform/StatusItemHost.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
 
 namespace vorlith {
@@ -38,10 +47,48 @@ AppCoordinator::AppCoordinator(CoordinatorServices services, QObject* parent)
                                                  m_services.folderAccess);
     installDefaultEnvironment();
     m_resources = std::make_shared<ImageResourceStore>(m_services.memoryLimit);
+    if (!m_pins && m_services.pinEnvironment) {
+        QPointer<AppCoordinator> self(this);
+        m_pins = std::make_shared<WorkspacePins>(
+            std::make_shared<PinWorkspace>(*m_services.pinEnvironment),
+            [self](std::shared_ptr<EditorDocument> document) -> EditorHostView* {
+                if (!self)
+                    return new EditorHostView(std::move(document), true);
+                return self->makePinHost(std::move(document));
+            });
+    }
+    makePinRoad();
+}
+
+void AppCoordinator::makePinRoad()
+{
+    const ScreenLookup screens =
+        m_services.toasts ? m_services.toasts->screens : ScreenLookup::system(m_services.capturePlatform);
+    std::function<Point()> pointer = m_services.pointer ? m_services.pointer : [] {
+        const QPoint at = QCursor::pos();
+        return Point{double(at.x()), double(at.y())};
+    };
+    auto reader = std::make_shared<FinderSelectionReader>(
+        m_services.fileManager, FinderSelectionReader::focusIdentity(m_services.applicationFocus),
+        [] { return !QGuiApplication::screens().isEmpty(); });
+    m_pinRoad = std::make_unique<PinRequestRoad>(
+        *this, PinRequestRoad::Services{std::make_shared<ImageImportService>(m_resources, m_services.folderAccess),
+                                        m_services.pasteboard, std::make_shared<PinRequestCoordinator>(reader),
+                                        PinOriginEnvironment{m_services.applicationFocus, pointer, screens},
+                                        m_services.folderAccess});
+}
+
+EditorHostView* AppCoordinator::makePinHost(std::shared_ptr<EditorDocument> document)
+{
+    std::shared_ptr<OutputService> output = environment.makeOutput();
+    feedbackCoordinator();
+    return new EditorHostView(std::move(document), true, output, m_outputs, m_feedbackCoordinator);
 }
 
 AppCoordinator::~AppCoordinator()
 {
+    // The road's tasks and file access end before what they call into goes.
+    m_pinRoad.reset();
     // Callbacks into a coordinator being destroyed must not run.
     if (m_resources)
         m_resources->onReclaimCaches = {};
@@ -243,6 +290,38 @@ std::vector<CoordinatorPins::PinState> AppCoordinator::pinStates() const
 std::optional<QUuid> AppCoordinator::activePinEditor() const
 {
     return m_pins ? m_pins->activeEditor() : std::nullopt;
+}
+
+bool AppCoordinator::hasImportTask() const
+{
+    return m_importRunning || (m_pinRoad && m_pinRoad->hasImportTask());
+}
+
+bool AppCoordinator::hasPinRequestTask() const
+{
+    return m_pinRequestRunning || (m_pinRoad && m_pinRoad->hasPinRequestTask());
+}
+
+bool AppCoordinator::pinsRestoringVisibility() const
+{
+    const std::vector<CoordinatorPins::PinState> pins = pinStates();
+    return std::any_of(pins.begin(), pins.end(), [](const auto& pin) { return pin.restoringVisibility; });
+}
+
+bool AppCoordinator::addPin(std::shared_ptr<EditorDocument> document, const Point& near)
+{
+    return m_pins && m_pins->add(std::move(document), near);
+}
+
+void AppCoordinator::togglePinVisibility()
+{
+    if (m_pins)
+        m_pins->toggleVisibility();
+}
+
+void AppCoordinator::presentOpenPanel(std::function<void(std::optional<QList<QUrl>>)> finished)
+{
+    ImageOpenPanel::open(m_services.floatingWindows, nullptr, std::move(finished));
 }
 
 void AppCoordinator::startCapture(std::optional<quint16> activationKey)

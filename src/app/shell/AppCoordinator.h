@@ -7,6 +7,7 @@
 #include "app/shell/CoordinatorEnvironment.h"
 #include "app/shell/CoordinatorPins.h"
 #include "app/shell/CoordinatorServices.h"
+#include "app/shell/PinRoadHost.h"
 #include "app/shell/RecoveryStore.h"
 #include "core/TaskHandle.h"
 
@@ -25,9 +26,11 @@ namespace vorlith {
 
 class AboutWindowController;
 class CaptureOverlayWindow;
+class EditorHostView;
 class FeedbackCoordinator;
 class ImageResourceStore;
 class OutputToast;
+class PinRequestRoad;
 class SettingsWindowController;
 class UpdateService;
 
@@ -40,7 +43,7 @@ class UpdateService;
 // error alert), AppCoordinatorLaunch.cpp (launch, menus, hot-key availability, the small
 // actions), AppCoordinatorResources.cpp (documents and the budget), AppCoordinatorQuit.cpp
 // (quit requests and shut-down).
-class AppCoordinator : public QObject {
+class AppCoordinator : public QObject, public PinRoadHost {
     Q_OBJECT
 public:
     // What a quit request is answered: quit now, stay, or wait for an answer that comes later.
@@ -70,25 +73,25 @@ public:
 
     // --- Assembly and shared steps.
     void configurePins();
-    void refreshAfterChange();
-    void postNotice(const QString& message);
+    void refreshAfterChange() override;
+    void postNotice(const QString& message) override;
     // The coordinator's only modal error.
     void showError(const QString& message, const QString& detail, bool offerSettings);
 
     // --- Launch, menus and hot keys.
     void installEditingMenu();
     void refreshMenu();
-    void updateShortcutAvailability();
-    bool protectsGlobalPinShortcut() const;
+    void updateShortcutAvailability() override;
+    bool protectsGlobalPinShortcut() const override;
     bool canPresentUpdate() const;
     void requestAutomaticUpdatePermissionIfNeeded();
     // Starts a capture (the capture hot key, the menu). The capture road is not wired yet.
     void startCapture(std::optional<quint16> activationKey);
 
     // --- Documents and the budget.
-    void registerDocument(std::shared_ptr<EditorDocument> document);
+    void registerDocument(std::shared_ptr<EditorDocument> document) override;
     void pruneDocuments();
-    void refreshResources();
+    void refreshResources() override;
     // Called by the budget when a reservation does not fit: hidden, idle pins give up their
     // cached previews.
     void reclaimCaches();
@@ -103,7 +106,7 @@ public:
 
     // --- Lazy collaborators: made on first use and kept.
     FeedbackCoordinator& feedbackCoordinator();
-    OutputToast& generalToast();
+    OutputToast& generalToast() override;
     UpdateService& updater();
     AboutWindowController& aboutWindow();
     SettingsWindowController& settingsWindow();
@@ -123,8 +126,8 @@ public:
     QAction* recoveryMenuItem() const { return m_recoveryMenuItem; }
     QAction* settingsMenuItem() const { return m_settingsMenuItem; }
     const std::vector<QAction*>& pinMenuItems() const { return m_pinMenuItems; }
-    bool presentingAlert() const { return m_presentingAlert; }
-    bool terminationFrozen() const { return m_terminationFrozen; }
+    bool presentingAlert() const override { return m_presentingAlert; }
+    bool terminationFrozen() const override { return m_terminationFrozen; }
     void setTerminationFrozen(bool frozen) { m_terminationFrozen = frozen; }
     quint64 workEpoch() const { return m_workEpoch; }
     const std::optional<FrontApplication>& previousApplication() const { return m_previousApplication; }
@@ -139,6 +142,25 @@ public:
     void setPinRequestRunning(bool running) { m_pinRequestRunning = running; }
     void setRegisteringImportedImage(bool registering) { m_isRegisteringImportedImage = registering; }
 
+    // --- The pin request road's host.
+    bool hasCaptureTask() const override { return captureRunning(); }
+    bool hasOverlays() const override;
+    void setPresentingAlert(bool presenting) override { m_presentingAlert = presenting; }
+    bool settingsSheetAttached() const override;
+    bool outputsBusy() const override { return m_outputs->isBusy(); }
+    bool pinsRestoringVisibility() const override;
+    bool settlePinsForCapture() override { return !m_pins || m_pins->settleForCapture(); }
+    bool addPin(std::shared_ptr<EditorDocument> document, const Point& near) override;
+    int pinCount() const override { return int(pinStates().size()); }
+    int pinLimit() const override { return m_pins ? m_pins->limit() : 0; }
+    void togglePinVisibility() override;
+    SaveDraft makeSaveDraft() override { return m_settings->makeSaveDraft(); }
+    bool canShowStatusMenu() const override { return m_statusMenu != nullptr; }
+    void runStatusMenu() override;
+    void presentOpenPanel(std::function<void(std::optional<QList<QUrl>>)> finished) override;
+    PinRequestRoad& pinRoad() { return *m_pinRoad; }
+    const std::shared_ptr<CoordinatorPins>& pins() const { return m_pins; }
+
     static QString hotKeyAlertMessage();    // "部分快捷键暂时无法使用"
     static QString hotKeyAlertDetail();
     static QString settingsAlertMessage();  // "设置需要检查"
@@ -150,7 +172,6 @@ private:
     QString itemTitle(const QString& title, const ShortcutSpec& spec, ShortcutAction action) const;
     // The states that disable the menu's items and suspend both hot keys.
     bool isBusy() const;
-    bool settingsSheetAttached() const;
     bool textFieldHasKeyboard() const;
     bool applicationActive() const;
     void observeScreens();
@@ -159,9 +180,10 @@ private:
     bool canCommit(EditorDocument& document, const EditorSession& session);
     std::vector<CoordinatorPins::PinState> pinStates() const;
     std::optional<QUuid> activePinEditor() const;
-    bool hasOverlays() const;
-    bool hasImportTask() const { return m_importRunning; }
-    bool hasPinRequestTask() const { return m_pinRequestRunning; }
+    bool hasImportTask() const;
+    bool hasPinRequestTask() const;
+    void makePinRoad();
+    EditorHostView* makePinHost(std::shared_ptr<EditorDocument> document);
     void answerTermination();
 
     CoordinatorServices m_services;
@@ -179,6 +201,7 @@ private:
     std::shared_ptr<ImageResourceStore> m_resources;
     std::shared_ptr<CoordinatorPins> m_pins;
     std::unique_ptr<RecoveryStore> m_recoveryStore;
+    std::unique_ptr<PinRequestRoad> m_pinRoad;
     std::vector<FrozenDisplay> m_frames;
     bool m_captureRunning = false;
     bool m_importRunning = false;

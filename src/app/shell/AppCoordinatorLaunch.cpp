@@ -6,12 +6,14 @@
 #include "app/settings/SettingsWindowController.h"
 #include "app/settings/ShortcutRecorder.h"
 #include "app/shell/AboutWindowController.h"
+#include "app/shell/PinRequestRoad.h"
 #include "app/updates/UpdateService.h"
 #include "platform/AlertPresenter.h"
 #include "platform/StatusItemHost.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -58,7 +60,7 @@ void AppCoordinator::applicationDidFinishLaunching()
         if (bound != self->m_shortcut->bindings().end() && self->settingsWindow().consumeRegisteredShortcut(bound->second))
             return;
         if (action == ShortcutAction::pin) {
-            // The pin request road plugs in here (the smart pin of the hot key).
+            self->m_pinRoad->beginSmartPin(std::nullopt);
             return;
         }
         self->startCapture(self->m_shortcut->activationKey());
@@ -156,8 +158,10 @@ void AppCoordinator::buildStatusMenu()
     connect(m_statusMenu, &QMenu::aboutToHide, this, &AppCoordinator::menuDidClose);
     auto add = [this](const QString& title, void (AppCoordinator::*action)()) {
         QAction* item = m_statusMenu->addAction(title);
-        // Queued: the action runs once the menu's own loop has returned.
-        connect(item, &QAction::triggered, this, action, Qt::QueuedConnection);
+        // Runs while the menu's loop is still on the stack (the menu has hidden): the pin
+        // item claims the request the menu was opened for; a capture and a quit wait for the
+        // loop's end themselves.
+        connect(item, &QAction::triggered, this, action);
         return item;
     };
     m_captureMenuItem = add(QStringLiteral("截图"), &AppCoordinator::startFromMenu);
@@ -214,10 +218,8 @@ void AppCoordinator::refreshMenu()
         if (item)
             item->setEnabled(!busy);
     }
-    // The pin items act through the pin request road; without it they stay off.
-    const bool pinRoad = false;
     for (QAction* item : m_pinMenuItems)
-        item->setEnabled(!busy && pinRoad);
+        item->setEnabled(!busy);
     if (m_pinMenuItems.size() == 3) {
         const std::vector<CoordinatorPins::PinState> pins = pinStates();
         const bool anyVisible = std::any_of(pins.begin(), pins.end(), [](const auto& pin) { return pin.visible; });
@@ -308,19 +310,23 @@ void AppCoordinator::requestAutomaticUpdatePermissionIfNeeded()
 
 void AppCoordinator::showStatusMenu()
 {
-    // The pin request road prepares its request before the menu opens; until it is wired the
-    // menu opens at once.
+    // The road prepares its request (the file manager's selection is read before the menu
+    // takes the keyboard), then has the menu run.
+    m_pinRoad->showStatusMenu();
+}
+
+void AppCoordinator::runStatusMenu()
+{
     if (!m_statusMenu || m_menuOpen)
         return;
     m_menuOpen = true;
-    Diagnostics::event(QStringLiteral("pin.menu.tracking"));
     QPointer<AppCoordinator> self(this);
     if (m_services.statusItem)
         m_services.statusItem->runMenu(*m_statusMenu);
-    if (!self)
-        return;
-    m_menuOpen = false;
-    Diagnostics::event(QStringLiteral("pin.menu.returned"));
+    else
+        m_statusMenu->exec(QCursor::pos());
+    if (self)
+        m_menuOpen = false;
 }
 
 void AppCoordinator::menuWillOpen()
@@ -336,20 +342,17 @@ void AppCoordinator::menuDidClose()
 
 void AppCoordinator::pasteAsPin()
 {
-    // The pin request road plugs in here.
+    m_pinRoad->pasteAsPin();
 }
 
 void AppCoordinator::openAsPin()
 {
-    // The pin request road plugs in here.
+    m_pinRoad->openAsPin();
 }
 
 void AppCoordinator::togglePins()
 {
-    if (m_terminationFrozen || hasOverlays() || captureRunning() || m_presentingAlert)
-        return;
-    if (m_pins)
-        m_pins->toggleVisibility();
+    m_pinRoad->togglePins();
 }
 
 void AppCoordinator::startFromMenu()

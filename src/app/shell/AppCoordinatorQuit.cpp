@@ -2,6 +2,7 @@
 #include "app/shell/AppCoordinator.h"
 
 #include "app/output/feedback/FeedbackCoordinator.h"
+#include "app/shell/PinRequestRoad.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -62,6 +63,8 @@ AppCoordinator::TerminateReply AppCoordinator::applicationShouldTerminate()
 
 void AppCoordinator::applicationWillTerminate()
 {
+    // Requests from other programs give back their file access; running tasks end.
+    m_pinRoad->shutdown();
     if (m_feedbackCoordinator)
         m_feedbackCoordinator->shutdown();
     // Nothing is written at quit.

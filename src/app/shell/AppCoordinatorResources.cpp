@@ -4,6 +4,7 @@
 #include "app/base/ImageResourceStore.h"
 #include "app/editor/CaptureOverlayWindow.h"
 #include "app/editor/EditorHostView.h"
+#include "app/shell/PinRequestRoad.h"
 #include "core/Saturating.h"
 
 #include <QSet>
@@ -90,7 +91,7 @@ void AppCoordinator::pruneDocuments()
 
 void AppCoordinator::refreshResources()
 {
-    if (m_isRegisteringImportedImage)
+    if (m_isRegisteringImportedImage || (m_pinRoad && m_pinRoad->isRegisteringImportedImage()))
         return;
     QHash<QUuid, qint64> sources;
     qint64 documents = 0;

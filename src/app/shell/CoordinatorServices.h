@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/output/feedback/ToastEnvironment.h"
+#include "app/pins/PinEnvironment.h"
 #include "app/settings/SettingsStore.h"
 #include "app/updates/UpdateService.h"
 #include "core/Geometry.h"
@@ -17,6 +18,7 @@ class AlertPresenter;
 class ApplicationFocus;
 class CapturePlatform;
 class CoordinatorPins;
+class FileManagerEndpoint;
 class FloatingWindows;
 class FolderAccess;
 class HotKeyRegistering;
@@ -40,8 +42,11 @@ struct CoordinatorServices {
     std::shared_ptr<ApplicationFocus> applicationFocus;
     std::shared_ptr<StatusItemHost> statusItem;
     std::shared_ptr<AlertPresenter> alerts;
-    // The pinned images; absent: none.
+    // The file manager whose selection pin requests may read.
+    std::shared_ptr<FileManagerEndpoint> fileManager;
+    // The pinned images. Absent: a pin workspace on `pinEnvironment`, or none without one.
     std::shared_ptr<CoordinatorPins> pins;
+    std::optional<PinEnvironment> pinEnvironment;
     // The memory budget's limit; absent: min(physical memory / 8, 1 GiB).
     std::optional<qint64> memoryLimit;
     QVariantMap bundle;                    // the program's bundle values (BundleInfo::main())
