@@ -182,6 +182,18 @@ TEST(ProgramX11, DocksOpensItsMenuShowsAboutAndQuits)
     ASSERT_TRUE(runUntil([] { return !Session::visibleWindow(QStringLiteral("关于 Vorlith")).has_value(); }, 5s));
     EXPECT_EQ(s.program.state(), QProcess::Running);
 
+    // A second start opens the running one's menu at the pointer and ends at once.
+    ASSERT_EQ(Session::xdotool({QStringLiteral("mousemove"), QStringLiteral("400"), QStringLiteral("300")}), 0);
+    QProcess second;
+    second.setProcessEnvironment(sessionEnvironment(s.home));
+    second.start(QStringLiteral(VORLITH_PROGRAM), {});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 0);
+    ASSERT_TRUE(runUntil([] { return Session::menuShown(); }, 5s));
+    Session::screen(QStringLiteral("second-start-menu"));
+    Session::xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    ASSERT_TRUE(runUntil([] { return !Session::menuShown(); }, 5s));
+
     // The right button opens the same menu; its last item quits.
     s.click(icon, 3);
     ASSERT_TRUE(runUntil([] { return Session::menuShown(); }, 5s));

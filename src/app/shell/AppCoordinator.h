@@ -54,6 +54,8 @@ public:
 
     // --- Platform messages: menu items, the tray icon, application state.
     void showStatusMenu();
+    // The menu opened at the pointer, not at the tray icon (a second start of the program).
+    void showStatusMenuAtPointer();
     void pasteAsPin();
     void openAsPin();
     void togglePins();
@@ -213,6 +215,7 @@ private:
     bool m_terminationPending = false;
     bool m_screensChangePending = false;
     bool m_menuOpen = false;
+    bool m_menuAtPointer = false;
 
     std::shared_ptr<FeedbackCoordinator> m_feedbackCoordinator;
     std::unique_ptr<OutputToast> m_generalToast;

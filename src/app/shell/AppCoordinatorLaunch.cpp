@@ -315,13 +315,20 @@ void AppCoordinator::showStatusMenu()
     m_pinRoad->showStatusMenu();
 }
 
+void AppCoordinator::showStatusMenuAtPointer()
+{
+    m_menuAtPointer = true;
+    showStatusMenu();
+}
+
 void AppCoordinator::runStatusMenu()
 {
     if (!m_statusMenu || m_menuOpen)
         return;
     m_menuOpen = true;
+    const bool atPointer = std::exchange(m_menuAtPointer, false);
     QPointer<AppCoordinator> self(this);
-    if (m_services.statusItem)
+    if (m_services.statusItem && !atPointer)
         m_services.statusItem->runMenu(*m_statusMenu);
     else
         m_statusMenu->exec(QCursor::pos());
