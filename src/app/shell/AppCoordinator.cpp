@@ -102,6 +102,8 @@ AppCoordinator::~AppCoordinator()
     m_shortcut->onResumeFailure = {};
     if (m_services.statusItem)
         m_services.statusItem->onActivated = {};
+    if (m_services.applicationFocus)
+        m_services.applicationFocus->onChanged = {};
     delete m_statusMenu;
     delete m_applicationMenu;
     delete m_editingMenu;
@@ -121,9 +123,10 @@ void AppCoordinator::installDefaultEnvironment()
             return std::nullopt;
         return front;
     };
-    // Giving the keyboard back to another program is the window manager's
-    // (_NET_ACTIVE_WINDOW): not wired yet, so nothing is asked of it.
-    environment.restoreApplication = [](const std::optional<FrontApplication>&) {};
+    environment.restoreApplication = [focus](const std::optional<FrontApplication>& application) {
+        if (focus && application)
+            focus->restore(*application);
+    };
     environment.makeOutput = [self]() {
         Q_ASSERT(self);
         auto output = std::make_shared<OutputService>(self->m_services.pasteboard);

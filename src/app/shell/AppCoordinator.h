@@ -176,6 +176,7 @@ private:
     bool isBusy() const;
     bool textFieldHasKeyboard() const;
     bool applicationActive() const;
+    void observeFrontApplication();
     void observeScreens();
     void screensChanged();
     void installDefaultEnvironment();

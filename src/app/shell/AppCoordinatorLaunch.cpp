@@ -9,6 +9,7 @@
 #include "app/shell/PinRequestRoad.h"
 #include "app/updates/UpdateService.h"
 #include "platform/AlertPresenter.h"
+#include "platform/ApplicationFocus.h"
 #include "platform/StatusItemHost.h"
 
 #include <QAbstractSpinBox>
@@ -39,6 +40,7 @@ void AppCoordinator::applicationDidFinishLaunching()
     Diagnostics::event(QStringLiteral("app.started"));
     installEditingMenu();
     m_previousApplication = environment.frontApplication();
+    observeFrontApplication();
     observeScreens();
 
     buildStatusMenu();
@@ -403,6 +405,22 @@ void AppCoordinator::applicationDidBecomeActive()
 void AppCoordinator::applicationDidResignActive()
 {
     updateShortcutAvailability();
+}
+
+void AppCoordinator::observeFrontApplication()
+{
+    ApplicationFocus* focus = m_services.applicationFocus.get();
+    if (!focus)
+        return;
+    QPointer<AppCoordinator> self(this);
+    focus->onChanged = [self](const std::optional<FrontApplication>& front) {
+        if (!self || !front)
+            return;
+        if (front->pid && *front->pid == qint32(QCoreApplication::applicationPid()))
+            return;
+        self->m_previousApplication = front;
+    };
+    focus->watchChanges();
 }
 
 void AppCoordinator::observeScreens()
