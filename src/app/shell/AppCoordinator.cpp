@@ -228,8 +228,11 @@ SettingsWindowController& AppCoordinator::settingsWindow()
 {
     if (!m_settingsWindow) {
         UpdateService& update = updater();
+        // Made when first needed, not at launch: until it is open nothing in it can record a
+        // chord or hold a sheet, and building it would hold back the tray icon.
         m_settingsWindow = std::make_unique<SettingsWindowController>(
             *m_settings, *m_shortcut, m_services.loginItem.get(), &update, m_services.folderAccess);
+        connectSettingsWindow(*m_settingsWindow);
     }
     return *m_settingsWindow;
 }

@@ -59,7 +59,9 @@ void AppCoordinator::applicationDidFinishLaunching()
         if (!self)
             return;
         const auto bound = self->m_shortcut->bindings().find(action);
-        if (bound != self->m_shortcut->bindings().end() && self->settingsWindow().consumeRegisteredShortcut(bound->second))
+        // Only an open settings window can be recording a chord.
+        if (bound != self->m_shortcut->bindings().end() && self->m_settingsWindow
+            && self->m_settingsWindow->consumeRegisteredShortcut(bound->second))
             return;
         if (action == ShortcutAction::pin) {
             self->m_pinRoad->beginSmartPin(std::nullopt);
@@ -72,25 +74,6 @@ void AppCoordinator::applicationDidFinishLaunching()
             return;
         self->refreshMenu();
         self->postNotice(QStringLiteral("快捷键不可用，请在设置中更换"));
-    };
-
-    SettingsWindowController& settingsWindow = this->settingsWindow();
-    settingsWindow.onSaved = [self] {
-        if (!self)
-            return;
-        self->refreshMenu();
-        self->updateShortcutAvailability();
-    };
-    settingsWindow.onClosed = [self] {
-        if (!self)
-            return;
-        const bool aboutVisible = self->m_aboutWindow && self->m_aboutWindow->window()->isVisible();
-        if (!aboutVisible && !self->activePinEditor())
-            self->environment.restoreApplication(self->m_previousApplication);
-        QTimer::singleShot(0, self, [self] {
-            if (self)
-                self->updateShortcutAvailability();
-        });
     };
 
     refreshMenu();
@@ -120,6 +103,28 @@ void AppCoordinator::applicationDidFinishLaunching()
     }
     updater().start();
     requestAutomaticUpdatePermissionIfNeeded();
+}
+
+void AppCoordinator::connectSettingsWindow(SettingsWindowController& settingsWindow)
+{
+    QPointer<AppCoordinator> self(this);
+    settingsWindow.onSaved = [self] {
+        if (!self)
+            return;
+        self->refreshMenu();
+        self->updateShortcutAvailability();
+    };
+    settingsWindow.onClosed = [self] {
+        if (!self)
+            return;
+        const bool aboutVisible = self->m_aboutWindow && self->m_aboutWindow->window()->isVisible();
+        if (!aboutVisible && !self->activePinEditor())
+            self->environment.restoreApplication(self->m_previousApplication);
+        QTimer::singleShot(0, self, [self] {
+            if (self)
+                self->updateShortcutAvailability();
+        });
+    };
 }
 
 void AppCoordinator::installEditingMenu()
