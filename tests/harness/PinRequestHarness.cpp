@@ -343,25 +343,6 @@ private:
     harness::InputLines m_input;
 };
 
-// The client. Absent: no instance runs, these entries are for a new one.
-std::optional<int> runClient(int argc, char** argv, QStringList& entries)
-{
-    QCoreApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments().mid(2);
-    entries = PinRequestClient::entriesFrom(arguments, QDir::currentPath());
-    const PinRequestClient::Outcome outcome =
-        PinRequestClient::send(InstanceChannel::socketPath(), entries, InstanceChannel::clientWait);
-    if (outcome.kind == PinRequestClient::Outcome::Kind::accepted)
-        return 0;
-    if (outcome.kind == PinRequestClient::Outcome::Kind::noInstance && !PinServiceProvider::files(entries).isEmpty())
-        return std::nullopt;
-    const QString sentence = outcome.kind == PinRequestClient::Outcome::Kind::noInstance
-                                 ? PinServiceProvider::noFilesMessage()
-                                 : PinRequestClient::sentenceFor(outcome);
-    std::fputs((sentence + QLatin1Char('\n')).toUtf8().constData(), stderr);
-    return 1;
-}
-
 } // namespace
 } // namespace vorlith
 
@@ -369,7 +350,7 @@ int main(int argc, char** argv)
 {
     QStringList launchFiles;
     if (argc > 1 && std::strcmp(argv[1], "--pin") == 0) {
-        if (const std::optional<int> exitCode = vorlith::runClient(argc, argv, launchFiles))
+        if (const std::optional<int> exitCode = vorlith::PinRequestClient::runFromCommandLine(argc, argv, launchFiles))
             return *exitCode;
     }
     QApplication app(argc, argv);

@@ -3,6 +3,7 @@
 #include "app/output/ImageEncoder.h"
 #include "core/CancellationError.h"
 #include "rendering/Bitmap.h"
+#include "FrameFixtures.h"
 #include "support/RenderingFixtures.h"
 #include "support/TestSupport.h"
 
@@ -21,15 +22,7 @@ using namespace test;
 
 FrozenDisplay frame(quint32 id, QImage image)
 {
-    Bitmap::tag(image);
-    FrozenDisplay frame;
-    frame.sourceID = QUuid::createUuid();
-    frame.id = id;
-    frame.geometry.size = Size{double(image.width()), double(image.height())};
-    frame.geometry.pixelSize = frame.geometry.size;
-    frame.screenFrame = Rect{double(id) * 100, 0, frame.geometry.size.width, frame.geometry.size.height};
-    frame.image = std::move(image);
-    return frame;
+    return frozenFrame(id, std::move(image));
 }
 
 // A capture of `displays` screens (ids 1, 2, …) whose document lives on `displayID`.

@@ -49,6 +49,11 @@ std::optional<QJsonObject> decode(const QByteArray& line)
     return document.object();
 }
 
+QJsonObject menuRequestOf()
+{
+    return {{QStringLiteral("request"), menuRequest}};
+}
+
 QJsonObject pinRequestOf(const QStringList& files)
 {
     return QJsonObject{{QStringLiteral("request"), pinRequest}, {QStringLiteral("files"), QJsonArray::fromStringList(files)}};

@@ -1,6 +1,10 @@
 #include "app/shell/PinRequestClient.h"
 
 #include "app/shell/InstanceChannel.h"
+#include "app/shell/PinServiceProvider.h"
+
+#include <QCoreApplication>
+#include <cstdio>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -38,16 +42,22 @@ QStringList PinRequestClient::entriesFrom(const QStringList& arguments, const QS
 PinRequestClient::Outcome PinRequestClient::send(const QString& socketPath, const QStringList& entries,
                                                  std::chrono::milliseconds wait)
 {
+    return sendRequest(socketPath, InstanceChannel::pinRequestOf(entries), wait);
+}
+
+PinRequestClient::Outcome PinRequestClient::sendRequest(const QString& socketPath, const QJsonObject& request,
+                                                        std::chrono::milliseconds wait)
+{
     const QDeadlineTimer deadline(wait);
     QLocalSocket socket;
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime()))))
         return {Outcome::Kind::noInstance, {}};
-    // The file list goes only to our own user's instance.
+    // Requests go only to our own user's instance.
     const std::optional<uint> uid = InstanceChannel::peerUid(socket.socketDescriptor());
     if (!uid || *uid != uint(::getuid()))
         return {Outcome::Kind::noInstance, {}};
-    socket.write(InstanceChannel::encode(InstanceChannel::pinRequestOf(entries)));
+    socket.write(InstanceChannel::encode(request));
     QByteArray answer;
     while (!answer.contains('\n')) {
         if (!socket.bytesToWrite() && !socket.bytesAvailable()
@@ -70,6 +80,22 @@ PinRequestClient::Outcome PinRequestClient::send(const QString& socketPath, cons
     if (reply->value(QStringLiteral("accepted")).toBool())
         return {Outcome::Kind::accepted, {}};
     return {Outcome::Kind::refused, reply->value(QStringLiteral("message")).toString()};
+}
+
+std::optional<int> PinRequestClient::runFromCommandLine(int argc, char** argv, QStringList& entries)
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments().mid(2);
+    entries = entriesFrom(arguments, QDir::currentPath());
+    const Outcome outcome = send(InstanceChannel::socketPath(), entries, InstanceChannel::clientWait);
+    if (outcome.kind == Outcome::Kind::accepted)
+        return 0;
+    if (outcome.kind == Outcome::Kind::noInstance && !PinServiceProvider::files(entries).isEmpty())
+        return std::nullopt;
+    const QString sentence =
+        outcome.kind == Outcome::Kind::noInstance ? PinServiceProvider::noFilesMessage() : sentenceFor(outcome);
+    std::fputs((sentence + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    return 1;
 }
 
 QString PinRequestClient::sentenceFor(const Outcome& outcome)

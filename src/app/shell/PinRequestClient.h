@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <QJsonObject>
+
 #include <chrono>
+#include <optional>
 
 namespace vorlith {
 
@@ -23,6 +26,13 @@ public:
     // Sends one pin request and waits at most `wait` for the answer.
     [[nodiscard]] static Outcome send(const QString& socketPath, const QStringList& entries,
                                       std::chrono::milliseconds wait);
+    // Sends any request of the channel and waits at most `wait` for the answer.
+    [[nodiscard]] static Outcome sendRequest(const QString& socketPath, const QJsonObject& request,
+                                             std::chrono::milliseconds wait);
+    // `PROGRAM --pin ENTRY…` under a QCoreApplication of its own: hands the entries to the
+    // running instance. The exit code, or nothing when no instance runs and the entries hold
+    // files: then `entries` are for the instance this process becomes.
+    [[nodiscard]] static std::optional<int> runFromCommandLine(int argc, char** argv, QStringList& entries);
     // What the user reads on stderr for an outcome that is not `accepted`.
     [[nodiscard]] static QString sentenceFor(const Outcome& outcome);
 

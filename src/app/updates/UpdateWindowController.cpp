@@ -7,6 +7,7 @@
 #include "app/base/panel/PanelFooterView.h"
 #include "app/base/panel/PanelPrimaryButton.h"
 #include "app/base/panel/PanelSecondaryButton.h"
+#include "app/base/panel/PanelWindow.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -21,31 +22,11 @@
 
 namespace vorlith {
 
-namespace {
-
-QLabel* makeLabel(QWidget* parent, const QFont& font, const QColor& color)
-{
-    auto* label = new QLabel(parent);
-    // A feed's text is shown as written, never as markup.
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
-} // namespace
-
 // The window itself: its close (title bar, Escape, the secondary button) only hides it and
 // hands over to the controller.
-class UpdateWindowController::Window : public QWidget {
+class UpdateWindowController::Window : public PanelWindow {
 public:
-    explicit Window(UpdateWindowController& owner)
-        : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-          m_owner(owner)
-    {
-    }
+    explicit Window(UpdateWindowController& owner) : m_owner(owner) {}
 
 protected:
     void closeEvent(QCloseEvent* event) override
@@ -58,20 +39,7 @@ protected:
     }
 
     // Escape is the secondary button's key: it closes the window like the button does.
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-            m_owner.performClose();
-            return;
-        }
-        QWidget::keyPressEvent(event);
-    }
-
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), InterfaceColors::panelBody());
-    }
+    void escape() override { m_owner.performClose(); }
 
 private:
     UpdateWindowController& m_owner;
@@ -89,9 +57,10 @@ UpdateWindowController::UpdateWindowController() : m_window(std::make_unique<Win
     footer->setFillColor(InterfaceColors::panelBand());
     UnflippedFrame::place(footer, {0, 0, double(width), 59});
 
-    m_heading = makeLabel(&window, InterfaceFonts::system(17, InterfaceFonts::Weight::semibold), InterfaceColors::ink());
+    // A feed's text is shown as written, never as markup.
+    m_heading = makePanelLabel(&window, {}, InterfaceFonts::system(17, InterfaceFonts::Weight::semibold), InterfaceColors::ink());
     UnflippedFrame::place(m_heading, {28, 210, 364, 28});
-    m_detail = makeLabel(&window, InterfaceFonts::system(12), InterfaceColors::secondary());
+    m_detail = makePanelLabel(&window, {}, InterfaceFonts::system(12), InterfaceColors::secondary());
     m_detail->setWordWrap(true);
     m_detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     UnflippedFrame::place(m_detail, {28, 108, 364, 92});

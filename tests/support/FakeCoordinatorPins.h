@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/editor/EditorDocument.h"
+#include "app/shell/CoordinatorPins.h"
+
+#include <QStringList>
+
+namespace vorlith::test {
+
+
+// Pins as scripted states; calls are recorded and the workspace's callbacks kept.
+class FakeCoordinatorPins final : public CoordinatorPins {
+public:
+    void connect(Callbacks given) override { callbacks = std::move(given); }
+    bool add(std::shared_ptr<EditorDocument> document, const Point& near) override
+    {
+        calls << QStringLiteral("add");
+        if (int(states.size()) >= limit() || refuseAdd)
+            return false;
+        added.push_back({document, near});
+        states.push_back({document->id(), true});
+        return true;
+    }
+    int limit() const override { return 10; }
+    std::vector<PinState> pins() const override { return states; }
+    std::optional<QUuid> activeEditor() const override { return editor; }
+    bool hasGesture() const override { return gesture; }
+    bool settleForCapture() override
+    {
+        calls << QStringLiteral("settleForCapture");
+        return settles;
+    }
+    void toggleVisibility() override { calls << QStringLiteral("toggleVisibility"); }
+    void constrainToAvailableScreens() override { calls << QStringLiteral("constrainToAvailableScreens"); }
+
+    Callbacks callbacks;
+    std::vector<PinState> states;
+    std::optional<QUuid> editor;
+    bool gesture = false;
+    bool settles = true;
+    bool refuseAdd = false;
+    std::vector<std::pair<std::shared_ptr<EditorDocument>, Point>> added;
+    QStringList calls;
+};
+
+} // namespace vorlith::test
