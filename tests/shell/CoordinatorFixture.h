@@ -36,6 +36,7 @@ struct CoordinatorFixture {
     std::shared_ptr<FakeFileManagerEndpoint> fileManager = std::make_shared<FakeFileManagerEndpoint>();
     std::shared_ptr<FakeApplicationFocus> focus = std::make_shared<FakeApplicationFocus>();
     std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
+    std::shared_ptr<FakeCapturePlatform> capture = std::make_shared<FakeCapturePlatform>();
     bool active = false;
     bool withEngine = true;
     std::optional<qint64> memoryLimit;
@@ -55,7 +56,7 @@ struct CoordinatorFixture {
     AppCoordinator& make()
     {
         CoordinatorServices services;
-        services.capturePlatform = std::make_shared<FakeCapturePlatform>();
+        services.capturePlatform = capture;
         services.hotKeys = hotKeys;
         services.settingsFile = settingsPath();
         services.loginItem = loginItem;
