@@ -9,6 +9,7 @@
 #include "app/editor/CaptureOverlayWindow.h"
 #include "app/editor/EditorDocument.h"
 #include "app/editor/OverlayView.h"
+#include "app/shell/WarmStart.h"
 #include "editor/HostViewFixture.h"
 #include "support/MarkFixtures.h"
 #include "support/MemoryLogSink.h"
@@ -29,9 +30,10 @@ namespace {
 
 // Two displays side by side, launched, the launch's own alerts forgotten.
 struct CaptureRoad : CoordinatorFixture {
-    CaptureRoad(std::optional<qint64> limit = std::nullopt)
+    CaptureRoad(std::optional<qint64> limit = std::nullopt, bool warm = false)
     {
         memoryLimit = limit;
+        warmStart = warm;
         capture->addDisplay(1, 0, 0, 320, 200);
         capture->addDisplay(2, 320, 0, 320, 200);
         launch();
@@ -574,4 +576,47 @@ TEST(CaptureRoad, TheHotKeyStillHeldIsSuppressedInTheEditors)
         f.view(1)->onExit();
         EXPECT_FALSE(f.c().captureActivationKey());
     }
+}
+
+TEST(CaptureRoad, TheWarmStartPreparesWhatTheFirstCaptureUses)
+{
+    ScopedLogCapture log;
+    CaptureRoad f(std::nullopt, true);
+    WarmStart* warm = f.c().warmStart();
+    ASSERT_TRUE(warm);
+    ASSERT_TRUE(runUntil([&] { return warm->isWarm(); }));
+    // The windows of both displays, and one grab of each that nobody was told about.
+    EXPECT_EQ(f.c().overlaySet().windowsMade(), 2);
+    EXPECT_FALSE(f.c().hasOverlays());
+    EXPECT_EQ(f.capture->requests.size(), 2u);
+    EXPECT_FALSE(log.events().contains(QStringLiteral("capture.frame.ready")));
+
+    // The capture shows the windows already made.
+    f.open();
+    EXPECT_EQ(f.c().overlaySet().windowsMade(), 2);
+    // Nothing runs while the capture is open; keeping it prepares again once it has ended.
+    const std::size_t grabs = f.capture->requests.size();
+    CaptureRoad::markUp(*f.view(1));
+    f.view(1)->onExit();
+    ASSERT_TRUE(f.c().recoveryStore().current());
+    ASSERT_TRUE(runUntil([&] { return warm->isWarm(); }));
+    EXPECT_EQ(f.capture->requests.size(), grabs + 2);
+    EXPECT_EQ(f.c().overlaySet().windowsMade(), 2);
+}
+
+TEST(CaptureRoad, TheWarmStartWaitsWhileACaptureRuns)
+{
+    CaptureRoad f(std::nullopt, true);
+    f.capture->hold.emplace();
+    OneShot<> gate = *f.capture->hold;
+    // Started before the warm start's first step.
+    f.c().startCapture(std::nullopt);
+    runUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_FALSE(f.c().warmStart()->isWarm());
+    EXPECT_EQ(f.c().overlaySet().windowsMade(), 0);
+    gate.resume();
+    ASSERT_TRUE(runUntil([&] { return f.c().hasOverlays(); }));
+    f.c().finishCapture(false);
+    ASSERT_TRUE(runUntil([&] { return f.c().warmStart()->isWarm(); }));
+    EXPECT_EQ(f.c().overlaySet().windowsMade(), 2);
 }

@@ -39,6 +39,7 @@ struct CoordinatorFixture {
     std::shared_ptr<FakeCapturePlatform> capture = std::make_shared<FakeCapturePlatform>();
     bool active = false;
     bool withEngine = true;
+    bool warmStart = false;
     std::optional<qint64> memoryLimit;
     std::unique_ptr<AppCoordinator> coordinator;
     std::vector<std::optional<FrontApplication>> restored;
@@ -72,6 +73,7 @@ struct CoordinatorFixture {
         services.toasts = toastScreens.environment();
         services.pointer = [] { return ToastFixture::left; };
         services.isApplicationActive = [this] { return active; };
+        services.warmStart = warmStart;
         if (withEngine) {
             services.makeEngine = [](UpdateService& service) -> std::unique_ptr<UpdateEngine> {
                 return std::make_unique<ScriptedUpdateEngine>(service.bundle(), service);

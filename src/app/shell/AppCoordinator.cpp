@@ -18,6 +18,7 @@
 #include "app/shell/ImageOpenPanel.h"
 #include "app/shell/PinRequestCoordinator.h"
 #include "app/shell/PinRequestRoad.h"
+#include "app/shell/WarmStart.h"
 #include "app/shell/WorkspacePins.h"
 #include "app/editor/EditorHostView.h"
 #include "app/import/ImageImportService.h"
@@ -93,6 +94,7 @@ AppCoordinator::~AppCoordinator()
 {
     // The road's tasks and file access end before what they call into goes.
     m_pinRoad.reset();
+    m_warmStart.reset(); // before the overlay windows it prepares
     // Callbacks into a coordinator being destroyed must not run.
     if (m_resources)
         m_resources->onReclaimCaches = {};

@@ -106,6 +106,8 @@ public:
     void releaseCapturePreparation();
     // The screens changed: a capture in progress ends, keeping what can be reopened.
     void captureDisplaysChanged();
+    // Prepares the next capture while idle (after launch, a display change, a kept capture).
+    void warmUp();
     static QString displaysChangedMessage();     // "显示器配置已改变"
     static QString displaysChangedDetail();      // "当前截图已退出，请重新开始截图。"
     static QString captureFailedMessage();       // "无法开始截图"
@@ -164,6 +166,8 @@ public:
     CaptureOverlaySet& overlaySet();
     std::vector<FrozenDisplay>& frames() { return m_frames; }
     CaptureService& captureService() { return *m_captureService; }
+    // Absent until launch, and when the services switch it off.
+    WarmStart* warmStart() const { return m_warmStart.get(); }
     const std::optional<quint32>& selectedDisplay() const { return m_selectedDisplay; }
     const std::optional<quint16>& captureActivationKey() const { return m_captureActivationKey; }
     bool captureRestoresPinFocus() const { return m_captureRestoresPinFocus; }
@@ -244,6 +248,7 @@ private:
     CoordinatorServices m_services;
     std::shared_ptr<CaptureService> m_captureService;
     std::unique_ptr<CaptureOverlaySet> m_overlaySet; // kept for the process: windows are reused
+    std::unique_ptr<WarmStart> m_warmStart;
     TaskHandle m_captureTask;
     std::optional<ImageResourceStore::CaptureReservation> m_captureReservation;
     std::unique_ptr<CoordinatorPins::CaptureLease> m_captureLease;

@@ -17,6 +17,7 @@
 #include "app/settings/SettingsWindowController.h"
 #include "app/shell/AboutWindowController.h"
 #include "app/shell/PinRequestRoad.h"
+#include "app/shell/WarmStart.h"
 #include "app/updates/UpdateService.h"
 #include "app/updates/UpdateWindowController.h"
 #include "core/Async.h"
@@ -363,6 +364,8 @@ std::optional<QString> AppCoordinator::keepRecovery(const RecoveredCapture& reco
         m_recoveryStore->compactBackgroundDisplays(recovery, m_resources);
         m_resources->finishWork(reservation);
         refreshResources();
+        // The kept frame holds its grab's memory: another is prepared for the next capture.
+        warmUp();
         return std::nullopt;
     } catch (const ImageResourceStore::Failure& failure) {
         return failure.description();
@@ -471,6 +474,18 @@ void AppCoordinator::releaseCapturePreparation()
     }
     m_captureService->setIncludedOwnWindowIDs({});
     m_captureService->setOwnWindowsJustHidden(false);
+}
+
+void AppCoordinator::warmUp()
+{
+    if (!m_services.warmStart)
+        return;
+    if (!m_warmStart) {
+        QPointer<AppCoordinator> self(this);
+        m_warmStart = std::make_unique<WarmStart>(overlaySet(), m_services.capturePlatform,
+                                                  [self] { return self && !self->hasOverlays() && !self->captureRunning(); });
+    }
+    m_warmStart->start();
 }
 
 void AppCoordinator::captureDisplaysChanged()

@@ -121,6 +121,8 @@ void AppCoordinator::applicationDidFinishLaunching()
     }
     updater().start();
     requestAutomaticUpdatePermissionIfNeeded();
+    if (self)
+        warmUp();
 }
 
 void AppCoordinator::installEditingMenu()
@@ -454,6 +456,8 @@ void AppCoordinator::screensChanged()
     }
     if (m_pins)
         m_pins->constrainToAvailableScreens();
+    // The overlays and grabs prepared for the old displays no longer fit.
+    warmUp();
 }
 
 } // namespace vorlith
