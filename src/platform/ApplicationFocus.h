@@ -3,6 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
 
 namespace vorlith {
@@ -24,6 +25,14 @@ public:
 
     // Absent when no application is in front (or no display answers).
     virtual std::optional<FrontApplication> frontApplication() = 0;
+    // Gives the keyboard back to the application's window, while that window still exists;
+    // nothing otherwise.
+    virtual void restore(const FrontApplication& application) = 0;
+    // Starts reporting each change of the application in front through `onChanged`. Without
+    // a window manager no change is reported (nothing says which window is active).
+    virtual void watchChanges() = 0;
+
+    std::function<void(const std::optional<FrontApplication>& front)> onChanged;
 };
 
 } // namespace vorlith

@@ -372,3 +372,22 @@ TEST(CoordinatorLaunch, PinItemOfTheMenuPinsTheClipboardImage)
     c.refreshMenu();
     EXPECT_TRUE(c.pinMenuItems().back()->isEnabled());
 }
+
+TEST(CoordinatorLaunch, PreviousApplicationFollowsTheWindowManagerAndIsRestored)
+{
+    CoordinatorFixture f;
+    f.writeSettings(R"({"schemaVersion":3,"automaticUpdateChecks":true,"loginItemInitialized":true})");
+    f.make();
+    // The real default, over the fake focus.
+    AppCoordinator fresh(CoordinatorServices{.applicationFocus = f.focus, .memoryLimit = qint64(1) << 30});
+    fresh.applicationDidFinishLaunching();
+    EXPECT_TRUE(f.focus->watching);
+    f.focus->change(FrontApplication{4242, 77, QStringLiteral("Gedit")});
+    // Our own windows becoming active change nothing.
+    f.focus->change(FrontApplication{qint32(QCoreApplication::applicationPid()), 99, QStringLiteral("Vorlith")});
+    ASSERT_TRUE(fresh.previousApplication());
+    EXPECT_EQ(fresh.previousApplication()->window, 77u);
+    fresh.environment.restoreApplication(fresh.previousApplication());
+    ASSERT_EQ(f.focus->restored.size(), 1u);
+    EXPECT_EQ(f.focus->restored[0].window, 77u);
+}

@@ -1,5 +1,6 @@
 // The vorlith program as a user meets it: started under a private X server with openbox and a
 // trayer panel, driven with xdotool, its windows read back with xwininfo and the screen.
+#include "platform/x11/X11ApplicationFocus.h"
 #include "settings/OtherKeyGrabber.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
@@ -11,7 +12,9 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -246,4 +249,36 @@ TEST(ProgramX11, HotKeyHeldElsewhereIsToldOnceAndMarkedInTheMenu)
     Session::screen(QStringLiteral("hotkey-menu"));
     Session::xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     EXPECT_EQ(s.program.state(), QProcess::Running);
+}
+
+TEST(ApplicationFocusX11, RestoreAsksTheWindowManagerAndChangesAreReported)
+{
+    QWidget first;
+    auto second = std::make_unique<QWidget>();
+    for (QWidget* window : {&first, second.get()}) {
+        window->resize(200, 120);
+        window->show();
+    }
+    X11ApplicationFocus focus;
+    std::vector<quint32> reported;
+    focus.onChanged = [&](const std::optional<FrontApplication>& front) {
+        if (front)
+            reported.push_back(front->window);
+    };
+    focus.watchChanges();
+    auto activeIs = [&](QWidget& window) {
+        const std::optional<FrontApplication> front = focus.frontApplication();
+        return front && front->window == quint32(window.winId());
+    };
+    second->activateWindow();
+    ASSERT_TRUE(runUntil([&] { return activeIs(*second); }, 5s));
+    focus.restore(FrontApplication{std::nullopt, quint32(first.winId()), std::nullopt});
+    ASSERT_TRUE(runUntil([&] { return activeIs(first); }, 5s));
+    ASSERT_TRUE(runUntil([&] { return !reported.empty() && reported.back() == quint32(first.winId()); }, 5s));
+    // A window that is gone is not asked for.
+    const quint32 gone = quint32(second->winId());
+    second.reset();
+    focus.restore(FrontApplication{std::nullopt, gone, std::nullopt});
+    QTest::qWait(200);
+    EXPECT_TRUE(activeIs(first));
 }

@@ -3,6 +3,7 @@
 #include "platform/ApplicationFocus.h"
 
 #include <mutex>
+#include <vector>
 
 namespace vorlith::test {
 
@@ -18,11 +19,27 @@ public:
         ++m_asked;
         return m_front;
     }
+    void restore(const FrontApplication& application) override
+    {
+        std::lock_guard lock(m_mutex);
+        restored.push_back(application);
+    }
+    void watchChanges() override { watching = true; }
     void setFront(std::optional<FrontApplication> front)
     {
         std::lock_guard lock(m_mutex);
         m_front = std::move(front);
     }
+    // The window manager says another window is active (main thread).
+    void change(std::optional<FrontApplication> front)
+    {
+        setFront(front);
+        if (watching && onChanged)
+            onChanged(front);
+    }
+
+    std::vector<FrontApplication> restored;
+    bool watching = false;
     int asked() const
     {
         std::lock_guard lock(m_mutex);

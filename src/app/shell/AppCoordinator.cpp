@@ -108,6 +108,8 @@ AppCoordinator::~AppCoordinator()
     m_shortcut->onResumeFailure = {};
     if (m_services.statusItem)
         m_services.statusItem->onActivated = {};
+    if (m_services.applicationFocus)
+        m_services.applicationFocus->onChanged = {};
     delete m_statusMenu;
     delete m_applicationMenu;
     delete m_editingMenu;
@@ -125,9 +127,10 @@ void AppCoordinator::installDefaultEnvironment()
         // Ours included: a capture asks whether the focus was in one of our windows.
         return focus->frontApplication();
     };
-    // Giving the keyboard back to another program is the window manager's
-    // (_NET_ACTIVE_WINDOW): not wired yet, so nothing is asked of it.
-    environment.restoreApplication = [](const std::optional<FrontApplication>&) {};
+    environment.restoreApplication = [focus](const std::optional<FrontApplication>& application) {
+        if (focus && application)
+            focus->restore(*application);
+    };
     environment.makeOutput = [self]() {
         Q_ASSERT(self);
         auto output = std::make_shared<OutputService>(self->m_services.pasteboard);
@@ -229,8 +232,11 @@ SettingsWindowController& AppCoordinator::settingsWindow()
 {
     if (!m_settingsWindow) {
         UpdateService& update = updater();
+        // Made when first needed, not at launch: until it is open nothing in it can record a
+        // chord or hold a sheet, and building it would hold back the tray icon.
         m_settingsWindow = std::make_unique<SettingsWindowController>(
             *m_settings, *m_shortcut, m_services.loginItem.get(), &update, m_services.folderAccess);
+        connectSettingsWindow(*m_settingsWindow);
     }
     return *m_settingsWindow;
 }

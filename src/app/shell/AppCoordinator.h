@@ -209,11 +209,13 @@ public:
 
 private:
     void buildStatusMenu();
+    void connectSettingsWindow(SettingsWindowController& settingsWindow);
     QString itemTitle(const QString& title, const ShortcutSpec& spec, ShortcutAction action) const;
     // The states that disable the menu's items and suspend both hot keys.
     bool isBusy() const;
     bool textFieldHasKeyboard() const;
     bool applicationActive() const;
+    void observeFrontApplication();
     void observeScreens();
     void screensChanged();
     void installDefaultEnvironment();

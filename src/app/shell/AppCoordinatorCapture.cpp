@@ -97,9 +97,11 @@ void AppCoordinator::rememberFrontApplication()
 
 void AppCoordinator::takeCaptureLeases()
 {
+    // A window not made yet cannot be on screen: the settings and About windows are not made
+    // for a capture.
     QWidget* update = updater().updateWindow().window();
-    m_utilityCaptureLease = std::make_unique<UtilityWindowCaptureLease>(
-        std::vector<QWidget*>{m_settingsWindow.get(), aboutWindow().window(), update});
+    m_utilityCaptureLease = std::make_unique<UtilityWindowCaptureLease>(std::vector<QWidget*>{
+        m_settingsWindow.get(), m_aboutWindow ? m_aboutWindow->window() : nullptr, update});
     if (m_utilityCaptureLease->keyWindow())
         m_captureRestoresPinFocus = true;
     if (m_pins)

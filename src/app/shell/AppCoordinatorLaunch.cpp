@@ -9,6 +9,7 @@
 #include "app/shell/PinRequestRoad.h"
 #include "app/updates/UpdateService.h"
 #include "platform/AlertPresenter.h"
+#include "platform/ApplicationFocus.h"
 #include "platform/StatusItemHost.h"
 
 #include <QAbstractSpinBox>
@@ -42,6 +43,7 @@ void AppCoordinator::applicationDidFinishLaunching()
     if (std::optional<FrontApplication> front = environment.frontApplication();
         !front || !front->pid || *front->pid != qint32(QCoreApplication::applicationPid()))
         m_previousApplication = front;
+    observeFrontApplication();
     observeScreens();
 
     buildStatusMenu();
@@ -60,7 +62,9 @@ void AppCoordinator::applicationDidFinishLaunching()
         if (!self)
             return;
         const auto bound = self->m_shortcut->bindings().find(action);
-        if (bound != self->m_shortcut->bindings().end() && self->settingsWindow().consumeRegisteredShortcut(bound->second))
+        // Only an open settings window can be recording a chord.
+        if (bound != self->m_shortcut->bindings().end() && self->m_settingsWindow
+            && self->m_settingsWindow->consumeRegisteredShortcut(bound->second))
             return;
         if (action == ShortcutAction::pin) {
             self->m_pinRoad->beginSmartPin(std::nullopt);
@@ -73,25 +77,6 @@ void AppCoordinator::applicationDidFinishLaunching()
             return;
         self->refreshMenu();
         self->postNotice(QStringLiteral("快捷键不可用，请在设置中更换"));
-    };
-
-    SettingsWindowController& settingsWindow = this->settingsWindow();
-    settingsWindow.onSaved = [self] {
-        if (!self)
-            return;
-        self->refreshMenu();
-        self->updateShortcutAvailability();
-    };
-    settingsWindow.onClosed = [self] {
-        if (!self)
-            return;
-        const bool aboutVisible = self->m_aboutWindow && self->m_aboutWindow->window()->isVisible();
-        if (!aboutVisible && !self->activePinEditor())
-            self->environment.restoreApplication(self->m_previousApplication);
-        QTimer::singleShot(0, self, [self] {
-            if (self)
-                self->updateShortcutAvailability();
-        });
     };
 
     refreshMenu();
@@ -123,6 +108,28 @@ void AppCoordinator::applicationDidFinishLaunching()
     requestAutomaticUpdatePermissionIfNeeded();
     if (self)
         warmUp();
+}
+
+void AppCoordinator::connectSettingsWindow(SettingsWindowController& settingsWindow)
+{
+    QPointer<AppCoordinator> self(this);
+    settingsWindow.onSaved = [self] {
+        if (!self)
+            return;
+        self->refreshMenu();
+        self->updateShortcutAvailability();
+    };
+    settingsWindow.onClosed = [self] {
+        if (!self)
+            return;
+        const bool aboutVisible = self->m_aboutWindow && self->m_aboutWindow->window()->isVisible();
+        if (!aboutVisible && !self->activePinEditor())
+            self->environment.restoreApplication(self->m_previousApplication);
+        QTimer::singleShot(0, self, [self] {
+            if (self)
+                self->updateShortcutAvailability();
+        });
+    };
 }
 
 void AppCoordinator::installEditingMenu()
@@ -408,6 +415,22 @@ void AppCoordinator::applicationDidBecomeActive()
 void AppCoordinator::applicationDidResignActive()
 {
     updateShortcutAvailability();
+}
+
+void AppCoordinator::observeFrontApplication()
+{
+    ApplicationFocus* focus = m_services.applicationFocus.get();
+    if (!focus)
+        return;
+    QPointer<AppCoordinator> self(this);
+    focus->onChanged = [self](const std::optional<FrontApplication>& front) {
+        if (!self || !front)
+            return;
+        if (front->pid && *front->pid == qint32(QCoreApplication::applicationPid()))
+            return;
+        self->m_previousApplication = front;
+    };
+    focus->watchChanges();
 }
 
 void AppCoordinator::observeScreens()
