@@ -1,0 +1,208 @@
+// The capture road as a user takes it through the vorlith program, under a private X server
+// with openbox: F1, a region dragged, the arrow tool by its key and an arrow dragged, Ctrl+C,
+// and the clipboard read back by another program (xclip). Each step's screen is saved as
+// build/test-output/capture-road-x11-<configuration>-*.png.
+#include "editor/Xdotool.h"
+#include "harness/ClipboardImage.h"
+#include "support/TestSupport.h"
+#include "support/X11Environment.h"
+#include "../platform/X11CaptureHelpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QThread>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+
+using namespace vorlith;
+using namespace vorlith::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QColor root(0x3c, 0x8c, 0x5a);
+const QColor markRed(255, 59, 48); // the tools' default colour
+
+int distance(const QColor& a, const QColor& b)
+{
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+}
+
+// The colour nearest to `wanted` within a few pixels of `at` (thin strokes are anti-aliased).
+QColor nearestTo(const QImage& image, QPoint at, const QColor& wanted, int radius = 3)
+{
+    QColor best = Qt::transparent;
+    for (int dy = -radius; dy <= radius; ++dy) {
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const QPoint p = at + QPoint(dx, dy);
+            if (!image.rect().contains(p))
+                continue;
+            const QColor colour = image.pixelColor(p);
+            if (best.alpha() == 0 || distance(colour, wanted) < distance(best, wanted))
+                best = colour;
+        }
+    }
+    return best;
+}
+
+// The program in a private home, and what the user does with it.
+struct Program {
+    QTemporaryDir home;
+    QProcess process;
+    const double scale = options().scale;
+
+    Program()
+    {
+        X11Environment::server()->run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), root.name()});
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), X11Environment::server()->display());
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // The one-time question about update checks is answered in the file.
+        QDir().mkpath(home.filePath(QStringLiteral("config/Tolvane")));
+        QFile settings(home.filePath(QStringLiteral("config/Tolvane/settings.json")));
+        settings.open(QIODevice::WriteOnly);
+        settings.write(R"({"schemaVersion":3,"shortcut":{"keyCode":122,"modifiers":0,"label":"F1"},)"
+                       R"("pinShortcut":{"keyCode":120,"modifiers":0,"label":"F2"},"format":"PNG",)"
+                       R"("launchAtLogin":false,"loginItemInitialized":true,"automaticUpdateChecks":false})");
+        settings.close();
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(VORLITH_PROGRAM), {});
+    }
+
+    ~Program()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(3000))
+                process.kill();
+            process.waitForFinished(1000);
+        }
+    }
+
+    // Display points of the first monitor as the server's pixels.
+    QPoint native(QPointF points) const { return (points * scale).toPoint() + nativeMonitor(0).topLeft(); }
+
+    // Visible override-redirect windows of the program as wide as a monitor: the overlays.
+    static int overlaysShown()
+    {
+        QByteArray out;
+        X11Environment::server()->run(QStringLiteral("xdotool"),
+                                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--classname"),
+                                       QStringLiteral("vorlith")},
+                                      &out);
+        int shown = 0;
+        for (const QString& id : QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            QByteArray info;
+            X11Environment::server()->run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}, &info);
+            const QString text = QString::fromUtf8(info);
+            const int width = text.section(QStringLiteral("Width: "), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+            if (width == nativeMonitor(0).width() && text.contains(QStringLiteral("Override Redirect State: yes")))
+                ++shown;
+        }
+        return shown;
+    }
+
+    // Presses F1 once the program has its hot key, until the overlays are up.
+    bool capture()
+    {
+        return runUntil(
+            [&] {
+                xdotool({QStringLiteral("key"), QStringLiteral("F1")});
+                return runUntil([] { return overlaysShown() > 0; }, 1500ms);
+            },
+            20s);
+    }
+
+    void drag(QPointF from, QPointF to) const
+    {
+        QStringList arguments = at(native(from)) + QStringList{QStringLiteral("mousedown"), QStringLiteral("1")};
+        for (int step = 1; step <= 8; ++step)
+            arguments += at(native(from + (to - from) * step / 8.0));
+        arguments += {QStringLiteral("mouseup"), QStringLiteral("1")};
+        ASSERT_EQ(xdotool(arguments), 0);
+    }
+
+    static QImage screen() { return screenAt(0)->grabWindow(0).toImage(); }
+    bool screenShows(QPointF point, const QColor& wanted, const QString& step)
+    {
+        QImage shot;
+        const QPoint at = native(point) - nativeMonitor(0).topLeft();
+        const bool shown = runUntil([&] {
+            shot = screen();
+            return distance(nearestTo(shot, at, wanted), wanted) <= 24;
+        }, 10s);
+        save(shot, step);
+        return shown;
+    }
+    static void save(const QImage& shot, const QString& step)
+    {
+        saveTestImage(shot, QStringLiteral("capture-road-x11-%1-%2").arg(configName(), step));
+    }
+};
+
+} // namespace
+
+TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
+{
+    Program program;
+    ASSERT_TRUE(program.process.waitForStarted());
+    xdotool(at(program.native(QPointF(20, 20))));
+    ASSERT_TRUE(program.capture());
+    // One overlay per monitor.
+    EXPECT_EQ(Program::overlaysShown(), int(QGuiApplication::screens().size()));
+    Program::save(Program::screen(), QStringLiteral("1-overlays"));
+
+    const QRectF selection(60, 50, 300, 200); // display points
+    program.drag(selection.topLeft(), selection.bottomRight());
+    // Outside the selection the frozen picture is dimmed.
+    const QPoint outside = program.native(QPointF(30, 30)) - nativeMonitor(0).topLeft();
+    ASSERT_TRUE(runUntil([&] { return distance(Program::screen().pixelColor(outside), root) > 20; }, 10s));
+    Program::save(Program::screen(), QStringLiteral("2-selection"));
+
+    // The arrow tool by its key, then an arrow dragged inside the selection.
+    QThread::msleep(100); // the release settles the selection's commit
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("e")}), 0);
+    const QPointF tail(100, 90), head(300, 200);
+    const QPointF shaft = (tail + head) / 2;
+    ASSERT_TRUE(runUntil(
+        [&] {
+            program.drag(tail, head);
+            return runUntil([&] {
+                return distance(nearestTo(Program::screen(), program.native(shaft) - nativeMonitor(0).topLeft(), markRed),
+                                markRed)
+                    <= 24;
+            }, 2s);
+        },
+        10s));
+    EXPECT_TRUE(program.screenShows(shaft, markRed, QStringLiteral("3-arrow")));
+
+    // Ctrl+C: the overlays close, the clipboard holds the selection's pixels with the arrow.
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+    Program::save(Program::screen(), QStringLiteral("4-copied"));
+    std::optional<QImage> png;
+    ASSERT_TRUE(runUntil([&] { return (png = clipboardPng()).has_value(); }, 10s));
+    saveTestImage(*png, QStringLiteral("capture-road-x11-%1-clipboard").arg(configName()));
+    EXPECT_EQ(png->size(), (selection.size() * program.scale).toSize());
+    const auto inPng = [&](QPointF point) { return ((point - selection.topLeft()) * program.scale).toPoint(); };
+    const QColor onShaft = nearestTo(*png, inPng(shaft), markRed);
+    EXPECT_LE(distance(onShaft, markRed), 24) << onShaft.name().toStdString();
+    const QColor corner = png->pixelColor(inPng(QPointF(65, 245)));
+    EXPECT_LE(distance(corner, root), 2) << corner.name().toStdString();
+
+    // A second F1 opens a new capture: nothing of the first one is left busy.
+    ASSERT_TRUE(program.capture());
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    EXPECT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+}
