@@ -201,6 +201,35 @@ TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
     const QColor corner = png->pixelColor(inPng(QPointF(65, 245)));
     EXPECT_LE(distance(corner, root), 2) << corner.name().toStdString();
 
+    // The menu now offers the kept capture (a second start opens it at the pointer): the same
+    // selection and arrow come back; on two monitors the other takes no input.
+    xdotool(at(program.native(QPointF(400, 300))));
+    QProcess second;
+    second.setProcessEnvironment(program.process.processEnvironment());
+    second.start(QStringLiteral(VORLITH_PROGRAM), {});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    QThread::msleep(300);
+    Program::save(Program::screen(), QStringLiteral("5-menu"));
+    // Down twice: "截图", then "继续上次截图".
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() > 0; }, 10s));
+    EXPECT_EQ(Program::overlaysShown(), int(QGuiApplication::screens().size()));
+    EXPECT_TRUE(program.screenShows(shaft, markRed, QStringLiteral("6-reopened")));
+    if (QGuiApplication::screens().size() > 1) {
+        // A drag on the other monitor selects nothing there.
+        const QPoint other = nativeMonitor(1).topLeft();
+        const QImage before = screenAt(1)->grabWindow(0).toImage();
+        QStringList drag = at(other + QPoint(50, 50)) + QStringList{QStringLiteral("mousedown"), QStringLiteral("1")};
+        drag += at(other + QPoint(250, 200)) + QStringList{QStringLiteral("mouseup"), QStringLiteral("1")};
+        ASSERT_EQ(xdotool(drag), 0);
+        QThread::msleep(300);
+        const QImage after = screenAt(1)->grabWindow(0).toImage();
+        saveTestImage(after, QStringLiteral("capture-road-x11-%1-7-other-monitor").arg(configName()));
+        EXPECT_EQ(before.pixelColor(150, 120), after.pixelColor(150, 120));
+    }
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+
     // A second F1 opens a new capture: nothing of the first one is left busy.
     ASSERT_TRUE(program.capture());
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
