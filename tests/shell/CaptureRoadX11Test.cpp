@@ -235,3 +235,69 @@ TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     EXPECT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
 }
+
+TEST(CaptureRoadX11, AMonitorChangedDuringACaptureEndsItKeptAndSaysSo)
+{
+    if (QGuiApplication::screens().size() < 2)
+        GTEST_SKIP() << "needs two monitors";
+    Program program;
+    ASSERT_TRUE(program.process.waitForStarted());
+    xdotool(at(program.native(QPointF(20, 20))));
+    ASSERT_TRUE(program.capture());
+    program.drag(QPointF(60, 50), QPointF(360, 250));
+    QThread::msleep(100);
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("e")}), 0);
+    const QPointF shaft(200, 145);
+    ASSERT_TRUE(runUntil(
+        [&] {
+            program.drag(QPointF(100, 90), QPointF(300, 200));
+            return runUntil([&] {
+                return distance(nearestTo(Program::screen(), program.native(shaft) - nativeMonitor(0).topLeft(), markRed),
+                                markRed)
+                    <= 24;
+            }, 2s);
+        },
+        10s));
+
+    // The second monitor shrinks while the capture is open.
+    const QRect second = nativeMonitor(1);
+    const auto setSecond = [&](int width) {
+        // A monitor is replaced by deleting it first: the server refuses a name it holds.
+        X11Environment::server()->run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("VORLITH-2")});
+        return X11Environment::server()->run(
+            QStringLiteral("xrandr"),
+            {QStringLiteral("--setmonitor"), QStringLiteral("VORLITH-2"),
+             QStringLiteral("%1/%2x%3/%4+%5+0").arg(width).arg(qRound(width * 25.4 / 96)).arg(second.height())
+                 .arg(qRound(second.height() * 25.4 / 96)).arg(second.x()),
+             QStringLiteral("none")});
+    };
+    ASSERT_EQ(setSecond(second.width() / 2), 0);
+    const auto alertShown = [] {
+        QByteArray out;
+        X11Environment::server()->run(QStringLiteral("xdotool"),
+                                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                       QStringLiteral("^Vorlith$")},
+                                      &out);
+        return !out.trimmed().isEmpty();
+    };
+    ASSERT_TRUE(runUntil(alertShown, 10s));
+    EXPECT_EQ(Program::overlaysShown(), 0);
+    Program::save(Program::screen(), QStringLiteral("display-change-alert"));
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Return")}), 0);
+    ASSERT_TRUE(runUntil([&] { return !alertShown(); }, 5s));
+
+    // Back as it was, the kept capture reopens from the menu.
+    ASSERT_EQ(setSecond(second.width()), 0);
+    QThread::msleep(500);
+    xdotool(at(program.native(QPointF(400, 300))));
+    QProcess menu;
+    menu.setProcessEnvironment(program.process.processEnvironment());
+    menu.start(QStringLiteral(VORLITH_PROGRAM), {});
+    ASSERT_TRUE(menu.waitForFinished(5000));
+    QThread::msleep(300);
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() > 0; }, 10s));
+    EXPECT_TRUE(program.screenShows(shaft, markRed, QStringLiteral("display-change-reopened")));
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    EXPECT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+}
