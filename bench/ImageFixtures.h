@@ -1,7 +1,8 @@
 #pragma once
 
 // Images that look like what the benchmarks encode and decode: a 4K screenshot of work on a
-// desktop, and a noisy photograph.
+// desktop, a noisy photograph, and a desktop whose wallpaper is a photograph with terminals
+// over it. Every one is generated and the same in every run.
 
 #include <QColor>
 #include <QFont>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace vorlith::bench {
 
@@ -138,6 +140,99 @@ inline QImage photoLike()
             row[x] = qRgb(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255));
         }
     }
+    return image;
+}
+
+
+// A photographic desktop: a sky wallpaper (a vertical gradient with soft clouds and the film
+// grain of a real photograph on every pixel) with two dark terminal windows of coloured
+// monospaced text over it. The wallpaper's grain is what makes such screenshots large; the
+// terminals are flat runs and repeated glyphs.
+inline QImage photographicDesktop()
+{
+    // The wallpaper is a photograph of half the screen's size, scaled up smoothly as desktops
+    // show them, so its grain is soft and spread over neighbouring pixels.
+    const int photoWidth = width / 2;
+    const int photoHeight = height / 2;
+    QImage photo(photoWidth, photoHeight, QImage::Format_ARGB32_Premultiplied);
+    QRandomGenerator random(23);
+    // Soft clouds: a few wide blobs whose density falls off smoothly, summed per pixel.
+    struct Cloud {
+        double x, y, rx, ry, density;
+    };
+    std::vector<Cloud> clouds;
+    for (int i = 0; i < 14; ++i)
+        clouds.push_back({random.bounded(double(photoWidth)), random.bounded(photoHeight * 0.7),
+                          125 + random.bounded(300.0), 40 + random.bounded(80.0), 0.35 + random.bounded(0.5)});
+    std::vector<double> row(static_cast<size_t>(photoWidth));
+    for (int y = 0; y < photoHeight; ++y) {
+        const double t = double(y) / photoHeight;
+        // Deep blue at the top to a pale haze at the horizon.
+        const double skyR = 40 + 150 * t, skyG = 95 + 120 * t, skyB = 185 + 55 * t;
+        std::fill(row.begin(), row.end(), 0.0);
+        for (const Cloud& c : clouds) {
+            const double dy = (y - c.y) / c.ry;
+            if (std::abs(dy) > 2.2)
+                continue;
+            const int from = std::max(0, int(c.x - 2.2 * c.rx));
+            const int to = std::min(photoWidth, int(c.x + 2.2 * c.rx));
+            for (int x = from; x < to; ++x) {
+                const double dx = (x - c.x) / c.rx;
+                // A little ripple at the edges, as clouds have.
+                const double wobble = 0.15 * std::sin(x / 19.0 + c.y) * std::cos(y / 15.0 + c.x);
+                row[size_t(x)] += c.density * std::exp(-(dx * dx + dy * dy) * (1.2 + wobble));
+            }
+        }
+        auto* out = reinterpret_cast<QRgb*>(photo.scanLine(y));
+        for (int x = 0; x < photoWidth; ++x) {
+            const double cloud = std::min(1.0, row[size_t(x)]);
+            // Film grain: the same in every channel, with a little colour of its own.
+            const int grain = int(random.bounded(3)) - 1;
+            const auto channel = [&](double sky, double white) {
+                const int tint = random.bounded(4) == 0 ? int(random.bounded(3)) - 1 : 0;
+                return std::clamp(int(std::lround(sky + (white - sky) * cloud)) + grain + tint, 0, 255);
+            };
+            out[x] = qRgb(channel(skyR, 246), channel(skyG, 247), channel(skyB, 250));
+        }
+    }
+    QImage image = photo.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setPixelSize(22);
+    p.setFont(mono);
+    const QStringList lines{QStringLiteral("$ git log --oneline | head -20"),
+                            QStringLiteral("408ba5c Merge branch 'harnessclient'"),
+                            QStringLiteral("drwxr-xr-x  5 user user  4096 May  1 10:22 src"),
+                            QStringLiteral("-rw-r--r--  1 user user 12034 May  1 10:21 README.md"),
+                            QStringLiteral("[ 42%] Building CXX object src/CMakeFiles/app.dir/main.cpp.o"),
+                            QStringLiteral("warning: unused variable 'count' [-Wunused-variable]"),
+                            QStringLiteral("  PID USER      PR  NI    VIRT    RES  %CPU  %MEM COMMAND"),
+                            QStringLiteral("ok 17 - encodes the wallpaper in bands"),
+                            QStringLiteral("$ make -j8 && ./run --all"),
+                            QStringLiteral("")};
+    const QList<QColor> colours{QColor(220, 220, 220), QColor(120, 200, 120), QColor(110, 160, 240),
+                                QColor(230, 200, 110), QColor(220, 110, 110)};
+    const QList<QRect> terminals{QRect(260, 240, 1700, 1150), QRect(1900, 900, 1650, 1050)};
+    for (const QRect& frame : terminals) {
+        for (int s = 16; s > 0; s -= 4)
+            p.fillRect(frame.adjusted(-s, -s + 10, s, s + 10), QColor(0, 0, 0, 14));
+        QPainterPath outline;
+        outline.addRoundedRect(frame, 10, 10);
+        p.fillPath(outline, QColor(28, 30, 36));
+        p.fillRect(QRect(frame.left(), frame.top(), frame.width(), 44), QColor(48, 50, 58));
+        p.setPen(QColor(200, 200, 205));
+        p.drawText(QRect(frame.left(), frame.top(), frame.width(), 44), Qt::AlignCenter, QStringLiteral("user@host: ~/src"));
+        for (int line = 0; line * 30 + 90 < frame.height(); ++line) {
+            p.setPen(colours[int(random.bounded(colours.size()))]);
+            p.drawText(QPoint(frame.left() + 18, frame.top() + 80 + line * 30),
+                       lines[int(random.bounded(lines.size()))]);
+        }
+    }
+    p.end();
     return image;
 }
 

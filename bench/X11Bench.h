@@ -4,7 +4,12 @@
 // and the run of the registered benchmarks. The overlay harness program is driven through the
 // tests' own client (tests/harness/HarnessProcess.h).
 
+#include "platform/x11/XcbConnection.h"
 #include "support/XvfbServer.h"
+
+#include <QCoreApplication>
+#include <QPoint>
+#include <QRgb>
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 

@@ -12,7 +12,6 @@
 // its image and the same dimming. The first capture of each side is not counted (second and
 // later captures). Reports overlay_ms (median), plain_qt_ms and ratio_vs_plain_qt.
 #include "app/base/InterfaceColors.h"
-#include "platform/x11/XcbConnection.h"
 #include "support/TestSupport.h"
 #include "RootProbe.h"
 #include "X11Bench.h"

@@ -193,7 +193,7 @@ void drawStroke(const Annotation& mark, QPainter& painter)
 }
 
 // Shapes, arrows, highlights, lines and pens, in logical points.
-void drawGeometry(const Annotation& mark, QPainter& painter)
+void paintGeometry(const Annotation& mark, QPainter& painter)
 {
     painter.save();
     const QColor color = drawnColor(mark.style.color);
@@ -396,12 +396,20 @@ QImage AnnotationRenderer::composite(const PreparedRender& render, const Checkpo
             drawMosaic(mark, scales, bitmap, bits, checkpoint);
             break;
         default:
-            drawGeometry(mark, painter);
+            paintGeometry(mark, painter);
             break;
         }
     }
     painter.end();
     return bitmap;
+}
+
+void AnnotationRenderer::drawGeometry(const Annotation& mark, QPainter& painter)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintGeometry(mark, painter);
+    painter.restore();
 }
 
 QImage AnnotationRenderer::render(const QImage& source, Size logicalSize, std::vector<Annotation> annotations)

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QUuid>
 
+class QPainter;
+
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -59,6 +61,11 @@ public:
     // each mosaic block row. Throwing from it stops the composite with that error.
     using Checkpoint = std::function<void()>;
     static QImage composite(const PreparedRender& render, const Checkpoint& checkpoint);
+
+    // Draws one shape, arrow, highlight, line or pen mark as `composite` draws it, in logical
+    // points through the painter's own transform (antialiased, round caps and joins); nothing
+    // for text, number and mosaic marks. Any thread, any paint device.
+    static void drawGeometry(const Annotation& mark, QPainter& painter);
 
     // `prepare` then `composite` on the calling thread.
     static QImage render(const QImage& source, Size logicalSize, std::vector<Annotation> annotations);

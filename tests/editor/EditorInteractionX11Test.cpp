@@ -5,6 +5,7 @@
 #include "app/editor/CaptureTextView.h"
 #include "app/editor/chrome/CaptureToolbar.h"
 #include "app/editor/chrome/ToolProperties.h"
+#include "editor/HeldRenderSlot.h"
 #include "editor/HostViewFixture.h"
 #include "editor/Xdotool.h"
 #include "rendering/AnnotationRenderer.h"
@@ -12,7 +13,10 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTest>
 #include <QWindow>
+
+#include <cmath>
 
 using namespace vorlith;
 using namespace vorlith::test;
@@ -94,4 +98,48 @@ TEST(EditorInteractionX11, DragARegionDrawARectangleTypeATextAndCommitIt)
             red += c.red() - c.green() > 90;
         }
     EXPECT_GT(red, 100);
+}
+
+// A pen stroke in progress on the screen: its ink shows while the button is still held and no
+// composite of it can have been made (the render slot is held).
+TEST(EditorInteractionX11, AStrokeInProgressShowsItsInkOnTheScreen)
+{
+    HostViewFixture f{solidImage(QSize(1000, 700), HostViewFixture::pictureColor), Size{1000, 700}};
+    f.commitSelection(Rect(50, 50, 900, 600));
+    AnnotationStyle style = plainStyle;
+    style.width = 6;
+    f.document->styles.insert(CaptureTool::pen, style);
+    f.document->tool = CaptureTool::pen;
+    EditorHostEnvironment environment; // the real clock and pointer
+    EditorHostView view(f.document, false, f.output, f.outputs, f.feedback, environment);
+    view.move(20, 20);
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(runUntil([&] { return QGuiApplication::focusWindow() == view.windowHandle(); }));
+    ASSERT_TRUE(runUntil(outputsIdle));
+    const auto global = [&](Point p) { return view.mapToGlobal(toQPointF(p)).toPoint(); };
+    const QColor ink = AnnotationRenderer::drawnColor(RGBA::Red);
+    const auto inked = [&](const QImage& screen, Point p) {
+        const QColor c = screen.pixelColor(global(p));
+        return std::abs(c.red() - ink.red()) <= 8 && std::abs(c.green() - ink.green()) <= 8
+            && std::abs(c.blue() - ink.blue()) <= 8;
+    };
+
+    const HeldSlot held;
+    ASSERT_EQ(xdotool(at(global({200, 300})) << QStringLiteral("mousedown") << QStringLiteral("1")), 0);
+    for (int step = 1; step <= 30; ++step) { // a wave across the selection, one motion at a time
+        ASSERT_EQ(xdotool(at(global({200.0 + step * 20, 300.0 + 80 * std::sin(step / 4.0)}))), 0);
+        QTest::qWait(10); // each reaches the view on its own, not merged with the next
+    }
+    QImage screen;
+    EXPECT_TRUE(runUntil([&] {
+        screen = screenshot();
+        return inked(screen, {200 + 30 * 20, 300 + 80 * std::sin(30 / 4.0)});
+    }));
+    saveTestImage(screen, QStringLiteral("editor-interaction-x11-stroke-in-progress"));
+    EXPECT_TRUE(inked(screen, {400, 300 + 80 * std::sin(10 / 4.0)}));
+    EXPECT_TRUE(f.document->compositor().cachedMarks().empty());
+    EXPECT_TRUE(view.hasGesture());
+    ASSERT_EQ(xdotool(at(global({800, 300})) << QStringLiteral("mouseup") << QStringLiteral("1")), 0);
+    ASSERT_TRUE(runUntil([&] { return !view.hasGesture(); }));
 }

@@ -6,11 +6,14 @@
 #include "app/editor/chrome/CaptureHint.h"
 #include "app/editor/chrome/CaptureToolbar.h"
 #include "app/editor/chrome/ToolProperties.h"
+#include "editor/HeldRenderSlot.h"
 #include "editor/HostViewFixture.h"
+#include "rendering/AnnotationRenderer.h"
 
 #include <QMouseEvent>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -468,18 +471,144 @@ TEST(EditorPointer, DraggingAMarkRepaintsItsOldAndNewPlacesNotTheWholeSelection)
     EXPECT_FALSE(picture.intersects(QRect(0, 400, 1440, 500)));
     mouse.release({200, 230});
 
-    // A long pen stroke growing by one point repaints around its newest segment only.
+    // A long pen stroke growing by one point repaints around its newest segment only, at once:
+    // its ink is drawn live, and no composite comes while it is drawn.
     f.document->tool = CaptureTool::pen;
     mouse.press({600, 500});
     for (int i = 1; i <= 300; ++i)
         mouse.drag({600.0 + i * 2, 500.0 + (i % 40) * 5});
-    const std::optional<QRegion> grown = repaintOfStep({1204, 604});
+    QTest::qWait(50);
+    recorder.painted = {};
+    mouse.drag({1204, 604});
+    std::optional<QRegion> grown;
+    if (runUntil([&] { return !recorder.painted.isEmpty(); }))
+        grown = recorder.painted;
     ASSERT_TRUE(grown);
-    const QRegion stroke = *grown - view->toolbar()->geometry();
+    // The chrome stands where it stood: nothing of the toolbar is repainted with the ink.
+    const QRegion stroke = *grown;
     EXPECT_TRUE(stroke.contains(QRect(1198, 598, 8, 8)));
     EXPECT_LT(stroke.boundingRect().width(), 60);
     EXPECT_LT(stroke.boundingRect().height(), 60);
     mouse.release({1204, 604});
+}
+
+// The stroke and the shape being drawn show in the view at once, before any composite of them
+// can arrive (the render slot is held), drawn as the composite draws them, through whatever
+// maps the document to the view: a device scale, a magnified pin, a painter of its own that
+// moves and scales the document as a zoomed pin showing a part of it would.
+TEST(EditorPointer, TheMarkBeingDrawnShowsAtOnceAsItsCompositeWillShowIt)
+{
+    struct Case {
+        const char* name;
+        bool pinned;
+        double viewScale;
+        double deviceScale;
+    };
+    const Case cases[] = {
+        {"overlay at scale 1", false, 1, 1},
+        {"overlay at scale 2", false, 1, 2},
+        {"pin magnified twice", true, 2, 1},
+    };
+    const QColor ink = AnnotationRenderer::drawnColor(RGBA::Red);
+    const auto near = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) <= 8 && std::abs(a.green() - b.green()) <= 8 && std::abs(a.blue() - b.blue()) <= 8;
+    };
+    // A painter that shows the part of the document from (150, 120) at 1.5 times.
+    const QTransform moved = QTransform::fromTranslate(-225, -180).scale(1.5, 1.5);
+    const auto drawnThrough = [&](EditorHostView& view) {
+        QImage image(1200, 900, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::magenta);
+        QPainter painter(&image);
+        painter.setTransform(moved);
+        EditorHostViewProbe::draw(view, painter);
+        return image;
+    };
+    const auto movedPixel = [&](const QImage& image, Point p) {
+        const QPointF at = moved.map(toQPointF(p));
+        return image.pixelColor(int(at.x()), int(at.y()));
+    };
+    // On the stroke, on the rectangle's edges as they stand now, and where the rectangle's
+    // edge stood one step before (no trace of it may stay).
+    const std::vector<Point> inked{{250, 200}, {300, 250}, {400, 440}, {550, 470}};
+    const std::vector<Point> clear{{250, 230}, {500, 440}, {450, 300}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HostViewFixture f;
+        f.commitSelection(Rect(0, 0, 1440, 900));
+        AnnotationStyle style = plainStyle;
+        style.width = 6;
+        f.document->styles.insert(CaptureTool::pen, style);
+        f.document->styles.insert(CaptureTool::shape, style);
+        f.document->shapeKind = Shape::roundedRectangle;
+        ShownView view(f.make(c.pinned));
+        view->setEditingEnabled(true);
+        view->setViewScale(c.viewScale);
+        ASSERT_TRUE(runUntil(outputsIdle));
+        const Mouse mouse{*view};
+        const auto check = [&](const char* when, bool composited) {
+            SCOPED_TRACE(when);
+            const QImage onScreen = drawnPicture(*view, c.deviceScale);
+            const QImage throughPainter = drawnThrough(*view);
+            for (const Point& p : inked) {
+                const QPointF at = view->documentToView().map(toQPointF(p));
+                EXPECT_TRUE(near(pixelAt(onScreen, at), ink)) << p.x << "," << p.y << " " << qPrintable(pixelAt(onScreen, at).name());
+                EXPECT_TRUE(near(movedPixel(throughPainter, p), ink)) << p.x << "," << p.y << " moved";
+            }
+            for (const Point& p : clear) {
+                const QPointF at = view->documentToView().map(toQPointF(p));
+                EXPECT_TRUE(near(pixelAt(onScreen, at), HostViewFixture::pictureColor)) << p.x << "," << p.y;
+                EXPECT_TRUE(near(movedPixel(throughPainter, p), HostViewFixture::pictureColor)) << p.x << "," << p.y << " moved";
+            }
+            if (composited)
+                EXPECT_EQ(f.document->compositor().cachedMarks(), view->visibleMarks());
+            else
+                EXPECT_TRUE(f.document->compositor().cachedMarks().empty());
+            saveTestImage(onScreen, QStringLiteral("editor-pointer-live-ink-%1-%2")
+                                        .arg(QString::fromLatin1(c.name).replace(QLatin1Char(' '), QLatin1Char('-')),
+                                             QString::fromLatin1(when)));
+        };
+        {
+            const HeldSlot held; // no composite can be made while the marks are drawn
+            f.document->tool = CaptureTool::pen;
+            mouse.press({200, 200});
+            mouse.drag({300, 200});
+            mouse.drag({300, 300});
+            mouse.release({300, 300});
+            f.document->tool = CaptureTool::shape;
+            mouse.press({400, 400});
+            mouse.drag({500, 480});
+            mouse.drag({550, 500}); // the right edge moves from 500 to 550
+            check("drawing", false);
+            mouse.release({550, 500});
+            check("released", false); // committed, the composite still waiting
+        }
+        ASSERT_TRUE(runUntil([&] { return f.document->compositor().cachedMarks() == view->visibleMarks(); }));
+        check("composited", true);
+    }
+}
+
+// A long stroke repainted in a small region is drawn there from the run of its segments that
+// crosses it; the pixels must be those of the whole stroke, where it crosses itself too.
+TEST(EditorPointer, ALongLiveStrokeRepaintedInPartDrawsWhatTheWholeStrokeDraws)
+{
+    HostViewFixture f;
+    f.commitSelection(Rect(0, 0, 1440, 900));
+    f.document->tool = CaptureTool::pen;
+    ShownView view(f.make());
+    ASSERT_TRUE(runUntil(outputsIdle));
+    const Mouse mouse{*view};
+    const HeldSlot held;
+    mouse.press({100, 100});
+    for (int i = 1; i <= 400; ++i) // a zigzag over itself: out along x, back at other heights
+        mouse.drag({100.0 + (i % 200) * 3, 100.0 + (i / 200) * 30 + (i % 7) * 6});
+    const QImage whole = drawnPicture(*view);
+    for (const QRect& part : {QRect(300, 95, 40, 40), QRect(100, 100, 9, 9), QRect(690, 120, 30, 30)}) {
+        QImage image(whole.size(), whole.format());
+        image.fill(Qt::magenta);
+        view->render(&image, part.topLeft(), QRegion(part), QWidget::RenderFlags()); // at its own place
+        EXPECT_EQ(image.copy(part), whole.copy(part)) << part.x() << "," << part.y();
+    }
+    mouse.release({100, 100});
 }
 
 // An owner may end the capture from any callback a release reaches; the view stops there.

@@ -45,6 +45,8 @@ struct EditorHostViewProbe {
     {
         return view.m_inputPolicy.suppressedKeys().contains(keyID);
     }
+    // The view's drawing through a painter of the test's own (any transform).
+    static void draw(EditorHostView& view, QPainter& painter) { view.draw(painter); }
 };
 
 namespace test {

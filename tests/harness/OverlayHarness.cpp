@@ -34,7 +34,11 @@
 //   plain                           -> "plain-shown": the plain Qt way, for a baseline:
 //                                      QScreen::grabWindow per screen, a new full-screen
 //                                      QWidget per screen painting the image and the dimming
-//   plain-end                       -> "plain-ended"
+//   plain-stroke                    -> "plain-stroke-shown": the plain Qt way of drawing, for a
+//                                      baseline: a full-screen QWidget on the first screen
+//                                      showing its grab, which draws the pen's line into
+//                                      that image in its mouse handler and repaints the segment
+//   plain-end                       -> "plain-ended" (ends either plain way)
 //   quit                            -> exits
 // Unasked lines: "key display=ID key=NAME text=TEXT" for every key that reaches an overlay's
 // editor, "output display=ID message=MESSAGE" when an editor's copy or save succeeded (the
@@ -70,12 +74,16 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QKeySequence>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <chrono>
 #include <cstdio>
@@ -136,6 +144,38 @@ private:
     QImage m_image;
 };
 
+// The plain Qt way of drawing a stroke: the line drawn straight into the picture in the mouse
+// handler, the segment repainted.
+class PlainCanvas final : public QWidget {
+public:
+    explicit PlainCanvas(QImage image)
+        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_image(std::move(image))
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override { m_last = event->position(); }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (!(event->buttons() & Qt::LeftButton))
+            return;
+        const QPointF to = event->position();
+        const QPen pen(QColor(255, 59, 48), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        QPainter painter(&m_image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(pen);
+        painter.drawLine(m_last, to);
+        update(QRectF(m_last, to).normalized().adjusted(-4, -4, 4, 4).toAlignedRect());
+        m_last = to;
+    }
+    void paintEvent(QPaintEvent* event) override { QPainter(this).drawImage(event->rect(), m_image, event->rect()); }
+
+private:
+    QImage m_image;
+    QPointF m_last;
+};
+
 class Harness final : public QObject {
 public:
     Harness()
@@ -190,8 +230,11 @@ private:
             say(QStringLiteral("finished"));
         } else if (command == QLatin1String("plain"))
             plain();
+        else if (command == QLatin1String("plain-stroke"))
+            plainStroke();
         else if (command == QLatin1String("plain-end")) {
             m_plain.clear();
+            m_canvas.reset();
             say(QStringLiteral("plain-ended"));
         } else if (command == QLatin1String("quit")) {
             finish();
@@ -405,6 +448,20 @@ private:
         say(QStringLiteral("plain-shown"));
     }
 
+    void plainStroke()
+    {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        m_canvas = std::make_unique<PlainCanvas>(screen->grabWindow(0).toImage());
+        m_canvas->setGeometry(screen->geometry());
+        m_canvas->show();
+        // Answered once the window is on the screen: it shows what the screen showed.
+        QElapsedTimer waited;
+        waited.start();
+        while (!(m_canvas->windowHandle() && m_canvas->windowHandle()->isExposed()) && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        say(QStringLiteral("plain-stroke-shown"));
+    }
+
     std::shared_ptr<X11FloatingWindows> m_floating = std::make_shared<X11FloatingWindows>();
     CaptureService m_service;
     std::shared_ptr<OutputService> m_output;
@@ -412,6 +469,7 @@ private:
     std::shared_ptr<FeedbackCoordinator> m_feedback;
     CaptureOverlaySet m_set;
     std::vector<std::unique_ptr<PlainOverlay>> m_plain;
+    std::unique_ptr<PlainCanvas> m_canvas;
     QPointer<FileDialogSavePanel> m_panel;
     harness::InputLines m_input;
 };

@@ -8,6 +8,7 @@
 #include "app/editor/EditorGesture.h"
 #include "app/editor/EditorOutputSuccess.h"
 #include "app/editor/EditorPicture.h"
+#include "app/editor/LiveInk.h"
 #include "app/editor/RecoveredCapture.h"
 #include "app/output/OutputCoordinator.h"
 #include "app/output/OutputResult.h"
@@ -322,13 +323,16 @@ private:
     // Drawing
     void draw(QPainter& painter);
     void drawSelectionChrome(QPainter& painter, const Rect& selection);
-    void drawSizeLabel(QPainter& painter, const Rect& selection);
+    void drawSizeLabel(QPainter& painter, const Rect& selection, const std::optional<QRectF>& area);
     void drawMarkHandles(QPainter& painter, const Annotation& mark);
+    void drawLiveInk(QPainter& painter, const Rect& selection);
     bool handleIsHot(const Annotation& mark, int index) const;
     // What the selection-dependent layers cover, in widget coordinates.
     QRect selectionDamage() const;
     QString sizeLabelText(const Rect& selection) const;
     double sizeLabelWidth(const QString& text) const;
+    // The last label measured: the text is shaped once, not at every paint.
+    mutable std::pair<QString, double> m_sizeLabelWidth;
 
     // Chrome placement (platform handler names)
     void rightMouseDown(QMouseEvent* event);
@@ -393,7 +397,7 @@ private:
     bool drawTo(gesture::Draw draw, const Point& p);
     // A mark drag repaints what it changed (the mark's old and new places, with handles) at
     // once and again when the new composite arrives, never the whole selection.
-    void markChanged(const Annotation& before, const Annotation& after);
+    void markChanged(const Annotation& before, const Annotation& after, bool drawnLive = false);
     void requestDragPreview();
     // Repaints the marks whose hover state changed.
     void hoverChanged(const std::optional<QUuid>& hovered, const std::optional<std::pair<QUuid, int>>& endpoint);
@@ -433,6 +437,8 @@ private:
         std::optional<std::pair<QUuid, int>> hoveredEndpoint;
         // What a mark drag changed since the last composite arrived, in document points.
         std::optional<Rect> pendingDamage;
+        // The mark being drawn, shown before the composite holds it.
+        LiveInk liveInk;
     } m_pointer;
 
     // Text entry. The editor scrolls its own text, so it is also the scroll view.

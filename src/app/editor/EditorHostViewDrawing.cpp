@@ -1,5 +1,6 @@
 // EditorHostView: what the view paints. Back to front: the frozen picture with the marks'
-// composite inside the selection and the dimming outside it, the selection's outline and
+// composite inside the selection and the dimming outside it, the mark being drawn (until the
+// composite holds it), the selection's outline and
 // handles, the size label, and the handles of the selected or hovered marks. The chrome
 // (toolbar, pill, loupe) are child widgets above all of it.
 #include "app/editor/EditorHostView.h"
@@ -8,6 +9,7 @@
 #include "app/base/InterfaceFonts.h"
 #include "app/editor/EditorDocument.h"
 #include "app/editor/EditorLayout.h"
+#include "app/editor/PaintedArea.h"
 #include "app/editor/chrome/CaptureHint.h"
 #include "app/editor/chrome/CaptureToolbar.h"
 #include "app/editor/chrome/ToolProperties.h"
@@ -65,9 +67,14 @@ void EditorHostView::draw(QPainter& painter)
                              });
     if (!interactive || !selection)
         return;
+    drawLiveInk(painter, *selection);
     if (!m_isPinned) {
-        drawSelectionChrome(painter, *selection);
-        drawSizeLabel(painter, *selection);
+        // A small repaint (a segment of a stroke) leaves out what it does not reach.
+        const std::optional<QRectF> area = paintedArea(painter);
+        const bool onlyInside = area && toQRectF(selection->insetBy(6, 6)).contains(*area);
+        if (!onlyInside && (!area || area->intersects(toQRectF(selection->insetBy(-6, -6)))))
+            drawSelectionChrome(painter, *selection);
+        drawSizeLabel(painter, *selection, area);
     }
     if (hasDocument() && m_isEditingEnabled) {
         painter.save();
@@ -77,6 +84,13 @@ void EditorHostView::draw(QPainter& painter)
                 drawMarkHandles(painter, mark);
         painter.restore();
     }
+}
+
+void EditorHostView::drawLiveInk(QPainter& painter, const Rect& selection)
+{
+    for (const Annotation* mark :
+         m_pointer.liveInk.pending(m_record->session.annotations(), m_record->compositor().cachedMarks()))
+        LiveInk::paint(painter, *mark, selection);
 }
 
 void EditorHostView::drawSelectionChrome(QPainter& painter, const Rect& selection)
@@ -102,7 +116,9 @@ QString EditorHostView::sizeLabelText(const Rect& selection) const
 
 double EditorHostView::sizeLabelWidth(const QString& text) const
 {
-    return InterfaceFonts::monospacedDigitWidth(text, sizeLabelFont()) + 2 * editorLayout::sizeLabelPadding;
+    if (m_sizeLabelWidth.first != text || text.isEmpty())
+        m_sizeLabelWidth = {text, InterfaceFonts::monospacedDigitWidth(text, sizeLabelFont()) + 2 * editorLayout::sizeLabelPadding};
+    return m_sizeLabelWidth.second;
 }
 
 Rect EditorHostView::sizeLabelFrame(const Rect& selection, double width) const
@@ -118,13 +134,15 @@ Rect EditorHostView::sizeLabelFrame(const Rect& selection, double width) const
     return editorLayout::sizeLabelFrame(selection, width, bounds(), shownFrame(m_chrome.captureHint), toolbar);
 }
 
-void EditorHostView::drawSizeLabel(QPainter& painter, const Rect& selection)
+void EditorHostView::drawSizeLabel(QPainter& painter, const Rect& selection, const std::optional<QRectF>& area)
 {
     const QString text = sizeLabelText(selection);
     if (text.isEmpty())
         return;
-    const QFont font = sizeLabelFont();
     const Rect frame = sizeLabelFrame(selection, sizeLabelWidth(text));
+    if (area && !area->intersects(toQRectF(frame)))
+        return;
+    const QFont font = sizeLabelFont();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);

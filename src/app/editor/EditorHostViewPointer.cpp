@@ -7,6 +7,7 @@
 
 #include "app/editor/EditorHostView.h"
 #include "app/editor/KeyWindow.h"
+#include "app/editor/LiveInk.h"
 
 #include "app/editor/EditorCursors.h"
 #include "app/editor/EditorDocument.h"
@@ -201,12 +202,14 @@ void EditorHostView::updateDocumentRect(const Rect& rect)
     update(toQRectF(toView(rect)).toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 
-void EditorHostView::markChanged(const Annotation& before, const Annotation& after)
+void EditorHostView::markChanged(const Annotation& before, const Annotation& after, bool drawnLive)
 {
     const double u = unit();
     const Rect changed = pointerGeometry::markDamage(before, u).united(pointerGeometry::markDamage(after, u));
-    m_pointer.pendingDamage = m_pointer.pendingDamage ? m_pointer.pendingDamage->united(changed) : changed;
-    updateDocumentRect(changed); // the handles move now; the ink when the composite arrives
+    // The handles move now; the ink too when it is drawn live, else when the composite arrives.
+    if (!drawnLive)
+        m_pointer.pendingDamage = m_pointer.pendingDamage ? m_pointer.pendingDamage->united(changed) : changed;
+    updateDocumentRect(changed);
 }
 
 void EditorHostView::requestDragPreview()
@@ -604,7 +607,9 @@ void EditorHostView::mouseDragged(const PointerEvent& event)
     }
 
     if (marksChanged) {
-        requestDragPreview();
+        // Ink drawn live needs no preview until the release commits it.
+        if (!std::holds_alternative<gesture::Draw>(current) || !LiveInk::draws(std::get<gesture::Draw>(current).mark.kind))
+            requestDragPreview();
         positionControls();
         return;
     }
@@ -642,15 +647,18 @@ bool EditorHostView::drawTo(gesture::Draw draw, const Point& p)
     std::vector<Annotation> marks = session.annotations();
     putMark(marks, draw.mark);
     session.setAnnotations(std::move(marks));
+    const bool live = LiveInk::draws(draw.mark.kind);
+    if (live)
+        m_pointer.liveInk.track(draw.mark, session.annotations(), m_record->compositor().cachedMarks());
     if (draw.mark.kind == Annotation::Kind::pen) {
         // A growing stroke changes only around its newest segment.
         m_record->selectedMarkID.reset();
         Annotation segment = draw.mark;
         segment.points = {before.points.empty() ? draw.mark.points.back() : before.points.back(), draw.mark.points.back()};
-        markChanged(segment, segment);
+        markChanged(segment, segment, live);
     } else {
         m_record->selectedMarkID = draw.mark.id;
-        markChanged(before, draw.mark);
+        markChanged(before, draw.mark, live);
     }
     m_pointer.gesture = draw; // the edit is open already
     return true;

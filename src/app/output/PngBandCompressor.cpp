@@ -57,6 +57,8 @@ public:
     {
         m_ready = deflateInit2(&m_stream, PngBandCompressor::compressionLevel, Z_DEFLATED, -windowBits, memoryLevel,
                                Z_DEFAULT_STRATEGY) == Z_OK;
+        if (m_ready)
+            m_trialOut = std::make_unique_for_overwrite<Byte[]>(deflateBound(&m_stream, uLong(trialRows() * m_stride)));
     }
     ~BandWorker()
     {
@@ -71,7 +73,11 @@ public:
     bool compress(Band& band, bool last)
     {
         band.filteredBytes = size_t(band.rows) * size_t(m_stride);
-        if (!m_ready || deflateReset(&m_stream) != Z_OK || !prime(band.top))
+        if (!m_ready)
+            return false;
+        const std::optional<int> strategy = strategyFor(band);
+        if (!strategy || deflateReset(&m_stream) != Z_OK
+            || deflateParams(&m_stream, PngBandCompressor::compressionLevel, *strategy) != Z_OK || !prime(band.top))
             return false;
         m_stream.avail_out = 0;
         const int end = band.top + band.rows;
@@ -86,6 +92,38 @@ public:
     }
 
 private:
+    // Rows enough for half a piece: a band's first rows tell how it compresses at a fraction
+    // of compressing them twice over.
+    int trialRows() const { return int(std::max<qsizetype>(1, chunkBytes / 2 / m_stride)); }
+
+    // How the band is compressed, tried on its first rows: plain matching finds repeats of
+    // text, icons and the structure of coarse noise; runs alone (Z_RLE) suit content whose
+    // filtered rows are mostly small differences, such as a smooth photograph's soft grain,
+    // where short matches of the fastest level cost more than the literals they replace.
+    std::optional<int> strategyFor(const Band& band)
+    {
+        const int rows = std::min(trialRows(), band.rows);
+        m_filter.filter(band.top, rows, m_rows.get());
+        std::optional<int> best;
+        uLong smallest = 0;
+        for (const int strategy : {Z_DEFAULT_STRATEGY, Z_RLE}) {
+            if (deflateReset(&m_stream) != Z_OK
+                || deflateParams(&m_stream, PngBandCompressor::compressionLevel, strategy) != Z_OK)
+                return std::nullopt;
+            m_stream.next_in = m_rows.get();
+            m_stream.avail_in = uInt(rows * m_stride);
+            m_stream.next_out = m_trialOut.get();
+            m_stream.avail_out = uInt(deflateBound(&m_stream, uLong(rows * m_stride)));
+            if (deflate(&m_stream, Z_FINISH) != Z_STREAM_END)
+                return std::nullopt;
+            if (!best || m_stream.total_out < smallest) {
+                best = strategy;
+                smallest = m_stream.total_out;
+            }
+        }
+        return best;
+    }
+
     // Fills the window with the filtered rows that end the band above, so that matches reach
     // back across the seam as within a single stream.
     bool prime(int top)
@@ -127,6 +165,7 @@ private:
     const int m_chunkRows;
     const int m_primingRows;
     const std::unique_ptr<Byte[]> m_rows;
+    std::unique_ptr<Byte[]> m_trialOut;
     z_stream m_stream{};
     bool m_ready = false;
 };

@@ -7,8 +7,8 @@
 
 namespace vorlith {
 
-// A fast PNG writer for 8-bit sRGB bitmaps. The rows are Up-filtered (PngRowFilter): opaque
-// images are written as RGB, others as RGBA with straight alpha. A large image is compressed
+// A fast PNG writer for 8-bit sRGB bitmaps. Each row takes the filter that predicts it best
+// (PngRowFilter): opaque images are written as RGB, others as RGBA with straight alpha. A large image is compressed
 // in bands of rows side by side (PngBandCompressor); a small one, or any on a single core, as
 // one stream with libdeflate. The file carries an sRGB chunk and nothing beyond what PNG
 // requires.

@@ -7,8 +7,6 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
-#include <xcb/xcb.h>
-
 // Resources of a static library are registered by hand, outside any namespace.
 static void registerTrayIconResource()
 {
@@ -64,9 +62,6 @@ void X11StatusItemHost::install(const QString& toolTip)
             onActivated();
     });
     m_tray->show();
-    // The dock request goes out now, not when the launch that follows has returned to the loop.
-    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
-        xcb_flush(x11->connection());
 }
 
 bool X11StatusItemHost::isAvailable() const

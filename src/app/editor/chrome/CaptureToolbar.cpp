@@ -194,20 +194,33 @@ void CaptureToolbar::layoutEmbeddedProperties()
     const QSize stripSize = m_embeddedProperties ? m_embeddedProperties->size() : QSize();
     const double h = shown ? stripSize.height() + 7 : 0;
     const double w = shown ? stripSize.width() + 22 : 0;
+    const QSize before = size();
     resize(int(std::max(w, m_mainBarWidth)), int(h + mainBarHeight));
+    const bool resized = size() != before;
+    bool moved = false;
+    // Frames are measured from the bar's bottom: a new height moves every child.
+    const auto placeAt = [&moved, resized](QWidget* widget, const Rect& frame) {
+        if (!resized && UnflippedFrame::of(widget) == frame)
+            return;
+        UnflippedFrame::place(widget, frame);
+        moved = true;
+    };
     for (ToolButton* button : std::as_const(m_buttons)) {
         Rect frame = UnflippedFrame::of(button);
         frame.origin.y = h + 6;
-        UnflippedFrame::place(button, frame);
+        placeAt(button, frame);
     }
     for (FilledLine* line : m_separators) {
         Rect frame = UnflippedFrame::of(line);
         frame.origin.y = h + 16;
-        UnflippedFrame::place(line, frame);
+        placeAt(line, frame);
     }
     if (m_embeddedProperties)
-        UnflippedFrame::place(m_embeddedProperties, Rect(11, 6, stripSize.width(), stripSize.height()));
-    update();
+        placeAt(m_embeddedProperties, Rect(11, 6, stripSize.width(), stripSize.height()));
+    // The view places its chrome at every drag step: a layout that changes nothing repaints
+    // nothing (the view beneath the bar would be repainted with it).
+    if (moved || resized)
+        update();
 }
 
 void CaptureToolbar::pressed(const QString& key)
