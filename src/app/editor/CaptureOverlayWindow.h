@@ -63,9 +63,6 @@ public:
     // Tells whoever watches the window (its content) that it closes, as QWidget::close() would,
     // while the native window stays: the editor drops its pending toasts and stops its timers.
     void announceClose();
-    // An empty paint of the whole backing store: its memory touched, and no earlier upload
-    // left for the next paint to wait on.
-    void settleBackingStore();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -73,6 +70,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void settleBackingStore();
 
     std::shared_ptr<FloatingWindows> m_windows;
     quint32 m_displayID;

@@ -12,7 +12,9 @@
 #include "rendering/Bitmap.h"
 #include "rendering/FontFactory.h"
 
+#include <QBackingStore>
 #include <QFontMetricsF>
+#include <QPainter>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QWindow>
@@ -75,6 +77,8 @@ void WarmStart::runStep()
         return; // the grab schedules the next step when it ends
     if (m_next >= m_steps.size()) {
         m_warm = true;
+        if (qEnvironmentVariableIsSet("VORLITH_TRACE_WARM_START"))
+            qInfo("warm start done");
         return;
     }
     if (m_mayRun && !m_mayRun()) {
@@ -88,10 +92,21 @@ void WarmStart::runStep()
 
 void WarmStart::prepareWindows()
 {
-    // The windows and their backing stores, each store's memory touched by an empty paint,
-    // so the first capture only maps windows and paints.
-    for (CaptureOverlayWindow* window : m_overlays.prepare(displays()))
-        window->settleBackingStore();
+    // The windows and their backing stores, each store's memory written once (black, as an
+    // overlay is where nothing is drawn), so the first capture only maps windows and paints.
+    for (CaptureOverlayWindow* window : m_overlays.prepare(displays())) {
+        QBackingStore* store = window->backingStore();
+        if (!store || store->size().isEmpty())
+            continue;
+        const QRect all(QPoint(0, 0), store->size());
+        store->beginPaint(QRegion(all));
+        if (QPaintDevice* device = store->paintDevice()) {
+            QPainter painter(device);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.fillRect(all, Qt::black);
+        }
+        store->endPaint();
+    }
 }
 
 void WarmStart::grabDisplays()
@@ -118,7 +133,13 @@ void WarmStart::grabDisplays()
                 co_return;
             try {
                 auto shot = platform->screenshot(request);
-                held.push_back(co_await shot);
+                QImage image = co_await shot;
+                // Read once, as the editor's first paint will: the pages are ours from now on.
+                const uchar* bits = image.constBits();
+                volatile uchar sink = 0;
+                for (qsizetype at = 0; at < image.sizeInBytes(); at += 4096)
+                    sink = sink + bits[at];
+                held.push_back(std::move(image));
             } catch (...) {
                 // Only a preparation: the capture reports its own failures.
             }
@@ -142,18 +163,21 @@ void WarmStart::makeEditor()
 {
     // An editor builds its chrome (toolbar, strip, loupe, pill) and their icons once per
     // process: paid here rather than by the first capture.
-    QImage image = Bitmap::create(64, 64);
+    // A preselected window, so the pill and the size label are drawn as in a capture.
+    const QSize size(640, 400);
+    QImage image = Bitmap::create(size.width(), size.height());
     image.fill(Qt::white);
     CaptureGeometry geometry;
-    geometry.size = Size{64, 64};
+    geometry.size = Size{double(size.width()), double(size.height())};
     geometry.pixelSize = geometry.size;
     auto document = std::make_shared<EditorDocument>(
         EditorImageSource{QUuid::createUuid(), image, geometry}, SaveDraft{},
-        EditorSession(QUuid::createUuid(), Rect(0, 0, 64, 64), DocumentOrigin::screenCapture));
+        EditorSession(QUuid::createUuid(), Rect(100, 80, 300, 200), DocumentOrigin::screenCapture));
     auto* view = new EditorHostView(document, false);
     view->setAttribute(Qt::WA_DontShowOnScreen);
-    view->resize(64, 64);
-    QImage target(64, 64, Bitmap::format);
+    view->resize(size);
+    view->positionControls();
+    QImage target(size, Bitmap::format);
     view->render(&target);
     view->deleteLater();
 }
