@@ -14,8 +14,11 @@
 #include "support/MarkFixtures.h"
 #include "support/MemoryLogSink.h"
 #include "support/TestSupport.h"
+#include "support/WidgetGallery.h"
+#include "app/base/AlertDialog.h"
 
 #include <QCoreApplication>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -30,12 +33,12 @@ namespace {
 
 // Two displays side by side, launched, the launch's own alerts forgotten.
 struct CaptureRoad : CoordinatorFixture {
-    CaptureRoad(std::optional<qint64> limit = std::nullopt, bool warm = false)
+    CaptureRoad(std::optional<qint64> limit = std::nullopt, bool warm = false, QSize display = QSize(320, 200))
     {
         memoryLimit = limit;
         warmStart = warm;
-        capture->addDisplay(1, 0, 0, 320, 200);
-        capture->addDisplay(2, 320, 0, 320, 200);
+        capture->addDisplay(1, 0, 0, display.width(), display.height());
+        capture->addDisplay(2, display.width(), 0, display.width(), display.height());
         launch();
         alerts->shown.clear();
     }
@@ -619,4 +622,54 @@ TEST(CaptureRoad, TheWarmStartWaitsWhileACaptureRuns)
     f.c().finishCapture(false);
     ASSERT_TRUE(runUntil([&] { return f.c().warmStart()->isWarm(); }));
     EXPECT_EQ(f.c().overlaySet().windowsMade(), 2);
+}
+
+TEST(CaptureRoad, GalleryOfTheReopenedCaptureAndItsAlerts)
+{
+    for (double scale : {1.0, 2.0}) {
+        CaptureRoad f(std::nullopt, false, QSize(760, 470));
+        f.capture->fill = QColor(70, 120, 170);
+        f.open();
+        CaptureRoad::markUp(*f.view(1), 3);
+        f.view(1)->onExit();
+        f.c().recoverCapture();
+        ASSERT_TRUE(f.c().hasOverlays());
+        OverlayView* view = f.view(1);
+        view->renderMarks();
+        runUntil([&] { return view->record().compositor().cachedMarks() == view->record().session.annotations(); });
+        std::vector<GalleryTile> tiles;
+        const QImage reopened = renderAtScale(*view, scale);
+        tiles.push_back({QStringLiteral("reopened capture (3 marks)"), reopened});
+
+        // One more mark, and no room to keep it: the discard alert, over the overlay.
+        view->record().session.beginEdit(EditorSession::EditKind::gesture);
+        std::vector<Annotation> marks = view->record().session.annotations();
+        marks.push_back(penMark(200, 200));
+        view->record().session.setAnnotations(marks);
+        ASSERT_TRUE(view->record().session.commit());
+        f.fillBudget();
+        f.alerts->answers = {Alert::firstButton};
+        view->onExit();
+        ASSERT_EQ(f.alerts->shown.size(), 1u);
+        AlertDialog discard(f.alerts->shown[0]);
+        discard.adjustSize();
+        const QImage alert = renderAtScale(discard, scale, 0);
+        QImage over = reopened.copy();
+        {
+            QPainter painter(&over);
+            painter.drawImage(QPoint((over.width() - alert.width()) / 2, (over.height() - alert.height()) / 2), alert);
+        }
+        tiles.push_back({QStringLiteral("discard alert over the overlays"), over});
+        f.releaseBudget();
+        f.c().finishCapture(false);
+
+        // The displays changed: the mismatch alert.
+        f.capture->screenList[1].scale = 2;
+        f.c().recoverCapture();
+        ASSERT_EQ(f.alerts->shown.size(), 2u);
+        AlertDialog mismatch(f.alerts->shown[1]);
+        mismatch.adjustSize();
+        tiles.push_back({QStringLiteral("mismatch alert"), renderAtScale(mismatch, scale)});
+        saveTestImage(gallerySheet(tiles, scale), QStringLiteral("capture-road-alerts-%1x").arg(int(scale)));
+    }
 }
