@@ -230,6 +230,27 @@ TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
 
+    // A capture from the menu: the menu is gone before the screens are frozen.
+    const QPoint menuAt = program.native(QPointF(500, 400));
+    xdotool(at(menuAt));
+    QProcess third;
+    third.setProcessEnvironment(program.process.processEnvironment());
+    third.start(QStringLiteral(VORLITH_PROGRAM), {});
+    ASSERT_TRUE(third.waitForFinished(5000));
+    QThread::msleep(300);
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() > 0; }, 10s));
+    QThread::msleep(300);
+    const QImage fromMenu = Program::screen();
+    Program::save(fromMenu, QStringLiteral("8-from-menu"));
+    // Where the menu stood the frozen picture is the root's colour (dimmed or not), no menu.
+    const QPoint inMenu = menuAt - nativeMonitor(0).topLeft() + QPoint(40, 12);
+    const QColor there = fromMenu.pixelColor(inMenu);
+    EXPECT_TRUE(distance(there, root) <= 2 || distance(there, fromMenu.pixelColor(outside)) <= 2)
+        << there.name().toStdString();
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+
     // A second F1 opens a new capture: nothing of the first one is left busy.
     ASSERT_TRUE(program.capture());
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
