@@ -15,6 +15,7 @@
 // ended by Esc and after one copied (kept), with one frame's bytes for comparison.
 #include "app/base/InterfaceColors.h"
 #include "harness/HarnessProcess.h"
+#include "support/ProgramHome.h"
 #include "RootProbe.h"
 #include "X11Bench.h"
 
@@ -47,6 +48,7 @@ using vorlith::bench::Clock;
 using vorlith::bench::median;
 using vorlith::bench::milliseconds;
 using vorlith::bench::RootProbe;
+using vorlith::bench::residentKiB;
 constexpr QRgb rootColour = 0xffc08040;
 constexpr xcb_keycode_t xF1 = 67, xF3 = 69, xEscape = 9, xControl = 37, xC = 54;
 constexpr quint32 settingsF3 = 99;
@@ -116,18 +118,6 @@ std::vector<QPoint> probePoints()
     return points;
 }
 
-qint64 residentKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
-
 void idle(std::chrono::milliseconds length)
 {
     const auto end = Clock::now() + length;
@@ -139,23 +129,12 @@ void idle(std::chrono::milliseconds length)
 
 // The program with a private home whose settings answer the first-run question.
 struct Program {
-    QTemporaryDir home;
+    vorlith::test::ProgramHome home;
     QProcess process;
 
     Program()
     {
-        QDir().mkpath(home.filePath(QStringLiteral("config/Tolvane")));
-        QFile settings(home.filePath(QStringLiteral("config/Tolvane/settings.json")));
-        settings.open(QIODevice::WriteOnly);
-        settings.write(R"({"schemaVersion":3,"shortcut":{"keyCode":122,"modifiers":0,"label":"F1"},)"
-                       R"("pinShortcut":{"keyCode":120,"modifiers":0,"label":"F2"},"format":"PNG",)"
-                       R"("launchAtLogin":false,"loginItemInitialized":true,"automaticUpdateChecks":false})");
-        settings.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(home.environment());
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QStringLiteral(VORLITH_PROGRAM), {});
     }

@@ -4,6 +4,8 @@
 // build/test-output/capture-road-x11-<configuration>-*.png.
 #include "editor/Xdotool.h"
 #include "harness/ClipboardImage.h"
+#include "support/ProgramHome.h"
+#include "support/ScreenColours.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
 #include "../platform/X11CaptureHelpers.h"
@@ -30,52 +32,17 @@ namespace {
 const QColor root(0x3c, 0x8c, 0x5a);
 const QColor markRed(255, 59, 48); // the tools' default colour
 
-int distance(const QColor& a, const QColor& b)
-{
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
-}
-
-// The colour nearest to `wanted` within a few pixels of `at` (thin strokes are anti-aliased).
-QColor nearestTo(const QImage& image, QPoint at, const QColor& wanted, int radius = 3)
-{
-    QColor best = Qt::transparent;
-    for (int dy = -radius; dy <= radius; ++dy) {
-        for (int dx = -radius; dx <= radius; ++dx) {
-            const QPoint p = at + QPoint(dx, dy);
-            if (!image.rect().contains(p))
-                continue;
-            const QColor colour = image.pixelColor(p);
-            if (best.alpha() == 0 || distance(colour, wanted) < distance(best, wanted))
-                best = colour;
-        }
-    }
-    return best;
-}
 
 // The program in a private home, and what the user does with it.
 struct Program {
-    QTemporaryDir home;
+    ProgramHome home;
     QProcess process;
     const double scale = options().scale;
 
     Program()
     {
         X11Environment::server()->run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), root.name()});
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), X11Environment::server()->display());
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        // The one-time question about update checks is answered in the file.
-        QDir().mkpath(home.filePath(QStringLiteral("config/Tolvane")));
-        QFile settings(home.filePath(QStringLiteral("config/Tolvane/settings.json")));
-        settings.open(QIODevice::WriteOnly);
-        settings.write(R"({"schemaVersion":3,"shortcut":{"keyCode":122,"modifiers":0,"label":"F1"},)"
-                       R"("pinShortcut":{"keyCode":120,"modifiers":0,"label":"F2"},"format":"PNG",)"
-                       R"("launchAtLogin":false,"loginItemInitialized":true,"automaticUpdateChecks":false})");
-        settings.close();
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(home.environment(X11Environment::server()->display()));
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QStringLiteral(VORLITH_PROGRAM), {});
     }
@@ -133,6 +100,31 @@ struct Program {
         ASSERT_EQ(xdotool(arguments), 0);
     }
 
+    // Drags an arrow (the arrow tool chosen) until its red shows halfway; a drag that began
+    // before the tool was taken is tried again.
+    bool drawArrow(QPointF tail, QPointF head) const
+    {
+        const QPoint shaft = native((tail + head) / 2) - nativeMonitor(0).topLeft();
+        return runUntil(
+            [&] {
+                drag(tail, head);
+                return runUntil([&] { return colourDistance(nearestTo(screen(), shaft, markRed, 3), markRed) <= 24; }, 2s);
+            },
+            10s);
+    }
+
+    // A second start opens the running program's menu at the pointer.
+    bool openMenu() const
+    {
+        QProcess second;
+        second.setProcessEnvironment(process.processEnvironment());
+        second.start(QStringLiteral(VORLITH_PROGRAM), {});
+        if (!second.waitForFinished(5000) || second.exitCode() != 0)
+            return false;
+        QThread::msleep(300);
+        return true;
+    }
+
     static QImage screen() { return screenAt(0)->grabWindow(0).toImage(); }
     bool screenShows(QPointF point, const QColor& wanted, const QString& step)
     {
@@ -140,7 +132,7 @@ struct Program {
         const QPoint at = native(point) - nativeMonitor(0).topLeft();
         const bool shown = runUntil([&] {
             shot = screen();
-            return distance(nearestTo(shot, at, wanted), wanted) <= 24;
+            return colourDistance(nearestTo(shot, at, wanted, 3), wanted) <= 24;
         }, 10s);
         save(shot, step);
         return shown;
@@ -167,7 +159,7 @@ TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
     program.drag(selection.topLeft(), selection.bottomRight());
     // Outside the selection the frozen picture is dimmed.
     const QPoint outside = program.native(QPointF(30, 30)) - nativeMonitor(0).topLeft();
-    ASSERT_TRUE(runUntil([&] { return distance(Program::screen().pixelColor(outside), root) > 20; }, 10s));
+    ASSERT_TRUE(runUntil([&] { return colourDistance(Program::screen().pixelColor(outside), root) > 20; }, 10s));
     Program::save(Program::screen(), QStringLiteral("2-selection"));
 
     // The arrow tool by its key, then an arrow dragged inside the selection.
@@ -175,16 +167,7 @@ TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("e")}), 0);
     const QPointF tail(100, 90), head(300, 200);
     const QPointF shaft = (tail + head) / 2;
-    ASSERT_TRUE(runUntil(
-        [&] {
-            program.drag(tail, head);
-            return runUntil([&] {
-                return distance(nearestTo(Program::screen(), program.native(shaft) - nativeMonitor(0).topLeft(), markRed),
-                                markRed)
-                    <= 24;
-            }, 2s);
-        },
-        10s));
+    ASSERT_TRUE(program.drawArrow(tail, head));
     EXPECT_TRUE(program.screenShows(shaft, markRed, QStringLiteral("3-arrow")));
 
     // Ctrl+C: the overlays close, the clipboard holds the selection's pixels with the arrow.
@@ -196,19 +179,15 @@ TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
     saveTestImage(*png, QStringLiteral("capture-road-x11-%1-clipboard").arg(configName()));
     EXPECT_EQ(png->size(), (selection.size() * program.scale).toSize());
     const auto inPng = [&](QPointF point) { return ((point - selection.topLeft()) * program.scale).toPoint(); };
-    const QColor onShaft = nearestTo(*png, inPng(shaft), markRed);
-    EXPECT_LE(distance(onShaft, markRed), 24) << onShaft.name().toStdString();
+    const QColor onShaft = nearestTo(*png, inPng(shaft), markRed, 3);
+    EXPECT_LE(colourDistance(onShaft, markRed), 24) << onShaft.name().toStdString();
     const QColor corner = png->pixelColor(inPng(QPointF(65, 245)));
-    EXPECT_LE(distance(corner, root), 2) << corner.name().toStdString();
+    EXPECT_LE(colourDistance(corner, root), 2) << corner.name().toStdString();
 
     // The menu now offers the kept capture (a second start opens it at the pointer): the same
     // selection and arrow come back; on two monitors the other takes no input.
     xdotool(at(program.native(QPointF(400, 300))));
-    QProcess second;
-    second.setProcessEnvironment(program.process.processEnvironment());
-    second.start(QStringLiteral(VORLITH_PROGRAM), {});
-    ASSERT_TRUE(second.waitForFinished(5000));
-    QThread::msleep(300);
+    ASSERT_TRUE(program.openMenu());
     Program::save(Program::screen(), QStringLiteral("5-menu"));
     // Down twice: "截图", then "继续上次截图".
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}), 0);
@@ -233,11 +212,7 @@ TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
     // A capture from the menu: the menu is gone before the screens are frozen.
     const QPoint menuAt = program.native(QPointF(500, 400));
     xdotool(at(menuAt));
-    QProcess third;
-    third.setProcessEnvironment(program.process.processEnvironment());
-    third.start(QStringLiteral(VORLITH_PROGRAM), {});
-    ASSERT_TRUE(third.waitForFinished(5000));
-    QThread::msleep(300);
+    ASSERT_TRUE(program.openMenu());
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")}), 0);
     ASSERT_TRUE(runUntil([] { return Program::overlaysShown() > 0; }, 10s));
     QThread::msleep(300);
@@ -246,7 +221,7 @@ TEST(CaptureRoadX11, F1ARegionAnArrowAndCtrlCGiveTheSelectionsPixels)
     // Where the menu stood the frozen picture is the root's colour (dimmed or not), no menu.
     const QPoint inMenu = menuAt - nativeMonitor(0).topLeft() + QPoint(40, 12);
     const QColor there = fromMenu.pixelColor(inMenu);
-    EXPECT_TRUE(distance(there, root) <= 2 || distance(there, fromMenu.pixelColor(outside)) <= 2)
+    EXPECT_TRUE(colourDistance(there, root) <= 2 || colourDistance(there, fromMenu.pixelColor(outside)) <= 2)
         << there.name().toStdString();
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
@@ -269,16 +244,7 @@ TEST(CaptureRoadX11, AMonitorChangedDuringACaptureEndsItKeptAndSaysSo)
     QThread::msleep(100);
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("e")}), 0);
     const QPointF shaft(200, 145);
-    ASSERT_TRUE(runUntil(
-        [&] {
-            program.drag(QPointF(100, 90), QPointF(300, 200));
-            return runUntil([&] {
-                return distance(nearestTo(Program::screen(), program.native(shaft) - nativeMonitor(0).topLeft(), markRed),
-                                markRed)
-                    <= 24;
-            }, 2s);
-        },
-        10s));
+    ASSERT_TRUE(program.drawArrow(QPointF(100, 90), QPointF(300, 200)));
 
     // The second monitor shrinks while the capture is open.
     const QRect second = nativeMonitor(1);
@@ -311,11 +277,7 @@ TEST(CaptureRoadX11, AMonitorChangedDuringACaptureEndsItKeptAndSaysSo)
     ASSERT_EQ(setSecond(second.width()), 0);
     QThread::msleep(500);
     xdotool(at(program.native(QPointF(400, 300))));
-    QProcess menu;
-    menu.setProcessEnvironment(program.process.processEnvironment());
-    menu.start(QStringLiteral(VORLITH_PROGRAM), {});
-    ASSERT_TRUE(menu.waitForFinished(5000));
-    QThread::msleep(300);
+    ASSERT_TRUE(program.openMenu());
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}), 0);
     ASSERT_TRUE(runUntil([] { return Program::overlaysShown() > 0; }, 10s));
     EXPECT_TRUE(program.screenShows(shaft, markRed, QStringLiteral("display-change-reopened")));
