@@ -5,6 +5,7 @@
 #include "editor/Xdotool.h"
 #include "harness/ClipboardImage.h"
 #include "support/ProgramHome.h"
+#include "support/X11ClipboardPeer.h"
 #include "support/ScreenColours.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
@@ -283,4 +284,31 @@ TEST(CaptureRoadX11, AMonitorChangedDuringACaptureEndsItKeptAndSaysSo)
     EXPECT_TRUE(program.screenShows(shaft, markRed, QStringLiteral("display-change-reopened")));
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     EXPECT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+}
+
+TEST(CaptureRoadX11, ACopyOutlivesTheProgramWithAClipboardManager)
+{
+    X11ClipboardPeer::Options options;
+    options.clipboardManager = true;
+    X11ClipboardPeer manager(options);
+    ASSERT_TRUE(manager.start(X11Environment::server()->display()));
+    Program program;
+    ASSERT_TRUE(program.process.waitForStarted());
+    xdotool(at(program.native(QPointF(20, 20))));
+    ASSERT_TRUE(program.capture());
+    const QRectF selection(40, 40, 200, 120);
+    program.drag(selection.topLeft(), selection.bottomRight());
+    QThread::msleep(200);
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+    ASSERT_TRUE(runUntil([] { return clipboardPng().has_value(); }, 10s));
+
+    // Quit (SIGTERM, as the session ends it): the manager keeps the picture.
+    program.process.terminate();
+    ASSERT_TRUE(program.process.waitForFinished(5000));
+    EXPECT_EQ(program.process.exitCode(), 0);
+    EXPECT_EQ(manager.saves(), 1);
+    const std::optional<QImage> png = clipboardPng();
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->size(), (selection.size() * program.scale).toSize());
 }
