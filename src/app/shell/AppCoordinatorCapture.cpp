@@ -97,9 +97,9 @@ void AppCoordinator::rememberFrontApplication()
 
 void AppCoordinator::takeCaptureLeases()
 {
-    // A window not made yet cannot be on screen: the settings and About windows are not made
-    // for a capture.
-    QWidget* update = updater().updateWindow().window();
+    // A window not made yet cannot be on screen: none is made for a capture (the first
+    // capture would pay for it).
+    QWidget* update = updater().hasUpdateWindow() ? updater().updateWindow().window() : nullptr;
     m_utilityCaptureLease = std::make_unique<UtilityWindowCaptureLease>(std::vector<QWidget*>{
         m_settingsWindow.get(), m_aboutWindow ? m_aboutWindow->window() : nullptr, update});
     if (m_utilityCaptureLease->keyWindow())
