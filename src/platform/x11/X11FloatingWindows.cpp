@@ -352,9 +352,13 @@ void X11FloatingWindows::drainEvents()
         } else if (type == XCB_CONFIGURE_NOTIFY) {
             const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event);
             foreignRestack |= !ownsWindow(configure->window);
-            // Satellites follow a restack, not a move or a resize (a pin being zoomed).
+            // Satellites follow a restack, not a move or a resize (a pin being zoomed). A frame
+            // that now lies directly above a satellite has been raised over its group even when
+            // its recorded sibling looks unchanged: that record predates our own restack of the
+            // satellites above it, which sends the frame no event.
             auto [above, added] = m_aboveSibling.try_emplace(configure->window, configure->above_sibling);
-            const bool restacked = added || above->second != configure->above_sibling;
+            const bool restacked =
+                added || above->second != configure->above_sibling || isSatellite(configure->above_sibling);
             above->second = configure->above_sibling;
             ownerMoved |= restacked && !isSatellite(configure->window);
         } else if (type == XCB_DESTROY_NOTIFY) {
