@@ -21,13 +21,15 @@ public:
 
     explicit AlertDialog(const Alert& alert, QWidget* parent = nullptr);
 
-    // The answer: Alert::firstButton + the chosen button's index.
+    // The answer: Alert::firstButton + the chosen button's index, or the code an accessory
+    // ended the dialog with.
     int response() const { return m_response; }
     QLabel* messageLabel() const { return m_message; }
     QLabel* informativeLabel() const { return m_informative; }
     const QList<QPushButton*>& buttons() const { return m_buttons; }
 
     void reject() override;
+    void done(int result) override;
 
 private:
     QLabel* m_message = nullptr;
