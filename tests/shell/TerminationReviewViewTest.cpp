@@ -294,6 +294,15 @@ TEST(TerminationReviewView, Gallery)
             EXPECT_TRUE(nearColor(pixelAt(image, 200, 20, scale), InterfaceColors::panelBody(), 8));
             tiles.push_back({QStringLiteral("%1 entries").arg(count), image});
         }
+        {
+            // A row under the pointer: the flat button shows its panel.
+            TerminationReviewView view(screenshotEntries(2), scale);
+            applyLightPalette(view);
+            view.show();
+            view.buttons()[1]->setAttribute(Qt::WA_UnderMouse, true);
+            tiles.push_back({QStringLiteral("second row under the pointer"),
+                             renderAtScale(view, scale, 8, InterfaceColors::panelBody())});
+        }
 
         // The view in its alert, in the forms the review shows.
         struct Form {
