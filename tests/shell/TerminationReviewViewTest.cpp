@@ -1,3 +1,4 @@
+#include "ReviewFixtures.h"
 #include "app/base/AlertDialog.h"
 #include "app/base/InterfaceColors.h"
 #include "app/base/LightPalette.h"
@@ -8,12 +9,15 @@
 #include "support/WidgetGallery.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using namespace vorlith;
 using namespace vorlith::test;
@@ -22,7 +26,7 @@ namespace {
 
 using Entry = TerminationReviewView::Entry;
 
-const QColor red(220, 40, 40);
+const QColor red = reviewRed;
 const QColor blue(40, 80, 220);
 const QColor green(30, 170, 90);
 
@@ -46,41 +50,6 @@ QImage filled(int width, int height, const QColor& color)
 Entry entry(QImage image, Rect selection, Size logicalSize, const char* title = TerminationReviewView::currentCaptureTitle)
 {
     return {QUuid::createUuid(), QString::fromUtf8(title), std::move(image), selection, logicalSize};
-}
-
-// A screenshot-like picture: a desktop, a window with a title bar and lines of text, and a
-// red arrow drawn over it, `scale` pixels per point.
-QImage screenshot(Size logical, double scale, const QColor& desktop)
-{
-    QImage image = Bitmap::create(int(logical.width * scale), int(logical.height * scale));
-    QPainter painter(&image);
-    painter.scale(scale, scale);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(QRectF(0, 0, logical.width, logical.height), desktop);
-    const QRectF window(logical.width * 0.15, logical.height * 0.15, logical.width * 0.6, logical.height * 0.6);
-    painter.fillRect(window, QColor(250, 250, 250));
-    painter.fillRect(QRectF(window.topLeft(), QSizeF(window.width(), 24)), QColor(60, 64, 72));
-    painter.setPen(QPen(QColor(150, 150, 160), 2));
-    for (double y = window.top() + 40; y < window.bottom() - 10; y += 14)
-        painter.drawLine(QPointF(window.left() + 12, y), QPointF(window.right() - 40, y));
-    painter.setPen(QPen(red, 6, Qt::SolidLine, Qt::RoundCap));
-    const QPointF tip(window.right() - 20, window.top() + 50);
-    painter.drawLine(QPointF(window.left() + 30, window.bottom() - 20), tip);
-    painter.drawLine(tip, tip + QPointF(-22, 0));
-    painter.drawLine(tip, tip + QPointF(0, 22));
-    return image;
-}
-
-QList<Entry> screenshotEntries(int count)
-{
-    const char* titles[] = {TerminationReviewView::currentCaptureTitle, TerminationReviewView::pinnedImageTitle,
-                            TerminationReviewView::lastCaptureTitle, TerminationReviewView::pinnedImageTitle};
-    const QColor desktops[] = {QColor(70, 110, 160), QColor(120, 90, 150), QColor(60, 140, 120), QColor(170, 120, 60)};
-    const Rect selections[] = {{60, 40, 400, 240}, {0, 0, 300, 300}, {100, 60, 200, 360}, {40, 40, 520, 120}};
-    QList<Entry> entries;
-    for (int i = 0; i < count; ++i)
-        entries.append(entry(screenshot({640, 400}, 2, desktops[i % 4]), selections[i % 4], {640, 400}, titles[i % 4]));
-    return entries;
 }
 
 // The thumbnail's pixel under a point, at the thumbnail's own ratio.
@@ -150,7 +119,8 @@ TEST(TerminationReviewView, EachRowIsAFlatButtonWithItsThumbnailTitleAndTag)
 TEST(TerminationReviewView, AClickRemembersTheImageAndEndsTheAlertWithNeitherButton)
 {
     const QList<Entry> entries = screenshotEntries(4);
-    auto* view = new TerminationReviewView(entries, 1.0);
+    auto owned = std::make_unique<TerminationReviewView>(entries, 1.0);
+    TerminationReviewView* view = owned.get();
     Alert alert = TerminationPolicy::reviewAlert(TerminationIntent::quit, {1, {entries[0].id}, {}, false, false, false});
     alert.accessory = view;
     AlertDialog dialog(alert);
@@ -185,7 +155,8 @@ TEST(TerminationReviewView, AClickRemembersTheImageAndEndsTheAlertWithNeitherBut
 
 TEST(TerminationReviewView, TheAlertWidensToHoldTheWholeViewWithItsScrollBar)
 {
-    auto* view = new TerminationReviewView(screenshotEntries(4), 1.0);
+    auto owned = std::make_unique<TerminationReviewView>(screenshotEntries(4), 1.0);
+    TerminationReviewView* view = owned.get();
     Alert alert = TerminationPolicy::reviewAlert(TerminationIntent::quit, {1, {QUuid::createUuid()}, {}, false, false, false});
     alert.accessory = view;
     AlertDialog dialog(alert);
@@ -196,6 +167,25 @@ TEST(TerminationReviewView, TheAlertWidensToHoldTheWholeViewWithItsScrollBar)
     EXPECT_TRUE(view->verticalScrollBar()->isVisible());
     EXPECT_TRUE(dialog.rect().contains(bar)) << dialog.width();
     dialog.close();
+}
+
+TEST(TerminationReviewView, OutlivesItsAlertForItsOwnerToRead)
+{
+    const QList<Entry> entries = screenshotEntries(2);
+    auto view = std::make_unique<TerminationReviewView>(entries, 1.0);
+    QPointer<TerminationReviewView> watch = view.get();
+    {
+        Alert alert = TerminationPolicy::reviewAlert(TerminationIntent::quit, {1, {entries[0].id}, {}, false, false, false});
+        alert.accessory = view.get();
+        AlertDialog dialog(alert);
+        dialog.show();
+        QTest::mouseClick(view->buttons()[1], Qt::LeftButton);
+        EXPECT_EQ(dialog.response(), TerminationReviewView::abortedResponse);
+    }
+    ASSERT_TRUE(watch);
+    EXPECT_EQ(view->parent(), nullptr);
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_EQ(view->selectedID(), entries[1].id);
 }
 
 TEST(TerminationReviewView, CutsTheSelectionsPixelsRoundedOutwardAndInsideTheImage)
@@ -325,8 +315,10 @@ TEST(TerminationReviewView, Gallery)
             for (int i = 0; i < form.pins; ++i)
                 state.openPinIDs.insert(QUuid::createUuid());
             Alert alert = TerminationPolicy::reviewAlert(form.intent, state);
+            std::unique_ptr<TerminationReviewView> view;
             if (!entries.isEmpty())
-                alert.accessory = new TerminationReviewView(entries, scale);
+                view = std::make_unique<TerminationReviewView>(entries, scale);
+            alert.accessory = view.get();
             AlertDialog dialog(alert);
             dialog.adjustSize();
             const QImage image = renderAtScale(dialog, scale);

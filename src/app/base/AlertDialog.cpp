@@ -60,6 +60,7 @@ AlertDialog::AlertDialog(const Alert& alert, QWidget* parent)
     texts->setSpacing(6);
     texts->addWidget(m_message);
     texts->addWidget(m_informative);
+    m_accessory = alert.accessory;
     if (alert.accessory)
         texts->addWidget(alert.accessory);
     texts->addStretch(1);
@@ -96,6 +97,14 @@ AlertDialog::AlertDialog(const Alert& alert, QWidget* parent)
     const int column =
         alert.accessory ? alert.accessory->minimumSizeHint().expandedTo(alert.accessory->minimumSize()).width() : 0;
     setFixedWidth(std::max(preferredWidth, 2 * sideMargin + iconSize + iconSpacing + column));
+}
+
+AlertDialog::~AlertDialog()
+{
+    if (m_accessory) {
+        m_accessory->hide();
+        m_accessory->setParent(nullptr);
+    }
 }
 
 void AlertDialog::reject()
