@@ -8,6 +8,7 @@
 #include "support/XvfbServer.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QPoint>
 #include <QRgb>
 
@@ -40,6 +41,19 @@ inline double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// A process's resident memory (VmRSS) in KiB; 0 when it cannot be read.
+inline qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return 0;
 }
 
 // Starts the server and points Qt (and every child process) at it; says why when it cannot.

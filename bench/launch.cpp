@@ -85,18 +85,6 @@ bool docked(xcb_connection_t* c, xcb_window_t panel, const QByteArray& instance)
     return false;
 }
 
-qint64 residentKiB(pid_t pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
-
 struct Launch {
     double ms = 0;
     qint64 idleKiB = 0;

@@ -41,6 +41,10 @@ struct EditorHostViewProbe {
     static void resizeTextMark(EditorHostView& view, size_t index) { view.resizeTextMark(index); }
     // The user has summoned the toolbar once: the hint shows only on hover from then on.
     static void setDiscoverySeen(EditorHostView& view) { view.m_chrome.discoverySeen = true; }
+    static bool suppressesKey(const EditorHostView& view, quint16 keyID)
+    {
+        return view.m_inputPolicy.suppressedKeys().contains(keyID);
+    }
     // The view's drawing through a painter of the test's own (any transform).
     static void draw(EditorHostView& view, QPainter& painter) { view.draw(painter); }
 };

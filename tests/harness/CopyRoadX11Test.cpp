@@ -7,6 +7,7 @@
 #include "editor/Xdotool.h"
 #include "harness/ClipboardImage.h"
 #include "harness/HarnessProcess.h"
+#include "support/ScreenColours.h"
 #include "support/TestSupport.h"
 #include "support/X11Environment.h"
 #include "core/Annotation.h"
@@ -32,29 +33,6 @@ namespace {
 const QColor root(0x3c, 0x8c, 0x5a);
 const QColor markRed(255, 59, 48); // the tools' default colour
 
-// The largest difference of one channel.
-int distance(const QColor& a, const QColor& b)
-{
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
-}
-
-// The colour nearest to `wanted` within `radius` pixels of `at`: thin strokes are
-// anti-aliased, so the one pixel under a computed point may be a blend.
-QColor nearestTo(const QImage& image, QPoint at, const QColor& wanted, int radius = 2)
-{
-    QColor best = Qt::transparent;
-    for (int dy = -radius; dy <= radius; ++dy) {
-        for (int dx = -radius; dx <= radius; ++dx) {
-            const QPoint p = at + QPoint(dx, dy);
-            if (!image.rect().contains(p))
-                continue;
-            const QColor colour = image.pixelColor(p);
-            if (best.alpha() == 0 || distance(colour, wanted) < distance(best, wanted))
-                best = colour;
-        }
-    }
-    return best;
-}
 
 // The capture road of one test: the harness, the monitor's scale, screenshots.
 class Road {
@@ -146,7 +124,7 @@ public:
         const QPoint at = native(point) - nativeMonitor(0).topLeft();
         const bool shown = runUntil([&] {
             shot = screen();
-            return distance(nearestTo(shot, at, wanted), wanted) <= 24;
+            return colourDistance(nearestTo(shot, at, wanted), wanted) <= 24;
         }, 10s);
         saveShot(shot, step);
         return shown;
@@ -210,12 +188,12 @@ TEST(CopyRoadX11, MarksDrawnByHandAreCopiedAsPngOfTheSelectionsPixels)
     EXPECT_EQ(png->size(), (selection.size() * road.scale).toSize());
     const auto inPng = [&](QPointF point) { return ((point - selection.topLeft()) * road.scale).toPoint(); };
     const QColor onShaft = nearestTo(*png, inPng(shaft), markRed);
-    EXPECT_LE(distance(onShaft, markRed), 24) << onShaft.name().toStdString();
+    EXPECT_LE(colourDistance(onShaft, markRed), 24) << onShaft.name().toStdString();
     const QColor onDisc = nearestTo(*png, inPng(disc), markRed);
-    EXPECT_LE(distance(onDisc, markRed), 24) << onDisc.name().toStdString();
+    EXPECT_LE(colourDistance(onDisc, markRed), 24) << onDisc.name().toStdString();
     for (const QPointF corner : {QPointF(205, 445), QPointF(595, 155)}) {
         const QColor picture = png->pixelColor(inPng(corner));
-        EXPECT_LE(distance(picture, root), 2) << picture.name().toStdString();
+        EXPECT_LE(colourDistance(picture, root), 2) << picture.name().toStdString();
     }
 }
 
@@ -281,7 +259,7 @@ TEST(CopyRoadX11, ASelectionIsSavedAsJpegThroughThePanelAboveTheOverlays)
     ASSERT_FALSE(image.isNull()) << reader.errorString().toStdString();
     EXPECT_EQ(image.size(), (selection.size() * road.scale).toSize());
     const QColor middle = image.pixelColor(image.rect().center());
-    EXPECT_LE(distance(middle, root), 6) << middle.name().toStdString();
+    EXPECT_LE(colourDistance(middle, root), 6) << middle.name().toStdString();
 }
 
 // The benchmark's road: a selection and marks given by command, then the same composite
@@ -316,5 +294,5 @@ TEST(CopyRoadX11, MarksGivenByCommandCopyToThePixelsQtCopies)
     EXPECT_EQ(firstDifference(a, b), QPoint(-1, -1));
     // The arrow is in both.
     const QPointF shaft((60 + 300) / 2.0 - 40, (40 + 200) / 2.0 - 30);
-    EXPECT_LE(distance(nearestTo(a, (shaft * road.scale).toPoint(), QColor(255, 51, 51)), QColor(255, 51, 51)), 24);
+    EXPECT_LE(colourDistance(nearestTo(a, (shaft * road.scale).toPoint(), QColor(255, 51, 51)), QColor(255, 51, 51)), 24);
 }

@@ -38,7 +38,11 @@
 //                                      baseline: a full-screen QWidget on the first screen
 //                                      showing its grab, which draws the pen's line into
 //                                      that image in its mouse handler and repaints the segment
-//   plain-end                       -> "plain-ended" (ends either plain way)
+//   plain-end                       -> "plain-ended"
+//   plain-key CODE                  -> "plain-keyed" once the key (a settings-file key code,
+//                                      F3 is 99) is grabbed on the root; each press of it
+//                                      then does what "plain" does (answered "plain-shown"),
+//                                      for a baseline started by a key as the program's is (ends either plain way)
 //   quit                            -> exits
 // Unasked lines: "key display=ID key=NAME text=TEXT" for every key that reaches an overlay's
 // editor, "output display=ID message=MESSAGE" when an editor's copy or save succeeded (the
@@ -63,6 +67,7 @@
 #include "core/CaptureTool.h"
 #include "platform/x11/X11CapturePlatform.h"
 #include "platform/x11/X11FloatingWindows.h"
+#include "platform/x11/X11HotKeyRegistrar.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "support/TaskOutcome.h"
 
@@ -232,6 +237,8 @@ private:
             plain();
         else if (command == QLatin1String("plain-stroke"))
             plainStroke();
+        else if (command == QLatin1String("plain-key"))
+            plainKey(words.mid(1));
         else if (command == QLatin1String("plain-end")) {
             m_plain.clear();
             m_canvas.reset();
@@ -448,6 +455,33 @@ private:
         say(QStringLiteral("plain-shown"));
     }
 
+    void plainKey(const QStringList& words)
+    {
+        bool ok = false;
+        const quint32 code = words.value(0).toUInt(&ok);
+        if (!ok) {
+            say(QStringLiteral("error plain-key needs a key code"));
+            return;
+        }
+        if (!m_keys)
+            m_keys = X11HotKeyRegistrar::open();
+        if (!m_keys) {
+            say(QStringLiteral("error no X server for hot keys"));
+            return;
+        }
+        m_keys->onEvent = [this](quint32, bool pressed) {
+            if (pressed)
+                plain();
+        };
+        try {
+            m_keys->registerHotKey(ShortcutSpec{code, 0, QString()}, 1);
+        } catch (...) {
+            say(QStringLiteral("error the key is taken"));
+            return;
+        }
+        say(QStringLiteral("plain-keyed"));
+    }
+
     void plainStroke()
     {
         QScreen* screen = QGuiApplication::primaryScreen();
@@ -469,6 +503,7 @@ private:
     std::shared_ptr<FeedbackCoordinator> m_feedback;
     CaptureOverlaySet m_set;
     std::vector<std::unique_ptr<PlainOverlay>> m_plain;
+    std::unique_ptr<X11HotKeyRegistrar> m_keys; // the baseline's key, once asked for
     std::unique_ptr<PlainCanvas> m_canvas;
     QPointer<FileDialogSavePanel> m_panel;
     harness::InputLines m_input;

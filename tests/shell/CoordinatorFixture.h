@@ -36,8 +36,10 @@ struct CoordinatorFixture {
     std::shared_ptr<FakeFileManagerEndpoint> fileManager = std::make_shared<FakeFileManagerEndpoint>();
     std::shared_ptr<FakeApplicationFocus> focus = std::make_shared<FakeApplicationFocus>();
     std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
+    std::shared_ptr<FakeCapturePlatform> capture = std::make_shared<FakeCapturePlatform>();
     bool active = false;
     bool withEngine = true;
+    bool warmStart = false;
     std::optional<qint64> memoryLimit;
     std::unique_ptr<AppCoordinator> coordinator;
     std::vector<std::optional<FrontApplication>> restored;
@@ -55,7 +57,7 @@ struct CoordinatorFixture {
     AppCoordinator& make()
     {
         CoordinatorServices services;
-        services.capturePlatform = std::make_shared<FakeCapturePlatform>();
+        services.capturePlatform = capture;
         services.hotKeys = hotKeys;
         services.settingsFile = settingsPath();
         services.loginItem = loginItem;
@@ -71,6 +73,7 @@ struct CoordinatorFixture {
         services.toasts = toastScreens.environment();
         services.pointer = [] { return ToastFixture::left; };
         services.isApplicationActive = [this] { return active; };
+        services.warmStart = warmStart;
         if (withEngine) {
             services.makeEngine = [](UpdateService& service) -> std::unique_ptr<UpdateEngine> {
                 return std::make_unique<ScriptedUpdateEngine>(service.bundle(), service);

@@ -20,9 +20,14 @@ bool FakeCapturePlatform::preflightScreenCaptureAccess()
 QCoro::Task<ShareableContent> FakeCapturePlatform::shareableContent()
 {
     calls << QStringLiteral("shareableContent");
+    if (hold) {
+        OneShot<> gate = *hold;
+        hold.reset();
+        co_await gate;
+    }
     if (contentError)
         std::rethrow_exception(contentError);
-    co_return content;
+    co_return ShareableContent(content); // a copy: co_return would move the member out
 }
 
 std::vector<WindowListEntry> FakeCapturePlatform::windowList()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/OneShot.h"
 #include "platform/CapturePlatform.h"
 
 #include <QColor>
@@ -22,6 +23,9 @@ public:
     bool preflight = true;
     ShareableContent content;
     std::exception_ptr contentError;
+    // While set, the next capture waits in its first step until the test resumes or fails it
+    // (taken by that capture: each gate holds one).
+    std::optional<OneShot<>> hold;
     std::vector<WindowListEntry> windows;
     QHash<quint32, Rect> bounds;
     std::vector<ScreenInfo> screenList;

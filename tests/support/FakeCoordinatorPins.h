@@ -32,6 +32,29 @@ public:
     }
     void toggleVisibility() override { calls << QStringLiteral("toggleVisibility"); }
     void constrainToAvailableScreens() override { calls << QStringLiteral("constrainToAvailableScreens"); }
+    QSet<quint32> contentWindowIDs() const override { return windowIDs; }
+    std::unique_ptr<CaptureLease> beginCaptureLease() override
+    {
+        calls << QStringLiteral("lease");
+        ++leasesTaken;
+        return std::make_unique<Lease>(*this);
+    }
+
+    // Counts what the capture does with its lease.
+    struct Lease final : CaptureLease {
+        explicit Lease(FakeCoordinatorPins& pins) : owner(pins) {}
+        void restore() override
+        {
+            if (restored)
+                return;
+            restored = true;
+            ++owner.leasesRestored;
+            owner.calls << QStringLiteral("restore");
+        }
+        bool hidVisibleWindow() const override { return owner.leaseHidWindow; }
+        FakeCoordinatorPins& owner;
+        bool restored = false;
+    };
 
     Callbacks callbacks;
     std::vector<PinState> states;
@@ -39,6 +62,10 @@ public:
     bool gesture = false;
     bool settles = true;
     bool refuseAdd = false;
+    QSet<quint32> windowIDs;
+    bool leaseHidWindow = false;
+    int leasesTaken = 0;
+    int leasesRestored = 0;
     std::vector<std::pair<std::shared_ptr<EditorDocument>, Point>> added;
     QStringList calls;
 };

@@ -170,6 +170,9 @@ public:
     [[nodiscard]] bool prepareForExternalAction();
     void cancelPinMove();
     void restore(const RecoveredCapture& saved);
+    // The key (an X key code) does nothing in this editor until it has been released: the
+    // hot key that opened the capture may still be held.
+    void suppressKeyUntilRelease(quint16 keyID);
 
     // --- Content operations shared by the interaction concerns ---
     // Each of refresh(), renderMarks(), positionControls(), setNeedsDisplay() and

@@ -304,4 +304,9 @@ void EditorHostView::exitCapture()
     refresh();
 }
 
+void EditorHostView::suppressKeyUntilRelease(quint16 keyID)
+{
+    m_inputPolicy.suppressUntilRelease({keyID});
+}
+
 } // namespace vorlith

@@ -4,6 +4,9 @@
 #include "app/base/Diagnostics.h"
 #include "app/base/ImageResourceStore.h"
 #include "app/base/ScreenLookup.h"
+#include "app/capture/CaptureService.h"
+#include "app/capture/UtilityWindowCaptureLease.h"
+#include "app/editor/CaptureOverlaySet.h"
 #include "app/editor/CaptureOverlayWindow.h"
 #include "app/output/FileDialogSavePanel.h"
 #include "app/output/OutputService.h"
@@ -15,6 +18,7 @@
 #include "app/shell/ImageOpenPanel.h"
 #include "app/shell/PinRequestCoordinator.h"
 #include "app/shell/PinRequestRoad.h"
+#include "app/shell/WarmStart.h"
 #include "app/shell/WorkspacePins.h"
 #include "app/editor/EditorHostView.h"
 #include "app/import/ImageImportService.h"
@@ -35,6 +39,7 @@ namespace vorlith {
 AppCoordinator::AppCoordinator(CoordinatorServices services, QObject* parent)
     : QObject(parent),
       m_services(std::move(services)),
+      m_captureService(std::make_shared<CaptureService>(m_services.capturePlatform)),
       m_outputs(std::make_shared<OutputCoordinator>()),
       m_pins(m_services.pins),
       m_recoveryStore(std::make_unique<RecoveryStore>())
@@ -89,6 +94,7 @@ AppCoordinator::~AppCoordinator()
 {
     // The road's tasks and file access end before what they call into goes.
     m_pinRoad.reset();
+    m_warmStart.reset(); // before the overlay windows it prepares
     // Callbacks into a coordinator being destroyed must not run.
     if (m_resources)
         m_resources->onReclaimCaches = {};
@@ -118,10 +124,8 @@ void AppCoordinator::installDefaultEnvironment()
     environment.frontApplication = [focus]() -> std::optional<FrontApplication> {
         if (!focus)
             return std::nullopt;
-        std::optional<FrontApplication> front = focus->frontApplication();
-        if (front && front->pid && *front->pid == qint32(QCoreApplication::applicationPid()))
-            return std::nullopt;
-        return front;
+        // Ours included: a capture asks whether the focus was in one of our windows.
+        return focus->frontApplication();
     };
     environment.restoreApplication = [focus](const std::optional<FrontApplication>& application) {
         if (focus && application)
@@ -281,11 +285,8 @@ void AppCoordinator::showError(const QString& message, const QString& detail, bo
 
 bool AppCoordinator::hasOverlays() const
 {
-    for (const QPointer<CaptureOverlayWindow>& window : m_overlays) {
-        if (window)
-            return true;
-    }
-    return false;
+    // The overlay windows stay made between captures: only a shown set counts.
+    return m_overlaySet && m_overlaySet->isShown();
 }
 
 std::vector<CoordinatorPins::PinState> AppCoordinator::pinStates() const
@@ -328,19 +329,6 @@ void AppCoordinator::togglePinVisibility()
 void AppCoordinator::presentOpenPanel(std::function<void(std::optional<QList<QUrl>>)> finished)
 {
     ImageOpenPanel::open(m_services.floatingWindows, nullptr, std::move(finished));
-}
-
-void AppCoordinator::startCapture(std::optional<quint16> activationKey)
-{
-    // The capture road (guards, frozen displays, overlays, finishing) plugs in here.
-    Q_UNUSED(activationKey);
-    Diagnostics::event(QStringLiteral("capture.unavailable"));
-}
-
-void AppCoordinator::recoverCapture()
-{
-    // Reopening the kept capture belongs to the capture road, which plugs in here.
-    Diagnostics::event(QStringLiteral("capture.recover.unavailable"));
 }
 
 } // namespace vorlith

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/base/ImageResourceStore.h"
 #include "app/editor/DocumentRegistry.h"
+#include "app/editor/EditorOutputSuccess.h"
 #include "app/output/OutputCoordinator.h"
 #include "app/settings/SettingsStore.h"
 #include "app/settings/ShortcutService.h"
@@ -25,7 +27,12 @@ class QMenu;
 namespace vorlith {
 
 class AboutWindowController;
+class CaptureOverlaySet;
 class CaptureOverlayWindow;
+class CaptureService;
+class OverlayView;
+class UtilityWindowCaptureLease;
+class WarmStart;
 class EditorHostView;
 class FeedbackCoordinator;
 class ImageResourceStore;
@@ -42,7 +49,8 @@ class UpdateService;
 // Files by concern: AppCoordinator.cpp (assembly, lazy collaborators, the shared steps, the
 // error alert), AppCoordinatorLaunch.cpp (launch, menus, hot-key availability, the small
 // actions), AppCoordinatorResources.cpp (documents and the budget), AppCoordinatorQuit.cpp
-// (quit requests and shut-down).
+// (quit requests and shut-down), AppCoordinatorCapture.cpp (the capture road: start, the
+// capture task, the editors, ending), AppCoordinatorRecovery.cpp (reopening the kept capture).
 class AppCoordinator : public QObject, public PinRoadHost {
     Q_OBJECT
 public:
@@ -87,8 +95,27 @@ public:
     bool protectsGlobalPinShortcut() const override;
     bool canPresentUpdate() const;
     void requestAutomaticUpdatePermissionIfNeeded();
-    // Starts a capture (the capture hot key, the menu). The capture road is not wired yet.
+    // --- The capture road (AppCoordinatorCapture.cpp, AppCoordinatorRecovery.cpp).
+    // Starts a capture: the capture hot key (its X key code) or the menu (none).
     void startCapture(std::optional<quint16> activationKey);
+    // One editor per frozen display on the overlays; `restoring` reopens a kept capture.
+    void showOverlays(std::vector<FrozenDisplay> frames, const std::optional<RecoveredCapture>& restoring);
+    // Ends the open capture from any of its exits; `preserve` keeps a recoverable capture.
+    void finishCapture(bool preserve);
+    // Gives back the memory reservation and the leases a capture took.
+    void releaseCapturePreparation();
+    // The screens changed: a capture in progress ends, keeping what can be reopened.
+    void captureDisplaysChanged();
+    // Prepares the next capture while idle (after launch, a display change, a kept capture).
+    void warmUp();
+    static QString displaysChangedMessage();     // "显示器配置已改变"
+    static QString displaysChangedDetail();      // "当前截图已退出，请重新开始截图。"
+    static QString captureFailedMessage();       // "无法开始截图"
+    static QString captureIncompleteDetail();    // "屏幕捕获暂时未完成，请稍后重试。"
+    static QString recoveryMismatchMessage();    // "原截图的显示器已改变"
+    static QString recoveryMismatchDetail();
+    static QString outputKeptNoneMessage();      // the output stood, nothing is kept
+    static QString outputKeptEarlierMessage();   // the output stood, the earlier capture stays
 
     // --- Documents and the budget.
     void registerDocument(std::shared_ptr<EditorDocument> document) override;
@@ -134,9 +161,20 @@ public:
     quint64 workEpoch() const { return m_workEpoch; }
     const std::optional<FrontApplication>& previousApplication() const { return m_previousApplication; }
     bool hasAboutWindow() const { return m_aboutWindow != nullptr; }
-    // The overlays of an open capture (the capture road fills it).
-    const std::vector<QPointer<CaptureOverlayWindow>>& overlays() const { return m_overlays; }
+    // The overlays of an open capture, in the frames' order; empty otherwise.
+    std::vector<CaptureOverlayWindow*> overlays() const;
+    CaptureOverlaySet& overlaySet();
     std::vector<FrozenDisplay>& frames() { return m_frames; }
+    CaptureService& captureService() { return *m_captureService; }
+    // Absent until launch, and when the services switch it off.
+    WarmStart* warmStart() const { return m_warmStart.get(); }
+    const std::optional<quint32>& selectedDisplay() const { return m_selectedDisplay; }
+    const std::optional<quint16>& captureActivationKey() const { return m_captureActivationKey; }
+    bool captureRestoresPinFocus() const { return m_captureRestoresPinFocus; }
+    const std::optional<FrontApplication>& frontApplication() const { return m_frontApplication; }
+    const QUuid& generation() const { return m_generation; }
+    bool holdsCaptureReservation() const { return m_captureReservation.has_value(); }
+    bool holdsCaptureLeases() const { return m_captureLease || m_utilityCaptureLease; }
     // Busy states of the roads, set by them (the tests set them too).
     bool captureRunning() const { return m_captureTask.isRunning() || m_captureRunning; }
     void setCaptureRunning(bool running) { m_captureRunning = running; }
@@ -189,10 +227,37 @@ private:
     void makePinRoad();
     EditorHostView* makePinHost(std::shared_ptr<EditorDocument> document);
     void answerTermination();
+    // The capture road's parts.
+    bool captureStartBusy();
+    void rememberFrontApplication();
+    void takeCaptureLeases();
+    [[nodiscard]] QList<Size> displayPixelSizes() const;
+    QCoro::Task<> runCapture(QUuid generation, std::stop_token stop);
+    void captureFailed(std::exception_ptr error);
+    OverlayView* makeOverlayView(const FrozenDisplay& frame, const std::optional<RecoveredCapture>& restoring);
+    void wireOverlayView(OverlayView& view);
+    void commitSelection(quint32 displayID);
+    bool pinFromCapture(OverlayView& view, EditorDocument& document);
+    void outputCompleted(OverlayView& view, const EditorOutputSuccess& success);
+    std::vector<OverlayView*> overlayViews() const;
+    // Reserves room for a recovery and keeps it; the refusal's message when it does not fit.
+    std::optional<QString> keepRecovery(const RecoveredCapture& recovery);
+    bool recoveryAlreadyKept(const RecoveredCapture& candidate) const;
+    void closeOverlays();
+    bool displaysMatch(const RecoveredCapture& recovery) const;
+    void showRecoveryMismatch();
 
     CoordinatorServices m_services;
-    std::vector<QPointer<CaptureOverlayWindow>> m_overlays;
+    std::shared_ptr<CaptureService> m_captureService;
+    std::unique_ptr<CaptureOverlaySet> m_overlaySet; // kept for the process: windows are reused
+    std::unique_ptr<WarmStart> m_warmStart;
     TaskHandle m_captureTask;
+    std::optional<ImageResourceStore::CaptureReservation> m_captureReservation;
+    std::unique_ptr<CoordinatorPins::CaptureLease> m_captureLease;
+    std::unique_ptr<UtilityWindowCaptureLease> m_utilityCaptureLease;
+    std::optional<quint16> m_captureActivationKey;
+    // finishCapture waits in the discard alert: a call meanwhile does nothing.
+    bool m_finishingCapture = false;
     std::optional<FrontApplication> m_frontApplication;
     std::optional<FrontApplication> m_previousApplication;
     QUuid m_generation = QUuid::createUuid();

@@ -39,7 +39,10 @@ void AppCoordinator::applicationDidFinishLaunching()
 {
     Diagnostics::event(QStringLiteral("app.started"));
     installEditingMenu();
-    m_previousApplication = environment.frontApplication();
+    // The last other application: ours is never the one to go back to.
+    if (std::optional<FrontApplication> front = environment.frontApplication();
+        !front || !front->pid || *front->pid != qint32(QCoreApplication::applicationPid()))
+        m_previousApplication = front;
     observeFrontApplication();
     observeScreens();
 
@@ -103,6 +106,8 @@ void AppCoordinator::applicationDidFinishLaunching()
     }
     updater().start();
     requestAutomaticUpdatePermissionIfNeeded();
+    if (self)
+        warmUp();
 }
 
 void AppCoordinator::connectSettingsWindow(SettingsWindowController& settingsWindow)
@@ -467,14 +472,15 @@ void AppCoordinator::observeScreens()
 void AppCoordinator::screensChanged()
 {
     if (captureRunning() || hasOverlays()) {
-        // The capture road ends its capture here, keeping the recovery, before the alert.
         QPointer<AppCoordinator> self(this);
-        showError(QStringLiteral("显示器配置已改变"), QStringLiteral("当前截图已退出，请重新开始截图。"), false);
+        captureDisplaysChanged();
         if (!self)
             return;
     }
     if (m_pins)
         m_pins->constrainToAvailableScreens();
+    // The overlays and grabs prepared for the old displays no longer fit.
+    warmUp();
 }
 
 } // namespace vorlith

@@ -79,9 +79,7 @@ void AppCoordinator::pruneDocuments()
     QSet<QUuid> keep;
     for (const CoordinatorPins::PinState& pin : pinStates())
         keep.insert(pin.documentID);
-    for (const QPointer<CaptureOverlayWindow>& window : m_overlays) {
-        if (!window)
-            continue;
+    for (CaptureOverlayWindow* window : overlays()) {
         if (auto* view = qobject_cast<EditorHostView*>(window->content()))
             keep.insert(view->record().id());
     }

@@ -2,6 +2,7 @@
 
 #include "core/Geometry.h"
 
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -42,6 +43,16 @@ public:
         std::function<void(const QString& message)> onOutputSuccess;
     };
 
+    // The pins held inert (no chrome, clicks through) for the length of a capture.
+    class CaptureLease {
+    public:
+        virtual ~CaptureLease() = default;
+        // Puts the pins back as they were; only the first call acts.
+        virtual void restore() = 0;
+        // Taking the lease hid a window that was on screen (the first grab waits for a redraw).
+        virtual bool hidVisibleWindow() const = 0;
+    };
+
     virtual void connect(Callbacks callbacks) = 0;
     // Pins a registered document's image near a global point; false when refused (the limit,
     // a display failure).
@@ -57,6 +68,9 @@ public:
     virtual void toggleVisibility() = 0;
     // After the screens changed: each pin back onto a screen.
     virtual void constrainToAvailableScreens() = 0;
+    // The window ids (`winId()`) of the visible pins' image windows.
+    virtual QSet<quint32> contentWindowIDs() const = 0;
+    [[nodiscard]] virtual std::unique_ptr<CaptureLease> beginCaptureLease() = 0;
 };
 
 } // namespace vorlith

@@ -57,6 +57,9 @@ struct CoordinatorServices {
     std::function<Point()> pointer;
     // Whether this application is the active one (one of its windows has the keyboard).
     std::function<bool()> isApplicationActive;
+    // Prepare the first capture while idle after launch (WarmStart); tests that count
+    // windows and grabs switch it off.
+    bool warmStart = true;
 };
 
 } // namespace vorlith

@@ -4,10 +4,25 @@
 #include "app/editor/EditorHostView.h"
 #include "app/editor/chrome/ToolProperties.h"
 #include "app/output/OutputService.h"
+#include "app/pins/CapturePreparationLease.h"
 #include "app/pins/PinWindowController.h"
 #include "app/pins/PinWorkspace.h"
 
 namespace vorlith {
+
+namespace {
+
+class WorkspaceCaptureLease final : public CoordinatorPins::CaptureLease {
+public:
+    explicit WorkspaceCaptureLease(PinWorkspace& workspace) : m_lease(workspace) {}
+    void restore() override { m_lease.restore(); }
+    bool hidVisibleWindow() const override { return m_lease.hidVisibleWindow(); }
+
+private:
+    CapturePreparationLease m_lease;
+};
+
+} // namespace
 
 WorkspacePins::WorkspacePins(std::shared_ptr<PinWorkspace> workspace, MakeHost makeHost)
     : m_workspace(std::move(workspace)), m_makeHost(std::move(makeHost))
@@ -97,6 +112,16 @@ void WorkspacePins::constrainToAvailableScreens()
         if (entry.controller)
             entry.controller->constrainToAvailableScreens();
     }
+}
+
+QSet<quint32> WorkspacePins::contentWindowIDs() const
+{
+    return m_workspace->contentWindowIDs();
+}
+
+std::unique_ptr<CoordinatorPins::CaptureLease> WorkspacePins::beginCaptureLease()
+{
+    return std::make_unique<WorkspaceCaptureLease>(*m_workspace);
 }
 
 } // namespace vorlith

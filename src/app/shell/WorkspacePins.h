@@ -29,6 +29,8 @@ public:
     bool settleForCapture() override;
     void toggleVisibility() override;
     void constrainToAvailableScreens() override;
+    QSet<quint32> contentWindowIDs() const override;
+    std::unique_ptr<CaptureLease> beginCaptureLease() override;
 
     // The editor's states in which the pin hot key must not act.
     [[nodiscard]] static bool holdsKeyboardWork(const EditorHostView& host);

@@ -49,6 +49,7 @@ public:
     void requestInstallationPermission(std::function<void(bool granted)> completion);
     // Made on first use and kept.
     UpdateWindowController& updateWindow();
+    bool hasUpdateWindow() const { return m_updateWindow != nullptr; }
 
     UpdateEngine* engine() const { return m_engine.get(); }
     const std::optional<QString>& configurationError() const { return m_configurationError; }
