@@ -13,9 +13,15 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vorlith {
 
 namespace {
+
+constexpr int sideMargin = 20;
+constexpr int iconSize = 64;
+constexpr int iconSpacing = 16;
 
 QLabel* makeText(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
 {
@@ -37,13 +43,12 @@ AlertDialog::AlertDialog(const Alert& alert, QWidget* parent)
     ground.setColor(QPalette::Window, InterfaceColors::panelBody());
     setPalette(ground);
     setAutoFillBackground(true);
-    setFixedWidth(preferredWidth);
 
     auto* icon = new QLabel(this);
     QPixmap pixmap = QPixmap::fromImage(appIcon().scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(2);
     icon->setPixmap(pixmap);
-    icon->setFixedSize(64, 64);
+    icon->setFixedSize(iconSize, iconSize);
     icon->setAlignment(Qt::AlignTop);
 
     m_message = makeText(alert.message, InterfaceFonts::system(13, InterfaceFonts::Weight::semibold),
@@ -55,12 +60,13 @@ AlertDialog::AlertDialog(const Alert& alert, QWidget* parent)
     texts->setSpacing(6);
     texts->addWidget(m_message);
     texts->addWidget(m_informative);
+    m_accessory = alert.accessory;
     if (alert.accessory)
         texts->addWidget(alert.accessory);
     texts->addStretch(1);
 
     auto* top = new QHBoxLayout;
-    top->setSpacing(16);
+    top->setSpacing(iconSpacing);
     top->addWidget(icon, 0, Qt::AlignTop);
     top->addLayout(texts, 1);
 
@@ -76,25 +82,40 @@ AlertDialog::AlertDialog(const Alert& alert, QWidget* parent)
         button->setAutoDefault(false);
         button->setDefault(i == 0);
         const int answer = Alert::firstButton + int(i);
-        connect(button, &QPushButton::clicked, this, [this, answer] {
-            m_response = answer;
-            done(answer);
-        });
+        connect(button, &QPushButton::clicked, this, [this, answer] { done(answer); });
         row->addWidget(button);
         m_buttons.prepend(button);
     }
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 16);
+    layout->setContentsMargins(sideMargin, 20, sideMargin, 16);
     layout->setSpacing(18);
     layout->addLayout(top);
     layout->addLayout(row);
+
+    // An accessory wider than the text column widens the alert rather than being cut off.
+    const int column =
+        alert.accessory ? alert.accessory->minimumSizeHint().expandedTo(alert.accessory->minimumSize()).width() : 0;
+    setFixedWidth(std::max(preferredWidth, 2 * sideMargin + iconSize + iconSpacing + column));
+}
+
+AlertDialog::~AlertDialog()
+{
+    if (m_accessory) {
+        m_accessory->hide();
+        m_accessory->setParent(nullptr);
+    }
 }
 
 void AlertDialog::reject()
 {
-    m_response = Alert::firstButton + int(m_buttons.size()) - 1;
-    done(m_response);
+    done(Alert::firstButton + int(m_buttons.size()) - 1);
+}
+
+void AlertDialog::done(int result)
+{
+    m_response = result;
+    QDialog::done(result);
 }
 
 } // namespace vorlith
