@@ -480,7 +480,8 @@ void AppCoordinator::releaseCapturePreparation()
 
 void AppCoordinator::warmUp()
 {
-    if (!m_services.warmStart)
+    // Nothing to warm without the screens to grab and the windows to show them in.
+    if (!m_services.warmStart || !m_services.capturePlatform || !m_services.floatingWindows)
         return;
     if (!m_warmStart) {
         QPointer<AppCoordinator> self(this);
