@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vorlith;
 using namespace vorlith::test;
 
@@ -134,8 +136,21 @@ TEST(PinWindowController, WithoutCompositorShapesItsWindows)
     PinFixture f;
     auto pin = f.pin(Rect(0, 0, 400, 300));
     pin->show();
+    const auto ringRoles = [&] {
+        return std::count_if(f.kit->roles.begin(), f.kit->roles.end(), [&](const auto& role) {
+            return role.first == pin->borderWindow() && role.second == pin->borderWindow()->objectName();
+        });
+    };
+    const auto rolesBefore = ringRoles();
+    EXPECT_TRUE(pin->borderWindow()->testAttribute(Qt::WA_TranslucentBackground));
     f.kit->setCompositor(false);
     EXPECT_FALSE(pin->decoration()->shadowsShown);
+    // Opaque now, so the X server keeps no blended copy of it; made again under its name,
+    // still shown and still letting clicks through.
+    EXPECT_FALSE(pin->borderWindow()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(pin->borderWindow()->isVisible());
+    EXPECT_TRUE(pin->borderWindow()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_EQ(ringRoles(), rolesBefore + 1);
     EXPECT_FALSE(pin->contentWindow()->mask().isEmpty());
     EXPECT_FALSE(pin->contentWindow()->mask().contains(QPoint(0, 0))); // a rounded corner
     EXPECT_TRUE(pin->borderWindow()->mask().contains(QPoint(43, 150))); // the border, just outside the image
@@ -149,6 +164,9 @@ TEST(PinWindowController, WithoutCompositorShapesItsWindows)
     f.kit->setCompositor(true);
     pin->activateControls();
     EXPECT_TRUE(pin->decoration()->shadowsShown);
+    EXPECT_TRUE(pin->borderWindow()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(pin->borderWindow()->isVisible());
+    EXPECT_EQ(ringRoles(), rolesBefore + 2);
     // The image keeps its rounded shape; the ring shows its shadow but not over the image.
     EXPECT_FALSE(pin->contentWindow()->mask().contains(QPoint(0, 0)));
     EXPECT_TRUE(pin->borderWindow()->mask().contains(QPoint(10, 10)));

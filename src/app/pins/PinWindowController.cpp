@@ -24,9 +24,21 @@ const QString PinWindowController::displayFailureMessage =
 
 namespace {
 
+// The ring's window, whose native window is made again when its translucency changes (the
+// visual is chosen when the native window is made).
+class RingWindow final : public QWidget {
+public:
+    void remakeNativeWindow()
+    {
+        destroy();
+        create();
+    }
+};
+
+template <typename Window = QWidget>
 std::unique_ptr<QWidget> makeWindow(const QString& name, bool translucent)
 {
-    auto window = std::make_unique<QWidget>();
+    auto window = std::make_unique<Window>();
     window->setObjectName(name);
     // Before the native window exists: a translucent window needs a visual with alpha.
     window->setAttribute(Qt::WA_TranslucentBackground, translucent);
@@ -96,7 +108,9 @@ void PinWindowController::makeWindows()
     FloatingWindows& kit = windows();
     m_contentWindow = makeWindow(m_windowPrefix + QStringLiteral("image"), false);
     m_chromeWindow = makeWindow(m_windowPrefix + QStringLiteral("editor"), true);
-    m_borderWindow = makeWindow(m_windowPrefix + QStringLiteral("decoration"), true);
+    m_borderWindow = makeWindow<RingWindow>(m_windowPrefix + QStringLiteral("decoration"), kit.hasCompositor());
+    // Every pixel the ring shows is painted, in either look: nothing to fill first.
+    m_borderWindow->setAttribute(Qt::WA_NoSystemBackground);
     m_controlsWindow = makeWindow(m_windowPrefix + QStringLiteral("actions"), true);
     m_scaleWindow = makeWindow(m_windowPrefix + QStringLiteral("scale"), true);
     const QString resizePrefix = QStringLiteral("pin.") + uuidString(m_document->id()) + QStringLiteral(".resize.");
@@ -390,6 +404,7 @@ void PinWindowController::activateControls()
 void PinWindowController::showCompositedLook()
 {
     const bool compositor = windows().hasCompositor();
+    matchRingTranslucency(compositor);
     m_decoration->shadowsShown = compositor;
     m_controls->translucent = compositor;
     m_scaleLabel->translucent = compositor;
@@ -417,6 +432,31 @@ void PinWindowController::showCompositedLook()
     }
     shapeChromeWindow();
     m_decoration->update();
+}
+
+// Without a compositor the ring is drawn opaque inside its mask, yet a translucent window
+// would still make the X server keep an offscreen copy of it and blend that onto the screen,
+// and reallocate the copy at every zoom step, since the ring changes size with the image
+// (about 6 ms a step for a ring around a 1440-wide image). So the ring's window is
+// translucent only while something composites, and is made again when that changes.
+void PinWindowController::matchRingTranslucency(bool compositor)
+{
+    QWidget* ring = m_borderWindow.get();
+    if (ring->testAttribute(Qt::WA_TranslucentBackground) == compositor)
+        return;
+    const bool created = ring->testAttribute(Qt::WA_WState_Created);
+    const bool shown = ring->isVisible();
+    if (shown)
+        ring->hide();
+    ring->setAttribute(Qt::WA_TranslucentBackground, compositor);
+    ring->setAttribute(Qt::WA_NoSystemBackground);
+    if (!created)
+        return;
+    static_cast<RingWindow*>(ring)->remakeNativeWindow();
+    windows().setRole(ring, ring->objectName());
+    windows().setClickThrough(ring, true);
+    if (shown)
+        showWindow(ring);
 }
 
 void PinWindowController::shapeChromeWindow()

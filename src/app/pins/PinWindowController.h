@@ -161,6 +161,7 @@ private:
     Rect contentFrame() const;
     std::optional<DisplayScreen> contentScreen() const;
     void showCompositedLook();
+    void matchRingTranslucency(bool compositor);
     // Without a compositor the toolbar's panel keeps only the toolbar's rounded body: its
     // transparent corners would show black.
     void shapeChromeWindow();
