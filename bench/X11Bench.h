@@ -7,6 +7,8 @@
 #include "platform/x11/XcbConnection.h"
 #include "support/XvfbServer.h"
 
+#include <QApplication>
+#include <QColor>
 #include <QCoreApplication>
 #include <QFile>
 #include <QPoint>
@@ -100,6 +102,20 @@ inline int runBenchmarks(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return EXIT_SUCCESS;
+}
+
+// The main of a benchmark on a server started by `start` (startTwoMonitorXvfb, …): Qt on it,
+// a flat root of `rootColour`, then the benchmarks; the application ends before the server.
+template <typename Start>
+int runOnXvfb(int argc, char** argv, QRgb rootColour, Start start)
+{
+    test::XvfbServer xvfb;
+    if (!start(xvfb))
+        return EXIT_FAILURE;
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    xvfb.run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QColor(rootColour).name()});
+    return runBenchmarks(argc, argv);
 }
 
 } // namespace vorlith::bench

@@ -156,15 +156,7 @@ BENCHMARK(BM_CaptureOverlayVsPlainQt)->UseManualTime()->Unit(benchmark::kMillise
 
 int main(int argc, char** argv)
 {
-    vorlith::test::XvfbServer xvfb;
-    if (!vorlith::bench::startTwoMonitorXvfb(xvfb, "bench_capture_overlay"))
-        return EXIT_FAILURE;
-    int result = EXIT_SUCCESS;
-    {
-        int qtArgc = 1;
-        QApplication app(qtArgc, argv);
-        xvfb.run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QColor(rootColour).name()});
-        result = vorlith::bench::runBenchmarks(argc, argv);
-    }
-    return result;
+    return vorlith::bench::runOnXvfb(argc, argv, rootColour, [](vorlith::test::XvfbServer& xvfb) {
+        return vorlith::bench::startTwoMonitorXvfb(xvfb, "bench_capture_overlay");
+    });
 }

@@ -269,15 +269,7 @@ BENCHMARK(BM_HotKeyOverlayVsPlainQt)->UseManualTime()->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv)
 {
-    vorlith::test::XvfbServer xvfb;
-    if (!vorlith::bench::startTwoMonitorXvfb(xvfb, "bench_hotkey_overlay"))
-        return EXIT_FAILURE;
-    int result = EXIT_SUCCESS;
-    {
-        int qtArgc = 1;
-        QApplication app(qtArgc, argv);
-        xvfb.run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QColor(rootColour).name()});
-        result = vorlith::bench::runBenchmarks(argc, argv);
-    }
-    return result;
+    return vorlith::bench::runOnXvfb(argc, argv, rootColour, [](vorlith::test::XvfbServer& xvfb) {
+        return vorlith::bench::startTwoMonitorXvfb(xvfb, "bench_hotkey_overlay");
+    });
 }

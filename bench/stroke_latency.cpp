@@ -209,18 +209,10 @@ BENCHMARK(BM_StrokeLatencyVsPlainQt)->UseManualTime()->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv)
 {
-    vorlith::test::XvfbServer xvfb;
-    vorlith::test::XvfbOptions options = vorlith::test::XvfbOptions::parse("wm=openbox");
-    options.width = screenWidth;
-    options.height = screenHeight;
-    if (!vorlith::bench::startXvfb(xvfb, options, "bench_stroke_latency"))
-        return EXIT_FAILURE;
-    int result = EXIT_SUCCESS;
-    {
-        int qtArgc = 1;
-        QApplication app(qtArgc, argv);
-        xvfb.run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QColor(rootColour).name()});
-        result = vorlith::bench::runBenchmarks(argc, argv);
-    }
-    return result;
+    return vorlith::bench::runOnXvfb(argc, argv, rootColour, [](vorlith::test::XvfbServer& xvfb) {
+        vorlith::test::XvfbOptions options = vorlith::test::XvfbOptions::parse("wm=openbox");
+        options.width = screenWidth;
+        options.height = screenHeight;
+        return vorlith::bench::startXvfb(xvfb, options, "bench_stroke_latency");
+    });
 }
