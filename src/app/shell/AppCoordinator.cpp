@@ -63,6 +63,7 @@ AppCoordinator::AppCoordinator(CoordinatorServices services, QObject* parent)
             });
     }
     makePinRoad();
+    observeSessionEnd();
 }
 
 void AppCoordinator::makePinRoad()

@@ -238,6 +238,9 @@ private:
     EditorHostView* makePinHost(std::shared_ptr<EditorDocument> document);
     void answerTermination();
     bool anyEditorDragging() const;
+    [[nodiscard]] TerminationIntent pendingTerminationIntent() const;
+    // A logout asks the same gate (AppCoordinatorTermination.cpp).
+    void observeSessionEnd();
     // The capture road's parts.
     bool captureStartBusy();
     void rememberFrontApplication();

@@ -15,7 +15,9 @@
 #include "platform/AlertPresenter.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QSessionManager>
 
 namespace vorlith {
 
@@ -218,11 +220,34 @@ void AppCoordinator::locateDocument(const QUuid& id)
     recoverCapture();
 }
 
-AppCoordinator::TerminateReply AppCoordinator::applicationShouldTerminate()
+TerminationIntent AppCoordinator::pendingTerminationIntent() const
 {
     // The updater is made on first use; without it no installation can be scheduled.
-    const TerminationIntent intent = m_updater && m_updater->installationScheduled ? TerminationIntent::installUpdate
-                                                                                   : TerminationIntent::quit;
+    return m_updater && m_updater->installationScheduled ? TerminationIntent::installUpdate : TerminationIntent::quit;
+}
+
+void AppCoordinator::observeSessionEnd()
+{
+    auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!application)
+        return;
+    // The session manager's logout: reviewed like any quit once the user may be asked; a
+    // refusal cancels the logout. Qt closes none of our windows here; the quit that follows
+    // an approval finds the standing approval and needs no second alert.
+    QPointer<AppCoordinator> self(this);
+    connect(application, &QGuiApplication::commitDataRequest, this, [self](QSessionManager& manager) {
+        if (!self || !manager.allowsInteraction())
+            return;
+        const bool allowed = self && self->authorizeTermination(self->pendingTerminationIntent());
+        manager.release();
+        if (!allowed)
+            manager.cancel();
+    });
+}
+
+AppCoordinator::TerminateReply AppCoordinator::applicationShouldTerminate()
+{
+    const TerminationIntent intent = pendingTerminationIntent();
     QPointer<AppCoordinator> self(this);
     const bool allowed = authorizeTermination(intent);
     if (!self || !allowed)
