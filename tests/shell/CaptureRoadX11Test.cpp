@@ -383,3 +383,46 @@ TEST(CaptureRoadX11, QuittingReviewsTheKeptCaptureAndDiscardsOnRequest)
     EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.process.exitCode(), 0);
 }
+
+TEST(CaptureRoadX11, QuittingWithPinsOfTheClipboardListsThemAndDiscardsOnRequest)
+{
+    Program program;
+    ASSERT_TRUE(program.process.waitForStarted());
+    xdotool(at(program.native(QPointF(20, 20))));
+    ASSERT_TRUE(program.capture());
+    program.drag(QPointF(60, 50), QPointF(260, 170));
+    QThread::msleep(200);
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+    ASSERT_TRUE(runUntil([] { return clipboardPng().has_value(); }, 10s));
+
+    // Two pins of the clipboard's image (F2): pins not yet output themselves, so the review lists
+    // both as thumbnails ("未输出置顶图片").
+    const auto pinsShown = [] {
+        QByteArray out;
+        X11Environment::server()->run(QStringLiteral("xdotool"),
+                                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--classname"),
+                                       QStringLiteral("vorlith")},
+                                      &out);
+        return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size();
+    };
+    const int before = pinsShown();
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("F2")}), 0);
+    ASSERT_TRUE(runUntil([&] { return pinsShown() > before; }, 10s));
+    const int withOne = pinsShown();
+    xdotool(at(program.native(QPointF(600, 400))));
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("F2")}), 0);
+    ASSERT_TRUE(runUntil([&] { return pinsShown() > withOne; }, 10s));
+    QThread::msleep(300);
+
+    program.process.terminate();
+    ASSERT_TRUE(runUntil([] { return !alertWindow().isEmpty(); }, 10s));
+    QThread::msleep(300);
+    Program::save(Program::screen(), QStringLiteral("12-pins-review"));
+    EXPECT_EQ(program.process.state(), QProcess::Running);
+    // "退出并丢弃".
+    clickSecondButton(alertWindow(), program.scale);
+    ASSERT_TRUE(program.process.waitForFinished(10000));
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process.exitCode(), 0);
+}
