@@ -357,13 +357,21 @@ TEST(CaptureRoadX11, QuittingReviewsTheKeptCaptureAndDiscardsOnRequest)
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
 
-    // "退出 Vorlith", the menu's last item.
+    // "退出 Vorlith", the menu's last item; a menu not yet open when the keys came is opened again.
     xdotool(at(program.native(QPointF(400, 300))));
-    ASSERT_TRUE(program.openMenu());
-    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Return")}), 0);
-    ASSERT_TRUE(runUntil([] { return !alertWindow().isEmpty(); }, 10s));
+    const bool reviewed = runUntil(
+        [&] {
+            if (!alertWindow().isEmpty())
+                return true;
+            if (!program.openMenu())
+                return false;
+            xdotool({QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Return")});
+            return runUntil([] { return !alertWindow().isEmpty(); }, 3s);
+        },
+        20s);
     QThread::msleep(300);
     Program::save(Program::screen(), QStringLiteral("9-quit-review"));
+    ASSERT_TRUE(reviewed);
     EXPECT_EQ(program.process.state(), QProcess::Running);
 
     // "返回处理" (Return): the kept capture comes back with its arrow.
