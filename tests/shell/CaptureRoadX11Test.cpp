@@ -312,3 +312,125 @@ TEST(CaptureRoadX11, ACopyOutlivesTheProgramWithAClipboardManager)
     ASSERT_TRUE(png);
     EXPECT_EQ(png->size(), (selection.size() * program.scale).toSize());
 }
+
+namespace {
+
+// The program's visible alert window ("Vorlith"), as an X window id; 0 when none.
+QString alertWindow()
+{
+    QByteArray out;
+    X11Environment::server()->run(QStringLiteral("xdotool"),
+                                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                   QStringLiteral("^Vorlith$")},
+                                  &out);
+    return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0);
+}
+
+// Clicks the alert's second button: left of the default one in the bottom-right corner.
+void clickSecondButton(const QString& window, double scale)
+{
+    QByteArray out;
+    X11Environment::server()->run(QStringLiteral("xdotool"),
+                                  {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window}, &out);
+    QHash<QString, int> geometry;
+    for (const QString& line : QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        geometry.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
+    const QPoint button(geometry.value(QStringLiteral("X")) + geometry.value(QStringLiteral("WIDTH")) - int(149 * scale),
+                        geometry.value(QStringLiteral("Y")) + geometry.value(QStringLiteral("HEIGHT")) - int(31 * scale));
+    xdotool(at(button) + QStringList{QStringLiteral("click"), QStringLiteral("1")});
+}
+
+} // namespace
+
+TEST(CaptureRoadX11, QuittingReviewsTheKeptCaptureAndDiscardsOnRequest)
+{
+    Program program;
+    ASSERT_TRUE(program.process.waitForStarted());
+    xdotool(at(program.native(QPointF(20, 20))));
+    ASSERT_TRUE(program.capture());
+    program.drag(QPointF(60, 50), QPointF(360, 250));
+    QThread::msleep(200);
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("e")}), 0);
+    const QPointF tail(100, 100), head(300, 200);
+    ASSERT_TRUE(program.drawArrow(tail, head));
+    // Esc keeps the capture: never output, so quitting asks.
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+
+    // "退出 Vorlith", the menu's last item; a menu not yet open when the keys came is opened again.
+    xdotool(at(program.native(QPointF(400, 300))));
+    const bool reviewed = runUntil(
+        [&] {
+            if (!alertWindow().isEmpty())
+                return true;
+            if (!program.openMenu())
+                return false;
+            xdotool({QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Return")});
+            return runUntil([] { return !alertWindow().isEmpty(); }, 3s);
+        },
+        20s);
+    QThread::msleep(300);
+    Program::save(Program::screen(), QStringLiteral("9-quit-review"));
+    ASSERT_TRUE(reviewed);
+    EXPECT_EQ(program.process.state(), QProcess::Running);
+
+    // "返回处理" (Return): the kept capture comes back with its arrow.
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Return")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() > 0; }, 10s));
+    EXPECT_TRUE(program.screenShows((tail + head) / 2, markRed, QStringLiteral("10-back")));
+
+    // SIGTERM over the overlays: the same review, above them.
+    program.process.terminate();
+    ASSERT_TRUE(runUntil([] { return !alertWindow().isEmpty(); }, 10s));
+    QThread::msleep(300);
+    Program::save(Program::screen(), QStringLiteral("11-sigterm-review"));
+    EXPECT_EQ(program.process.state(), QProcess::Running);
+    // "退出并丢弃".
+    clickSecondButton(alertWindow(), program.scale);
+    ASSERT_TRUE(program.process.waitForFinished(10000));
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process.exitCode(), 0);
+}
+
+TEST(CaptureRoadX11, QuittingWithPinsOfTheClipboardListsThemAndDiscardsOnRequest)
+{
+    Program program;
+    ASSERT_TRUE(program.process.waitForStarted());
+    xdotool(at(program.native(QPointF(20, 20))));
+    ASSERT_TRUE(program.capture());
+    program.drag(QPointF(60, 50), QPointF(260, 170));
+    QThread::msleep(200);
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")}), 0);
+    ASSERT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));
+    ASSERT_TRUE(runUntil([] { return clipboardPng().has_value(); }, 10s));
+
+    // Two pins of the clipboard's image (F2): pins not yet output themselves, so the review lists
+    // both as thumbnails ("未输出置顶图片").
+    const auto pinsShown = [] {
+        QByteArray out;
+        X11Environment::server()->run(QStringLiteral("xdotool"),
+                                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--classname"),
+                                       QStringLiteral("vorlith")},
+                                      &out);
+        return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size();
+    };
+    const int before = pinsShown();
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("F2")}), 0);
+    ASSERT_TRUE(runUntil([&] { return pinsShown() > before; }, 10s));
+    const int withOne = pinsShown();
+    xdotool(at(program.native(QPointF(600, 400))));
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("F2")}), 0);
+    ASSERT_TRUE(runUntil([&] { return pinsShown() > withOne; }, 10s));
+    QThread::msleep(300);
+
+    program.process.terminate();
+    ASSERT_TRUE(runUntil([] { return !alertWindow().isEmpty(); }, 10s));
+    QThread::msleep(300);
+    Program::save(Program::screen(), QStringLiteral("12-pins-review"));
+    EXPECT_EQ(program.process.state(), QProcess::Running);
+    // "退出并丢弃".
+    clickSecondButton(alertWindow(), program.scale);
+    ASSERT_TRUE(program.process.waitForFinished(10000));
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process.exitCode(), 0);
+}

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace vorlith::test {
 
 
@@ -40,6 +42,23 @@ public:
         return std::make_unique<Lease>(*this);
     }
 
+    void setTerminationSuspended(bool value) override
+    {
+        calls << (value ? QStringLiteral("suspend") : QStringLiteral("resume"));
+        suspended = value;
+    }
+    void remove(const QUuid& id) override
+    {
+        calls << QStringLiteral("remove");
+        std::erase_if(states, [&](const PinState& state) { return state.documentID == id; });
+    }
+    bool locate(const QUuid& id) override
+    {
+        calls << QStringLiteral("locate");
+        located.push_back(id);
+        return std::any_of(states.begin(), states.end(), [&](const PinState& state) { return state.documentID == id; });
+    }
+
     // Counts what the capture does with its lease.
     struct Lease final : CaptureLease {
         explicit Lease(FakeCoordinatorPins& pins) : owner(pins) {}
@@ -68,6 +87,8 @@ public:
     int leasesRestored = 0;
     std::vector<std::pair<std::shared_ptr<EditorDocument>, Point>> added;
     QStringList calls;
+    bool suspended = false;
+    std::vector<QUuid> located;
 };
 
 } // namespace vorlith::test

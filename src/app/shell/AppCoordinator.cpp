@@ -63,6 +63,7 @@ AppCoordinator::AppCoordinator(CoordinatorServices services, QObject* parent)
             });
     }
     makePinRoad();
+    observeSessionEnd();
 }
 
 void AppCoordinator::makePinRoad()
@@ -214,9 +215,14 @@ UpdateService& AppCoordinator::updater()
         QPointer<AppCoordinator> self(this);
         m_updater = std::make_unique<UpdateService>(
             *m_settings, m_services.bundle, [self] { return self && self->canPresentUpdate(); },
-            // Until the quit review exists, an installation is always allowed.
-            [self](std::function<void(bool)> reply) { reply(bool(self)); },
-            [] {}, m_services.makeEngine);
+            [self](std::function<void(bool)> reply) {
+                reply(self && self->authorizeTermination(TerminationIntent::installUpdate));
+            },
+            [self] {
+                if (self)
+                    self->releaseTerminationFreeze();
+            },
+            m_services.makeEngine);
     }
     return *m_updater;
 }

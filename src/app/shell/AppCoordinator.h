@@ -11,6 +11,8 @@
 #include "app/shell/CoordinatorServices.h"
 #include "app/shell/PinRoadHost.h"
 #include "app/shell/RecoveryStore.h"
+#include "app/shell/TerminationReviewView.h"
+#include "app/shell/TerminationSnapshot.h"
 #include "core/TaskHandle.h"
 
 #include <QObject>
@@ -132,6 +134,14 @@ public:
     // A quit request (the menu, a signal, the session): answered once no nested event loop
     // runs; "now" ends the program with exit code 0.
     void requestTermination();
+    // The quit and update-install gate (AppCoordinatorTermination.cpp).
+    [[nodiscard]] TerminationSnapshot terminationSnapshot() const;
+    bool authorizeTermination(TerminationIntent intent);
+    void freezeForTermination();
+    void releaseTerminationFreeze();
+    [[nodiscard]] QList<TerminationReviewView::Entry> terminationReviewEntries(const QSet<QUuid>& ids) const;
+    void locateDocument(const QUuid& id);
+    const std::optional<TerminationApproval>& approvedTermination() const { return m_approvedTermination; }
 
     // --- Lazy collaborators: made on first use and kept.
     FeedbackCoordinator& feedbackCoordinator();
@@ -227,6 +237,10 @@ private:
     void makePinRoad();
     EditorHostView* makePinHost(std::shared_ptr<EditorDocument> document);
     void answerTermination();
+    bool anyEditorDragging() const;
+    [[nodiscard]] TerminationIntent pendingTerminationIntent() const;
+    // A logout asks the same gate (AppCoordinatorTermination.cpp).
+    void observeSessionEnd();
     // The capture road's parts.
     bool captureStartBusy();
     void rememberFrontApplication();
@@ -280,6 +294,8 @@ private:
     quint64 m_workEpoch = 0;
     bool m_terminationFrozen = false;
     bool m_terminationPending = false;
+    std::optional<TerminationApproval> m_approvedTermination;
+    std::vector<QPointer<QAction>> m_frozenEditingActions; // disabled by the freeze, enabled at release
     bool m_screensChangePending = false;
     bool m_menuOpen = false;
     bool m_menuAtPointer = false;

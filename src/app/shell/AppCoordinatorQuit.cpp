@@ -55,12 +55,6 @@ void AppCoordinator::answerTermination()
     QCoreApplication::exit(0);
 }
 
-AppCoordinator::TerminateReply AppCoordinator::applicationShouldTerminate()
-{
-    // The quit review plugs in here; until then every quit is allowed.
-    return TerminateReply::now;
-}
-
 void AppCoordinator::applicationWillTerminate()
 {
     // Requests from other programs give back their file access; running tasks end.

@@ -33,6 +33,10 @@ public:
         // output running or locked, a gesture, a toolbar drag, text being typed, a strip
         // field holding invalid input.
         bool holdsKeyboardWork = false;
+        // Its editor holds changes not yet copied or saved.
+        bool pendingTerminationWork = false;
+        // Its editor is in a gesture or its toolbar is being dragged.
+        bool dragging = false;
     };
 
     // The workspace's calls back into the coordinator.
@@ -71,6 +75,11 @@ public:
     // The window ids (`winId()`) of the visible pins' image windows.
     virtual QSet<quint32> contentWindowIDs() const = 0;
     [[nodiscard]] virtual std::unique_ptr<CaptureLease> beginCaptureLease() = 0;
+    // The quit review holds every pin inert (or lets them go) without that counting as a change.
+    virtual void setTerminationSuspended(bool suspended) = 0;
+    virtual void remove(const QUuid& documentID) = 0;
+    // Shows the pin again, in front; false when there is no such pin.
+    virtual bool locate(const QUuid& documentID) = 0;
 };
 
 } // namespace vorlith

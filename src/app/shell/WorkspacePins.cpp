@@ -80,6 +80,8 @@ std::vector<CoordinatorPins::PinState> WorkspacePins::pins() const
         if (const EditorHostView* host = pin->host()) {
             state.outputBusy = host->output().isBusy();
             state.holdsKeyboardWork = holdsKeyboardWork(*host);
+            state.pendingTerminationWork = host->hasPendingTerminationWork();
+            state.dragging = host->hasGesture() || host->isDraggingToolbar();
         }
         states.push_back(state);
     }
@@ -122,6 +124,30 @@ QSet<quint32> WorkspacePins::contentWindowIDs() const
 std::unique_ptr<CoordinatorPins::CaptureLease> WorkspacePins::beginCaptureLease()
 {
     return std::make_unique<WorkspaceCaptureLease>(*m_workspace);
+}
+
+void WorkspacePins::setTerminationSuspended(bool suspended)
+{
+    for (const PinWorkspace::Entry& entry : m_workspace->windows()) {
+        if (entry.controller)
+            entry.controller->setTerminationSuspended(suspended);
+    }
+}
+
+void WorkspacePins::remove(const QUuid& documentID)
+{
+    m_workspace->remove(documentID);
+}
+
+bool WorkspacePins::locate(const QUuid& documentID)
+{
+    PinWindowController* pin = m_workspace->pin(documentID);
+    if (!pin)
+        return false;
+    if (!pin->isDisposed())
+        pin->show(); // show() also records the pin as requested visible
+    pin->bringToFront();
+    return true;
 }
 
 } // namespace vorlith

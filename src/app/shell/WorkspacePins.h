@@ -31,6 +31,9 @@ public:
     void constrainToAvailableScreens() override;
     QSet<quint32> contentWindowIDs() const override;
     std::unique_ptr<CaptureLease> beginCaptureLease() override;
+    void setTerminationSuspended(bool suspended) override;
+    void remove(const QUuid& documentID) override;
+    bool locate(const QUuid& documentID) override;
 
     // The editor's states in which the pin hot key must not act.
     [[nodiscard]] static bool holdsKeyboardWork(const EditorHostView& host);
