@@ -478,7 +478,7 @@ void AppCoordinator::releaseCapturePreparation()
     m_captureService->setOwnWindowsJustHidden(false);
 }
 
-void AppCoordinator::warmUp()
+void AppCoordinator::warmUp(int firstStepDelay)
 {
     if (!m_services.warmStart)
         return;
@@ -487,7 +487,7 @@ void AppCoordinator::warmUp()
         m_warmStart = std::make_unique<WarmStart>(overlaySet(), m_services.capturePlatform,
                                                   [self] { return self && !self->hasOverlays() && !self->captureRunning(); });
     }
-    m_warmStart->start();
+    m_warmStart->start(firstStepDelay);
 }
 
 void AppCoordinator::captureDisplaysChanged()
