@@ -26,6 +26,8 @@
 #include "platform/x11/X11StatusItemHost.h"
 #include "platform/xdg/LoginItemService.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPointer>
 #include <QTimer>
 
@@ -33,6 +35,7 @@
 #include <cstring>
 
 #include <memory>
+#include <thread>
 
 using namespace vorlith;
 
@@ -78,6 +81,18 @@ std::optional<int> openRunningInstanceMenu(int argc, char** argv)
     return 1;
 }
 
+// The first image read of the process (the tray icon's) lists Qt's image format plugins, a
+// few milliseconds of reading plugin files; listing them on a thread of its own, while the
+// launch goes on, takes that off the way to the icon. Reading nothing loads no plugin.
+std::jthread listImageFormatPlugins()
+{
+    return std::jthread([] {
+        QBuffer nothing;
+        nothing.open(QIODevice::ReadOnly);
+        QImageReader(&nothing, "png").canRead();
+    });
+}
+
 // Requests of later starts: files to pin, the menu.
 void serveLaterStarts(InstanceServer& server, AppCoordinator& coordinator)
 {
@@ -116,6 +131,7 @@ int main(int argc, char** argv)
     }
 
     VorlithApplication application(argc, argv);
+    const std::jthread imageFormats = listImageFormatPlugins();
     ImageProbe::applyDecoderAllocationLimit();
     installQtChineseTranslations();
     InterfaceFonts::applyToApplication();

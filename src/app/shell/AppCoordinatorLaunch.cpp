@@ -25,6 +25,13 @@
 
 namespace vorlith {
 
+namespace {
+
+// How long after the launch the warm start takes its first step.
+constexpr int warmStartAfterLaunch = 250;
+
+} // namespace
+
 QString AppCoordinator::hotKeyAlertMessage() { return QStringLiteral("部分快捷键暂时无法使用"); }
 QString AppCoordinator::hotKeyAlertDetail()
 {
@@ -106,8 +113,11 @@ void AppCoordinator::applicationDidFinishLaunching()
     }
     updater().start();
     requestAutomaticUpdatePermissionIfNeeded();
+    // The tray's dock request leaves on the loop's next turn and the tray host embeds the icon
+    // a few turns later; the warm start's first steps (windows, whole-screen grabs) would hold
+    // both our loop and the X server in between.
     if (self)
-        warmUp();
+        warmUp(warmStartAfterLaunch);
 }
 
 void AppCoordinator::connectSettingsWindow(SettingsWindowController& settingsWindow)
