@@ -26,8 +26,6 @@
 #include "platform/x11/X11StatusItemHost.h"
 #include "platform/xdg/LoginItemService.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QPointer>
 #include <QTimer>
 
@@ -35,7 +33,6 @@
 #include <cstring>
 
 #include <memory>
-#include <thread>
 
 using namespace vorlith;
 
@@ -81,18 +78,6 @@ std::optional<int> openRunningInstanceMenu(int argc, char** argv)
     return 1;
 }
 
-// The first image read of the process (the tray icon's) lists Qt's image format plugins, a
-// few milliseconds of reading plugin files; listing them on a thread of its own, while the
-// launch goes on, takes that off the way to the icon. Reading nothing loads no plugin.
-std::jthread listImageFormatPlugins()
-{
-    return std::jthread([] {
-        QBuffer nothing;
-        nothing.open(QIODevice::ReadOnly);
-        QImageReader(&nothing, "png").canRead();
-    });
-}
-
 // Requests of later starts: files to pin, the menu.
 void serveLaterStarts(InstanceServer& server, AppCoordinator& coordinator)
 {
@@ -131,7 +116,6 @@ int main(int argc, char** argv)
     }
 
     VorlithApplication application(argc, argv);
-    const std::jthread imageFormats = listImageFormatPlugins();
     ImageProbe::applyDecoderAllocationLimit();
     installQtChineseTranslations();
     InterfaceFonts::applyToApplication();

@@ -290,12 +290,17 @@ TEST(CaptureRoadX11, AMonitorChangedDuringACaptureEndsItKeptAndSaysSo)
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Return")}), 0);
     ASSERT_TRUE(runUntil([&] { return !alertShown(); }, 5s));
 
-    // Back as it was, the kept capture reopens from the menu.
+    // Back as it was, the kept capture reopens from the menu. A slow program may take the choice
+    // before it has seen the monitor come back: its mismatch alert is then answered and the
+    // choice made again.
     ASSERT_EQ(setSecond(second.width()), 0);
     QThread::msleep(500);
     xdotool(at(program.native(QPointF(400, 300))));
-    ASSERT_TRUE(program.chooseFromMenu({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")},
-                                       [] { return Program::overlaysShown() > 0; }));
+    ASSERT_TRUE(program.chooseFromMenu({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}, [&] {
+        if (alertShown())
+            xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        return Program::overlaysShown() > 0;
+    }));
     EXPECT_TRUE(program.screenShows(shaft, markRed, QStringLiteral("display-change-reopened")));
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     EXPECT_TRUE(runUntil([] { return Program::overlaysShown() == 0; }, 10s));

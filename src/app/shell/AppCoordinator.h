@@ -109,7 +109,7 @@ public:
     // The screens changed: a capture in progress ends, keeping what can be reopened.
     void captureDisplaysChanged();
     // Prepares the next capture while idle (after launch, a display change, a kept capture).
-    void warmUp(int firstStepDelay = 0);
+    void warmUp();
     static QString displaysChangedMessage();     // "显示器配置已改变"
     static QString displaysChangedDetail();      // "当前截图已退出，请重新开始截图。"
     static QString captureFailedMessage();       // "无法开始截图"

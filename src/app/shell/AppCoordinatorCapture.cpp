@@ -478,7 +478,7 @@ void AppCoordinator::releaseCapturePreparation()
     m_captureService->setOwnWindowsJustHidden(false);
 }
 
-void AppCoordinator::warmUp(int firstStepDelay)
+void AppCoordinator::warmUp()
 {
     // Nothing to warm without the screens to grab and the windows to show them in.
     if (!m_services.warmStart || !m_services.capturePlatform || !m_services.floatingWindows)
@@ -488,7 +488,7 @@ void AppCoordinator::warmUp(int firstStepDelay)
         m_warmStart = std::make_unique<WarmStart>(overlaySet(), m_services.capturePlatform,
                                                   [self] { return self && !self->hasOverlays() && !self->captureRunning(); });
     }
-    m_warmStart->start(firstStepDelay);
+    m_warmStart->start();
 }
 
 void AppCoordinator::captureDisplaysChanged()

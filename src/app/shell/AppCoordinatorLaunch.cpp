@@ -25,13 +25,6 @@
 
 namespace vorlith {
 
-namespace {
-
-// How long after the launch the warm start takes its first step.
-constexpr int warmStartAfterLaunch = 250;
-
-} // namespace
-
 QString AppCoordinator::hotKeyAlertMessage() { return QStringLiteral("部分快捷键暂时无法使用"); }
 QString AppCoordinator::hotKeyAlertDetail()
 {
@@ -113,11 +106,8 @@ void AppCoordinator::applicationDidFinishLaunching()
     }
     updater().start();
     requestAutomaticUpdatePermissionIfNeeded();
-    // The tray's dock request leaves on the loop's next turn and the tray host embeds the icon
-    // a few turns later; the warm start's first steps (windows, whole-screen grabs) would hold
-    // both our loop and the X server in between.
     if (self)
-        warmUp(warmStartAfterLaunch);
+        warmUp();
 }
 
 void AppCoordinator::connectSettingsWindow(SettingsWindowController& settingsWindow)

@@ -55,7 +55,7 @@ std::vector<OverlayDisplay> WarmStart::displays() const
     return displays;
 }
 
-void WarmStart::start(int firstStepDelay)
+void WarmStart::start()
 {
     m_grab.cancel();
     m_grab = TaskHandle();
@@ -63,7 +63,7 @@ void WarmStart::start(int firstStepDelay)
     m_next = 0;
     m_steps = {[this] { prepareWindows(); }, [this] { grabDisplays(); }, &WarmStart::loadFonts,
                &WarmStart::makeEditor, &WarmStart::startPools};
-    scheduleNext(firstStepDelay);
+    scheduleNext();
 }
 
 void WarmStart::scheduleNext(int delay)

@@ -30,9 +30,8 @@ public:
               QObject* parent = nullptr);
     ~WarmStart() override;
 
-    // Schedules every step from the first, the first after `firstStepDelay` milliseconds; a
-    // run in progress starts over.
-    void start(int firstStepDelay = 0);
+    // Schedules every step from the first; a run in progress starts over.
+    void start();
     bool isWarm() const { return m_warm; }
     bool isRunning() const { return m_turn.isActive() || m_grab.isRunning(); }
     // The displays as the overlays will be asked for them by a capture.
