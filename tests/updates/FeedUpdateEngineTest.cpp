@@ -82,7 +82,10 @@ TEST(FeedUpdateEngine, EachFailureIsShownWithItsSentence)
         ASSERT_TRUE(f.userCheckShows(QStringLiteral("暂时无法更新"))) << c.name;
         EXPECT_EQ(f.base.detail(), c.detail) << c.name;
         EXPECT_TRUE(f.log.events().contains(QStringLiteral("update.check.failed=") + c.logged)) << c.name;
-        EXPECT_LT(server.bytesSent(), 8 << 20) << c.name << ": stopped near the cap, not at 100 MB";
+        // What the server wrote includes what loopback's socket buffers took before the engine
+        // closed the connection, several MB when a slow (sanitizer) build reads late; an engine
+        // that read on to the end would take all 100 MB.
+        EXPECT_LT(server.bytesSent(), 32 << 20) << c.name << ": stopped near the cap, not at 100 MB";
         f.base.window().performClose();
         EXPECT_TRUE(f.engine->canCheckForUpdates()) << c.name;
     }
