@@ -14,6 +14,7 @@
 #include "app/base/InterfaceColors.h"
 #include "support/TestSupport.h"
 #include "RootProbe.h"
+#include "OverlayScene.h"
 #include "X11Bench.h"
 #include "harness/HarnessProcess.h"
 
@@ -43,33 +44,11 @@ using vorlith::bench::Clock;
 using vorlith::bench::median;
 using vorlith::bench::milliseconds;
 using vorlith::bench::RootProbe;
+using vorlith::bench::dimmed;
+using vorlith::bench::frontWindows;
 constexpr QRgb rootColour = 0xffc08040;
 
-// The editor's dimming over a colour.
-QRgb dimmed(QRgb colour)
-{
-    const QColor mask = vorlith::InterfaceColors::captureMask();
-    const double a = mask.alphaF();
-    const auto mix = [a](int under, int over) { return int(std::lround(under * (1 - a) + over * a)); };
-    return qRgb(mix(qRed(colour), mask.red()), mix(qGreen(colour), mask.green()), mix(qBlue(colour), mask.blue()));
-}
 
-// This program's windows, one on each monitor: the front program's, which the editors preselect.
-std::vector<std::unique_ptr<QWidget>> frontWindows()
-{
-    std::vector<std::unique_ptr<QWidget>> windows;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        auto window = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
-        window->setAutoFillBackground(true);
-        QPalette palette = window->palette();
-        palette.setColor(QPalette::Window, QColor(40, 160, 90));
-        window->setPalette(palette);
-        window->setGeometry(QRect(screen->geometry().topLeft() + QPoint(200, 200), QSize(300, 200)));
-        window->show();
-        windows.push_back(std::move(window));
-    }
-    return windows;
-}
 
 std::vector<QPoint> probePoints()
 {

@@ -17,6 +17,7 @@
 #include "harness/HarnessProcess.h"
 #include "support/ProgramHome.h"
 #include "RootProbe.h"
+#include "OverlayScene.h"
 #include "X11Bench.h"
 
 #include <QApplication>
@@ -48,18 +49,13 @@ using vorlith::bench::Clock;
 using vorlith::bench::median;
 using vorlith::bench::milliseconds;
 using vorlith::bench::RootProbe;
+using vorlith::bench::dimmed;
+using vorlith::bench::frontWindows;
 using vorlith::bench::residentKiB;
 constexpr QRgb rootColour = 0xffc08040;
 constexpr xcb_keycode_t xF1 = 67, xF3 = 69, xEscape = 9, xControl = 37, xC = 54;
 constexpr quint32 settingsF3 = 99;
 
-QRgb dimmed(QRgb colour)
-{
-    const QColor mask = vorlith::InterfaceColors::captureMask();
-    const double a = mask.alphaF();
-    const auto mix = [a](int under, int over) { return int(std::lround(under * (1 - a) + over * a)); };
-    return qRgb(mix(qRed(colour), mask.red()), mix(qGreen(colour), mask.green()), mix(qBlue(colour), mask.blue()));
-}
 
 // XTest on a connection of its own.
 class Keyboard {
@@ -93,22 +89,6 @@ private:
     std::unique_ptr<vorlith::XcbConnection> m_xcb;
 };
 
-std::vector<std::unique_ptr<QWidget>> frontWindows()
-{
-    std::vector<std::unique_ptr<QWidget>> windows;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        auto window = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
-        window->setAutoFillBackground(true);
-        QPalette palette = window->palette();
-        palette.setColor(QPalette::Window, QColor(40, 160, 90));
-        window->setPalette(palette);
-        window->setGeometry(QRect(screen->geometry().topLeft() + QPoint(200, 200), QSize(300, 200)));
-        window->show();
-        windows.push_back(std::move(window));
-    }
-    windows.front()->activateWindow();
-    return windows;
-}
 
 std::vector<QPoint> probePoints()
 {
@@ -153,6 +133,7 @@ void BM_HotKeyOverlayVsPlainQt(benchmark::State& state)
     Keyboard keys;
     const std::vector<QPoint> points = probePoints();
     const std::vector<std::unique_ptr<QWidget>> front = frontWindows();
+    front.front()->activateWindow();
     if (!probe.isValid() || !keys.isValid() || !probe.waitFor(points, rootColour)) {
         state.SkipWithError("the root does not show its colour");
         return;
